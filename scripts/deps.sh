@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every package the project needs from Debian's archive.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev llvm
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libboost-thread-dev nlohmann-json3-dev libpng-dev
+  ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  wine wine32:i386
+  valgrind python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+echo "deps: installing ${missing[*]}" >&2
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
