@@ -1,0 +1,111 @@
+// The plug-in's one component: a container that opens a local movie with
+// the QuickTime runtime and presents it to the host as one title whose
+// sound and video tracks become streams.
+//
+// Lifecycle: getPlugin constructs it with one reference; the host then calls
+// initialize, optionally canOpen, open, getTitles, openTitle, closeTitle and
+// close, and drops the last reference, which destroys the object (through
+// either view). A closed container may open another movie.
+//
+// Ownership: the container owns its movie, its MediaBufferAllocator and its
+// strings. Streams are created by openTitle and handed to the host at once
+// (addStream); the container keeps their pointers only to name them in
+// activateStream and removeStream, and never deletes one.
+//
+// Threads: close, openTitle and closeTitle hold the recursive lock; open,
+// canOpen and the getters take none and must not overlap each other or
+// initialize. The streams (nested classes) read movie, timeScale, duration,
+// durationMs, allocator and containerHost directly.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <boost/thread/recursive_mutex.hpp>
+
+#include "media/String.h"
+#include "plugin/ContainerInterface.h"
+#include "plugin/Plugin.h"
+#include "quicktime/QtTypes.h"
+
+class MediaBufferAllocator;
+
+namespace Qel {
+
+class StreamInterface;
+
+class ContainerQuickTime : public Plugin, public ContainerInterface {
+    QEL_DESTRUCTOR_SLOT(ContainerQuickTime)
+public:
+    class AudioStream;
+    class VideoStream;
+
+    explicit ContainerQuickTime(PluginHost* host);
+
+    int32_t queryInterface(const String<char>& id, void** out) override;
+
+    void initialize(ContainerHost* host, uint64_t containerId) override;
+    bool canOpen(const Location* location, uint32_t, uint32_t, uint32_t) override;
+    void reserved3(uint32_t) override;
+    int32_t reserved4(uint32_t) override;
+    int32_t open(const Location* location) override;
+    String<unsigned char> getPath() override;
+    int32_t close() override;
+    List<uint64_t> getTitles() override;
+    String<unsigned char> getTitleName(uint64_t titleId) override;
+    int32_t openTitle(uint64_t titleId) override;
+    int32_t closeTitle(bool leaveOpen) override;
+    int32_t getFileSize(uint64_t* size) override;
+    int32_t getMimeTypePriority(const String<unsigned char>& mimeType) override;
+    uint32_t getMimeTypeCount() override;
+    String<unsigned char> getMimeType(uint32_t index) override;
+    int32_t getMimeTypePriorityAt(uint32_t index) override;
+
+    // duration × 1000 / timeScale with a signed 64-bit product, an unsigned
+    // 64-bit division and the low 32 bits kept. timeScale must not be 0.
+    static uint32_t durationToMs(int32_t duration, int32_t timeScale);
+
+protected:
+    ~ContainerQuickTime();
+
+private:
+    // Orders MIME type keys as NUL-terminated byte strings (null data counts
+    // as empty), the order of standard strings.
+    struct MimeTypeOrder {
+        bool operator()(const String<unsigned char>& a, const String<unsigned char>& b) const;
+    };
+
+    static bool QtRuntimeAcquire();
+    static int32_t urlToPath(const Location* location, std::string& out);
+    static QtStatus QtFileSpecFromPath(const std::string& path, QtFileSpec* spec);
+    static bool canQuickTimeOpenPath(const std::string& path);
+
+    int32_t loadMovie();
+    bool isRefusedKind(QtUserData userData) const;
+    void readTitle(QtUserData userData);
+    void addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType);
+    void activateFirstStreams();
+    void removeStreams(std::vector<StreamInterface*>& streams);
+
+    uint64_t titleId;
+    boost::recursive_mutex lock;  // guards movie and the stream lists in close, openTitle, closeTitle
+    QtMovie movie;
+    std::vector<StreamInterface*> audioStreams;  // in track order; not owned
+    std::vector<StreamInterface*> videoStreams;  // in track order; not owned
+    std::string path;   // local file path, UTF-8
+    std::string title;  // the movie's name as stored in the movie
+    int32_t timeScale;
+    int32_t duration;
+    uint32_t durationMs;
+    MediaBufferAllocator* allocator;  // owned
+    std::map<String<unsigned char>, int32_t, MimeTypeOrder> mimeTypes;
+
+    // Successful runtime acquisitions by every container of the module; the
+    // runtime stays started once acquired. Plain arithmetic: open and canOpen
+    // are serialised by the host.
+    static int32_t runtimeUsers;
+};
+
+} // namespace Qel
