@@ -1,0 +1,132 @@
+// ContainerQuickTime::VideoStream delivers the frames of one video track as
+// uncompressed pictures in "ARGB", "UYVY", "YUY2" or "YV12".
+//
+// Lifecycle: the container constructs it in openTitle and hands it to the
+// host, which owns it from then on and destroys it through slot 0. openStream
+// opens the runtime's movie-export component and an export source over the
+// whole movie, and picks the output format from a probe sample taken at half
+// the movie's duration. Each readStream fetches one sample through the export
+// source's data function and either copies its bytes (direct mode: the sample
+// already is a frame in the output format) or decompresses it into
+// frameBuffer through an off-screen surface (decompression mode). closeStream
+// releases every runtime object and the stream may be opened again; the first
+// read after each open makes the decoding set-up afresh.
+//
+// Ownership: the stream owns exporter, the export source, sequence, surface
+// and the block under frameBuffer. container, clock and track are borrowed.
+// Every chunk returned by readStream belongs to the host until its release.
+//
+// Threads: the host calls one stream from one thread at a time; the stream
+// takes no lock and calls the clock on the calling thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "container/ContainerQuickTime.h"
+#include "media/MediaBuffer.h"
+#include "media/Properties.h"
+#include "quicktime/QtTypes.h"
+#include "streams/StreamInterface.h"
+
+namespace Qel {
+
+class ContainerQuickTime::VideoStream : public StreamInterface {
+    QEL_DESTRUCTOR_SLOT(VideoStream)
+public:
+    VideoStream(ContainerQuickTime* container, int32_t trackIndex, QtTrack track);
+
+    uint32_t getDuration() override;
+    bool queryOption(uint32_t, uint32_t, uint32_t, uint32_t) override;
+    StreamFormat* getFormat() override;
+    Properties* getProperties() override;
+    int32_t getKind() override;
+    // Fails (0x80100001) when the runtime refuses the track; the exporter
+    // then stays open until closeStream. clock may be null (no catch-up).
+    int32_t openStream(HostClock* clock) override;
+    int32_t rewindStream() override;
+    int32_t getSyncPoint(int32_t readSpeed, uint32_t time, uint32_t* syncTime) override;
+    int32_t seekStream(uint32_t time, uint32_t* actualTime, int32_t flag) override;
+    int32_t closeStream() override;
+    // Success with no chunk means the stream has no further sample in the
+    // read direction (endOfStream is then set).
+    int32_t readStream(MediaChunk** chunk) override;
+    bool setReadSpeed(int32_t speed) override;
+
+protected:
+    ~VideoStream();
+
+private:
+    struct PictureSource {
+        const unsigned char* bytes;
+        size_t size;
+        int32_t rowBytes;
+    };
+
+    // Opening
+    bool openExportSource();
+    bool probeSample();
+    void chooseOutputFormat(const QtImageDescription& description);
+    bool computeGeometry(const QtImageDescription& description);
+    void disposeExportSource();
+
+    // Reading
+    void catchUpWithClock();
+    void catchUpForward(QtTimeValue target);
+    void catchUpBackward(QtTimeValue target);
+    QtTimeValue nextSampleTime(int16_t flags, QtTimeValue from, int32_t rate);
+    QtStatus fetchSample(QtTimeValue time, int32_t sampleCount);
+    bool readDescription(QtImageDescription& description) const;
+    bool prepareDecoding(const QtImageDescription& description, QtStatus& status);
+    bool startDecompression(QtStatus& status);
+    void releaseDecoding();
+    bool isDirectFormat(const QtImageDescription& description) const;
+    bool pictureSource(PictureSource& source, QtStatus& status);
+    void fillFrame(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
+    void convertYvu9ToYv12(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
+    void copyRows(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
+    MediaChunk* deliverFrame(const PictureSource& source, size_t frameBytes);
+    void markEndOfStream(QtTimeValue next);
+    int32_t giveUp();
+    int32_t failRead(QtStatus status);
+
+    // Time conversions between host milliseconds and movie units.
+    QtTimeValue msToUnits(uint32_t ms) const;
+    uint32_t unitsToMs(QtTimeValue units) const;
+
+    ContainerQuickTime* container;  // not owned
+    ImageProperties properties;
+    StreamFormat format;
+    HostClock* clock;  // the host's; kept while open, never released
+    QtComponentInstance exporter;
+    QtExportPropertyFunction propertyFunction;
+    QtExportDataFunction dataFunction;
+    void* sourceContext;
+    QtSampleRequest request;
+    int32_t lastDescriptionSeed;
+    QtSequence sequence;
+    QtSurface surface;
+    QtPixelMap pixelMap;
+    MediaBuffer frameBuffer;  // owns the block under surface
+    QtOSType decodeFormat;
+    QtTrack track;  // not owned
+    int32_t trackIndex;
+    // Reading position, in movie units: the time of the next sample to fetch.
+    // Forward catch-up (clock running, speed > 0): while currentTime lies
+    // before the clock's time + 10 ms, jump from sync sample to sync sample
+    // until one at or past it. Backward catch-up (speed < 0): while
+    // currentTime lies after the clock's time, jump back the same way until a
+    // sync sample at or before it. Either way the sample landed on is fetched
+    // next. Backward reading steps with a negative rate, never slower than one
+    // sample per read; reading either way delivers the last sample in the
+    // read direction with endOfStream set and then leaves currentTime at -1
+    // (no further sample) until a seek, a rewind or a new open.
+    QtTimeValue currentTime;
+    int32_t sourceRowBytes;
+    int32_t outputRowBytes;  // "YV12": bytes per row of the luma plane
+    int32_t frameSize;
+    int32_t bitsPerPixel;
+    bool decodingReady;  // a decoding set-up exists for lastDescriptionSeed
+};
+
+} // namespace Qel
