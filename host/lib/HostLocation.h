@@ -1,0 +1,45 @@
+// The host's Location: what to open, as UTF-8 text (normally a file URL)
+// that the location owns and the container reads through the object's
+// second word.
+#pragma once
+
+#include <string>
+
+#include "media/String.h"
+#include "plugin/Location.h"
+
+namespace Qel::Host {
+
+// "file:///" followed by the absolute path in '/' form, each byte outside
+// the unreserved characters, '/' and ':' percent-encoded (so UTF-8 names
+// become %XX escapes). Windows paths ("C:\dir\a b.mov") give
+// "file:///C:/dir/a%20b.mov", POSIX paths ("/tmp/a b.mov") give
+// "file:///tmp/a%20b.mov".
+std::string fileUrlFromPath(const std::string& path);
+
+class HostLocation : public Location {
+    QEL_DESTRUCTOR_SLOT(HostLocation)
+public:
+    // The text as given, for any URL or text a test wants to try.
+    static HostLocation fromUrl(const std::string& url);
+    // The file URL of an absolute local path.
+    static HostLocation fromPath(const std::string& path);
+    // A location that carries a String with null data.
+    static HostLocation withEmptyText();
+    // A location whose text pointer itself is null.
+    static HostLocation withoutText();
+
+    HostLocation(const HostLocation& other);
+    HostLocation& operator=(const HostLocation&) = delete;
+    ~HostLocation() = default;
+
+    // The location's text, empty when it has none.
+    std::string url() const;
+
+private:
+    HostLocation(const unsigned char* text, bool attach);
+
+    String<unsigned char> storage;
+};
+
+} // namespace Qel::Host
