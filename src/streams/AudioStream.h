@@ -1,0 +1,97 @@
+// One sound track of an opened movie, delivered as interleaved 16-bit signed
+// PCM at the sample rate the runtime's audio extraction reports, in one or two
+// channels: a track with more channels is downmixed to stereo by the runtime.
+//
+// Lifecycle: openTitle constructs the stream and hands it to the host, which
+// owns it from then on and destroys it through slot 0. openStream enables the
+// track and begins an extraction over the whole movie; readStream then hands
+// out one chunk of up to 128 KiB per call; closeStream ends the extraction
+// and disables the track, after which the stream may be opened again.
+// Destruction closes the stream.
+//
+// Ownership: the stream owns its extraction and its working block. Each chunk
+// that readStream returns holds its own copy of the samples and belongs to
+// the host until it calls the chunk's release. The container and the clock
+// are not owned; the container outlives its streams' use by the host.
+//
+// Threads: none of its own. The host calls one stream from one thread at a
+// time; nothing here takes a lock.
+#pragma once
+
+#include <cstdint>
+
+#include "container/ContainerQuickTime.h"
+#include "media/MediaBuffer.h"
+#include "media/Properties.h"
+#include "quicktime/QtTypes.h"
+#include "streams/StreamInterface.h"
+
+namespace Qel {
+
+class ContainerQuickTime::AudioStream : public StreamInterface {
+    QEL_DESTRUCTOR_SLOT(AudioStream)
+public:
+    AudioStream(ContainerQuickTime* container, int32_t trackIndex, QtTrack track);
+
+    uint32_t getDuration() override;
+    bool queryOption(uint32_t, uint32_t, uint32_t, uint32_t) override;
+    StreamFormat* getFormat() override;
+    Properties* getProperties() override;
+    int32_t getKind() override;
+    // Fails when the runtime refuses a step or reports a format that cannot
+    // be delivered (no channels, or a rate that gives no bytes per second).
+    // What a failed open acquired stays for closeStream to release.
+    int32_t openStream(HostClock* clock) override;
+    int32_t rewindStream() override;
+    int32_t getSyncPoint(int32_t readSpeed, uint32_t time, uint32_t* syncTime) override;
+    int32_t seekStream(uint32_t time, uint32_t* actualTime, int32_t flag) override;
+    int32_t closeStream() override;
+    int32_t readStream(MediaChunk** chunk) override;
+    bool setReadSpeed(int32_t speed) override;
+    bool setReadMode(int32_t mode) override;
+
+protected:
+    ~AudioStream();
+
+private:
+    static constexpr uint32_t kWorkingBlockSize = 0x20000;  // 128 KiB
+    static constexpr uint32_t kExtractionComplete = 1;      // bit of extractionFlags
+    static constexpr int32_t kReadModeContinuous = 1;
+    static constexpr int32_t kReadModeSyncSamples = 2;
+
+    bool beginExtraction();
+    bool agreeSampleFormat(bool& downmix);
+    bool agreeStereoLayout();
+    bool sampleFormatDeliverable() const;
+    void replaceWorkingBlock();
+    void prepareBufferList();
+    void publishProperties();
+    void freeWorkingBlock();
+    bool isReadable() const;
+    bool isTrailingClock();
+    void seekBehindClock();
+    MediaChunk* deliverChunk(uint32_t size);
+
+    ContainerQuickTime* container;  // not owned
+    HostClock* clock;               // the host's; kept while open, never released
+    StreamFormat format;
+    AudioProperties properties;
+    QtTrack track;
+    int32_t trackIndex;             // 1-based; kept for diagnostics
+    QtExtraction extraction;        // open from a successful begin until closeStream
+    QtPcmDescription description;   // the output format agreed with the runtime
+    // One buffer over the working block. Its byte size is set when the stream
+    // opens; each fill overwrites it with the bytes delivered, and the next
+    // fill starts from that.
+    QtPcmBufferList bufferList;
+    uint32_t extractionFlags;       // from the last fill; bit 0: nothing more will come
+    uint32_t framesPerRead;
+    MediaBuffer sampleBuffer;       // owns the working block the runtime fills
+    uint32_t bytesPerSecond;
+    // Chunk times come from bytes, not from the runtime: bytePosition counts
+    // the bytes delivered since the last open or seek, starting from the
+    // bytes that the time reached by the seek stands for.
+    uint64_t bytePosition;
+};
+
+} // namespace Qel
