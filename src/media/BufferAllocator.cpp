@@ -1,0 +1,42 @@
+#include "media/BufferAllocator.h"
+
+namespace Qel {
+
+bool IBufferAllocator::freeData(void* block, uint32_t, StandardAllocator<unsigned char>* allocator)
+{
+    if (block)
+        allocator->deallocate(static_cast<unsigned char*>(block));
+    return false;
+}
+
+void IBufferAllocator::setParameter(int32_t value)
+{
+    parameter = value;
+}
+
+} // namespace Qel
+
+Qel::MediaBuffer* MediaBufferAllocator::allocate(uint32_t, uint32_t, uint32_t)
+{
+    return nullptr;
+}
+
+void MediaBufferAllocator::release(Qel::MediaBuffer* buffer)
+{
+    if (!buffer)
+        return;
+    if (buffer->dataSize() != 0) {
+        delete[] buffer->lockData();
+        buffer->unlockData();
+    }
+    Qel::destroy(buffer);
+}
+
+Qel::MediaChunk* MediaBufferAllocator::createChunk(unsigned char* block, uint32_t size)
+{
+    // A throwing constructor leaves nothing behind: the new-expression frees
+    // the chunk's memory before the exception passes on.
+    Qel::MediaChunk* chunk = new Qel::MediaChunk(this);
+    chunk->setData(block, size);
+    return chunk;
+}

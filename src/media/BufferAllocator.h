@@ -1,0 +1,60 @@
+// Buffer allocators: the objects that make the chunks streams hand to the
+// host, and take them back when the host releases them.
+//
+// The container owns its one MediaBufferAllocator for its whole life; the
+// streams call only createChunk. The allocators hold no changing state and
+// take no locks, so any thread may create and release chunks.
+#pragma once
+
+#include <cstdint>
+
+#include "media/MediaBuffer.h"
+#include "media/MediaChunk.h"
+#include "media/StandardAllocator.h"
+#include "support/DestructorSlot.h"
+
+namespace Qel {
+
+class IBufferAllocator {
+    QEL_ABSTRACT_DESTRUCTOR_SLOT()
+public:
+    // Frees a block through the given allocator; size is not needed. Answers
+    // false whether or not there was a block to free.
+    virtual bool freeData(void* block, uint32_t size,
+                          StandardAllocator<unsigned char>* allocator);  // 1
+    virtual void setParameter(int32_t value);                            // 2
+    // A buffer for the host's own use, or null. The arguments' meaning is
+    // the host's.
+    virtual MediaBuffer* allocate(uint32_t, uint32_t, uint32_t) = 0;    // 3
+    // Takes back a buffer made by this allocator.
+    virtual void release(MediaBuffer* buffer) = 0;                       // 4
+
+    int32_t getParameter() const { return parameter; }
+
+protected:
+    IBufferAllocator() : parameter(0) {}
+    ~IBufferAllocator() = default;
+
+    int32_t parameter;  // stored for the host; never read by this system
+};
+
+} // namespace Qel
+
+class MediaBufferAllocator : public Qel::IBufferAllocator {
+    QEL_DESTRUCTOR_SLOT(MediaBufferAllocator)
+public:
+    MediaBufferAllocator() = default;
+    ~MediaBufferAllocator() = default;
+    MediaBufferAllocator(const MediaBufferAllocator&) = delete;
+    MediaBufferAllocator& operator=(const MediaBufferAllocator&) = delete;
+
+    // Always null: chunks are made only by createChunk.
+    Qel::MediaBuffer* allocate(uint32_t, uint32_t, uint32_t) override;  // 3
+    // Frees the buffer's block with array delete (unless its size is 0),
+    // then the buffer itself. Null is ignored.
+    void release(Qel::MediaBuffer* buffer) override;                    // 4
+
+    // A new chunk owned by the caller until handed to the host; it takes
+    // ownership of block, which must come from array new.
+    Qel::MediaChunk* createChunk(unsigned char* block, uint32_t size);
+};
