@@ -1,0 +1,23 @@
+// The module's only export. Hosts look it up as "_getPlugin": on Windows the
+// .def file gives the cdecl symbol that name; elsewhere the assembler label
+// below does, with default visibility while everything else stays hidden.
+#include <new>
+
+#include "container/ContainerQuickTime.h"
+
+#if defined(_WIN32)
+#define QEL_EXPORTED_AS_GETPLUGIN
+#else
+#define QEL_EXPORTED_AS_GETPLUGIN __asm__("_getPlugin") __attribute__((visibility("default")))
+#endif
+
+extern "C" int32_t getPlugin(Qel::PluginHost* host, Qel::Plugin** out) QEL_EXPORTED_AS_GETPLUGIN;
+
+extern "C" int32_t getPlugin(Qel::PluginHost* host, Qel::Plugin** out)
+{
+    // Without somewhere to put the component, making one would only leak it.
+    if (!out)
+        return 0;
+    *out = new (std::nothrow) Qel::ContainerQuickTime(host);
+    return 0;
+}
