@@ -166,16 +166,18 @@ uint32_t currentProcessId()
 
 void fileVersion(const char* path, uint32_t* high, uint32_t* low)
 {
-    *high = 0;
-    *low = 0;
-    ModuleHandle module = loadModule(path);
-    if (!module)
-        return;
-    if (const auto* version = static_cast<const uint32_t*>(dlsym(module, "qelRuntimeFileVersion"))) {
-        *high = version[0];
-        *low = version[1];
+    uint32_t version[2] = {0, 0};
+    if (ModuleHandle module = loadModule(path)) {
+        if (const auto* exported = static_cast<const uint32_t*>(dlsym(module, "qelRuntimeFileVersion"))) {
+            version[0] = exported[0];
+            version[1] = exported[1];
+        }
+        dlclose(module);
     }
-    dlclose(module);
+    if (high)
+        *high = version[0];
+    if (low)
+        *low = version[1];
 }
 
 int32_t pathFromUrl(const std::u16string& url, char16_t* out, uint32_t capacity)

@@ -98,8 +98,10 @@ uint32_t currentProcessId()
 
 void fileVersion(const char* path, uint32_t* high, uint32_t* low)
 {
-    *high = 0;
-    *low = 0;
+    if (high)
+        *high = 0;
+    if (low)
+        *low = 0;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0)
@@ -113,8 +115,10 @@ void fileVersion(const char* path, uint32_t* high, uint32_t* low)
         && VerQueryValueA(block, "\\", &value, &valueLength)
         && valueLength >= sizeof(VS_FIXEDFILEINFO)) {
         const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
-        *high = info->dwFileVersionMS;
-        *low = info->dwFileVersionLS;
+        if (high)
+            *high = info->dwFileVersionMS;
+        if (low)
+            *low = info->dwFileVersionLS;
     }
     GlobalFree(block);
 }
