@@ -82,9 +82,11 @@ private:
     static QtStatus QtFileSpecFromPath(const std::string& path, QtFileSpec* spec);
     static bool canQuickTimeOpenPath(const std::string& path);
 
+    // The steps of open after the runtime is acquired.
     int32_t loadMovie();
     bool isRefusedKind(QtUserData userData) const;
-    void readTitle(QtUserData userData);
+    void readTitle(QtUserData userData, std::string& name) const;
+    int32_t readTiming();
     void addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType);
     void activateFirstStreams();
     void removeStreams(std::vector<StreamInterface*>& streams);
