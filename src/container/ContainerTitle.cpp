@@ -1,0 +1,117 @@
+// The container's single title: turning the movie's tracks into streams
+// that the host takes over, activating the first of each kind, and taking
+// them back.
+#include <boost/thread/lock_guard.hpp>
+
+#include "container/ContainerQuickTime.h"
+#include "plugin/ContainerHost.h"
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtOperations.h"
+#include "streams/AudioStream.h"
+#include "streams/VideoStream.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+namespace {
+
+constexpr QtOSType kVideoMedia = fourCc('v', 'i', 'd', 'e');
+constexpr QtOSType kMpegVideoMedia = fourCc('m', '1', 'v', ' ');
+constexpr QtOSType kSoundMedia = fourCc('s', 'o', 'u', 'n');
+constexpr QtOSType kTextMedia = fourCc('t', 'e', 'x', 't');
+constexpr uint32_t kActivate = 1;
+
+} // namespace
+
+// Streams are handed to the host one by one as they are made, so the lock
+// is held across the host's callbacks and the stream constructors (the
+// lock is recursive: a host may call back into the container). No streams
+// can be made without a host to take them, and no tracks read without a
+// movie: both cases fail with 0x80100001.
+int32_t ContainerQuickTime::openTitle(uint64_t id)
+{
+    if (id != titleId || !containerHost)
+        return kResultFailure;
+    boost::lock_guard<boost::recursive_mutex> guard(lock);
+    if (!movie)
+        return kResultFailure;
+
+    int32_t trackCount = QtMovieTrackCount(movie);
+    QEL_LOG(kContainerOpenTitle, "title has %lu tracks", static_cast<unsigned long>(trackCount));
+    for (int32_t index = 1; index <= trackCount; ++index) {
+        QtTrack track = QtMovieTrack(movie, index);
+        QtMedia media = QtTrackMedia(track);
+        // A media that reports no type is classified as unknown, type 0.
+        QtOSType mediaType = 0;
+        QtMediaType(media, &mediaType, nullptr, nullptr);
+        addTrackStream(index, track, mediaType);
+    }
+    activateFirstStreams();
+    return kResultSuccess;
+}
+
+// A stream whose construction throws is freed by the new-expression; the
+// exception leaves through openTitle, whose guard releases the lock. Room
+// in the list is made first, so that a stream the host has taken is always
+// listed.
+void ContainerQuickTime::addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType)
+{
+    unsigned long logIndex = static_cast<unsigned long>(trackIndex);
+    if (mediaType == kVideoMedia || mediaType == kMpegVideoMedia) {
+        videoStreams.reserve(videoStreams.size() + 1);
+        StreamInterface* stream = new VideoStream(this, trackIndex, track);
+        containerHost->addStream(stream);
+        videoStreams.push_back(stream);
+        QEL_LOG(kContainerOpenTitle, "  found video stream %lu\n", logIndex);
+    } else if (mediaType == kSoundMedia) {
+        audioStreams.reserve(audioStreams.size() + 1);
+        StreamInterface* stream = new AudioStream(this, trackIndex, track);
+        containerHost->addStream(stream);
+        audioStreams.push_back(stream);
+        QEL_LOG(kContainerOpenTitle, "  found audio stream %lu\n", logIndex);
+    } else if (mediaType == kTextMedia) {
+        QEL_LOG(kContainerOpenTitle, "  ignoring text stream %lu", logIndex);
+    } else {
+        QEL_LOG(kContainerOpenTitle, "  found unknown stream %lu, type: %ld", logIndex,
+                static_cast<long>(static_cast<int32_t>(mediaType)));
+    }
+}
+
+// Only the first stream of each kind is activated, video before audio.
+void ContainerQuickTime::activateFirstStreams()
+{
+    if (!videoStreams.empty()) {
+        uint64_t streamId = videoStreams.front()->getStreamId();
+        containerHost->activateStream(streamId, kActivate);
+        QEL_LOG(kContainerOpenTitle, "activating video stream %llu", static_cast<unsigned long long>(streamId));
+    }
+    if (!audioStreams.empty()) {
+        uint64_t streamId = audioStreams.front()->getStreamId();
+        containerHost->activateStream(streamId, kActivate);
+        QEL_LOG(kContainerOpenTitle, "activating audio stream %llu", static_cast<unsigned long long>(streamId));
+    }
+}
+
+int32_t ContainerQuickTime::closeTitle(bool leaveOpen)
+{
+    if (leaveOpen)
+        return kResultSuccess;
+    boost::lock_guard<boost::recursive_mutex> guard(lock);
+    removeStreams(videoStreams);
+    removeStreams(audioStreams);
+    return kResultSuccess;
+}
+
+// Newest first. Without a host (never initialised, or initialised again
+// with null) there is nobody to give the streams back to: the list is
+// only emptied.
+void ContainerQuickTime::removeStreams(std::vector<StreamInterface*>& streams)
+{
+    while (!streams.empty()) {
+        if (containerHost)
+            containerHost->removeStream(streams.back()->getStreamId());
+        streams.pop_back();
+    }
+}
+
+} // namespace Qel
