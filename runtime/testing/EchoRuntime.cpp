@@ -1,0 +1,73 @@
+// A runtime that records each call it receives: the selector and every
+// argument word the operation has, as the table declares it. Tests use it to
+// prove that each stub reaches the runtime unchanged, and, started and
+// stopped like the real runtime, to watch the loader.
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+#include "frame/RuntimeDispatch.h"
+#include "quicktime/QtOperations.h"
+#include "testing/EchoRecord.h"
+
+namespace {
+
+using namespace Qel;
+using Qel::EchoRuntime::Call;
+
+std::mutex recordLock;
+Call lastCall{};
+std::unordered_map<uint32_t, uint32_t> callCounts;
+
+uint32_t argumentCountOf(uint32_t selector)
+{
+    switch (selector) {
+#define QT_OPERATION(name, selectorValue, result, params) \
+    case selectorValue:                                   \
+        return Runtime::ParameterCount<result params>::value;
+#include "quicktime/QtOperationList.h"
+#undef QT_OPERATION
+    default:
+        return 0;
+    }
+}
+
+void record(uint32_t selector, const Runtime::RuntimeArgs& args)
+{
+    std::lock_guard<std::mutex> hold(recordLock);
+    lastCall = Call{};
+    lastCall.selector = selector;
+    lastCall.argumentCount = argumentCountOf(selector);
+    for (uint32_t i = 0; i < lastCall.argumentCount && i < EchoRuntime::kMaxArguments; ++i)
+        lastCall.arguments[i] = args.arg(i);
+    ++callCounts[selector];
+}
+
+} // namespace
+
+extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const Runtime::RuntimeArgs& args) noexcept
+{
+    record(selector, args);
+    switch (static_cast<QtSelector>(selector)) {
+    case QtSelector::QtRuntimeInit:
+        return Runtime::invoke(&Runtime::QtRuntimeInit, args);
+    case QtSelector::QtRuntimeTerm:
+        return Runtime::invoke(&Runtime::QtRuntimeTerm, args);
+    case QtSelector::QtRuntimeStateQuery:
+        return Runtime::invoke(&Runtime::QtRuntimeStateQuery, args);
+    default:
+        return EchoRuntime::echoResult(selector);
+    }
+}
+
+extern "C" QEL_RUNTIME_EXPORT const Call* qelEchoLastCall()
+{
+    return &lastCall;
+}
+
+extern "C" QEL_RUNTIME_EXPORT uint32_t qelEchoCallCount(uint32_t selector)
+{
+    std::lock_guard<std::mutex> hold(recordLock);
+    const auto found = callCounts.find(selector);
+    return found == callCounts.end() ? 0 : found->second;
+}
