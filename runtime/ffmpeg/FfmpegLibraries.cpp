@@ -1,0 +1,81 @@
+#include "FfmpegLibraries.h"
+
+#include "FfmpegProbe.h"
+
+#include <new>
+
+namespace Qel {
+
+namespace {
+
+// FFmpeg reports damaged input on stderr by default; the runtime reports
+// through statuses instead.
+void quietenLibraries()
+{
+    static const bool quietened = [] {
+        av_log_set_level(AV_LOG_FATAL);
+        return true;
+    }();
+    (void)quietened;
+}
+
+} // namespace
+
+FramePtr makeFrame()
+{
+    FramePtr frame(av_frame_alloc());
+    if (!frame)
+        throw std::bad_alloc();
+    return frame;
+}
+
+PacketPtr makePacket()
+{
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    return packet;
+}
+
+FormatContextPtr openFormat(const char* path)
+{
+    quietenLibraries();
+    // Only local files: a movie must not make FFmpeg open network addresses
+    // or other files on its behalf.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // Unrecognised QuickTime user data, such as the movie's 'ctyp' item,
+    // becomes metadata under its own code.
+    av_dict_set(&options, "export_all", "1", 0);
+    AVFormatContext* raw = nullptr;
+    const int opened = avformat_open_input(&raw, path, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return nullptr;
+    FormatContextPtr context(raw);
+    if (isRefusedDemuxer(context->iformat->name) || avformat_find_stream_info(context.get(), nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
+CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec)
+        return nullptr;
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context)
+        throw std::bad_alloc();
+    if (avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
+        return nullptr;
+    context->pkt_timebase = stream->time_base;
+    // Frame threads add a few frames of latency but no reordering of their own:
+    // pictures still come out in presentation order.
+    context->thread_count = allowThreads ? 0 : 1;
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
+} // namespace Qel

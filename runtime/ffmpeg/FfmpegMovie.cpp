@@ -1,0 +1,243 @@
+#include "FfmpegMovie.h"
+
+#include "FfmpegCodecCodes.h"
+#include "FfmpegLibraries.h"
+#include "FfmpegSampleTable.h"
+#include "FfmpegTimeScale.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include <algorithm>
+#include <limits>
+
+namespace Qel {
+
+namespace {
+
+AVRational toAv(FfmpegRational value) { return {value.num, value.den}; }
+
+bool isPicture(QtOSType mediaType) { return mediaType == kVideoMediaType || mediaType == kMpegVideoMediaType; }
+
+void describeVideo(const AVStream* stream, FfmpegTrack& track)
+{
+    const AVCodecParameters* parameters = stream->codecpar;
+    const VideoCode code = videoCodeOf(stream);
+    track.compressionType = code.code;
+    track.depth = code.depth;
+    track.width = int16_t(std::clamp(parameters->width, 0, 0x7FFF));
+    track.height = int16_t(std::clamp(parameters->height, 0, 0x7FFF));
+    if (parameters->codec_id == AV_CODEC_ID_RAWVIDEO && parameters->format >= 0) {
+        const int size = av_image_get_buffer_size(AVPixelFormat(parameters->format), parameters->width,
+                                                  parameters->height, 1);
+        track.descriptionDataSize = size > 0 ? size : 0;
+    }
+}
+
+void describeSound(const AVStream* stream, FfmpegTrack& track)
+{
+    track.soundFormat = soundCodeOf(stream);
+    track.sampleRate = stream->codecpar->sample_rate;
+    track.channels = stream->codecpar->ch_layout.nb_channels;
+}
+
+std::optional<QtOSType> contentTypeOf(const AVFormatContext* format)
+{
+    const AVDictionaryEntry* entry = av_dict_get(format->metadata, "ctyp", nullptr, 0);
+    if (!entry || std::char_traits<char>::length(entry->value) != 4)
+        return std::nullopt;
+    const char* v = entry->value;
+    return fourCc(v[0], v[1], v[2], v[3]);
+}
+
+// Presentation order, with each packet's duration taken from the next
+// packet's time where the container gives none.
+void orderForPresentation(std::vector<StreamPacket>& packets, const AVStream* stream)
+{
+    std::stable_sort(packets.begin(), packets.end(),
+                     [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
+    for (size_t i = 0; i + 1 < packets.size(); ++i)
+        packets[i].duration = packets[i + 1].pts - packets[i].pts;
+    if (packets.empty() || packets.back().duration > 0)
+        return;
+    StreamPacket& last = packets.back();
+    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
+        stream->start_time + stream->duration > last.pts)
+        last.duration = stream->start_time + stream->duration - last.pts;
+    else if (packets.size() > 1)
+        last.duration = packets[packets.size() - 2].duration;
+}
+
+} // namespace
+
+class FfmpegMovieBuilder {
+public:
+    FfmpegMovieBuilder(FfmpegMovie& movie, AVFormatContext* format) : movie_(movie), format_(format) {}
+
+    bool build()
+    {
+        packets_ = collectStreamPackets(format_);
+        for (unsigned i = 0; i < format_->nb_streams; ++i)
+            addTrack(format_->streams[i]);
+        if (movie_.tracks_.empty())
+            return false;
+        placeOrigin();
+        movie_.timeScale_ = chooseTimeScale(videoTimings(), lengthSeconds(), firstSoundRate());
+        int64_t duration = 0;
+        for (FfmpegTrack& track : movie_.tracks_) {
+            fillSamples(track);
+            duration = std::max(duration, track.duration);
+        }
+        movie_.duration_ = int32_t(std::min<int64_t>(duration, std::numeric_limits<int32_t>::max()));
+        if (const AVDictionaryEntry* title = av_dict_get(format_->metadata, "title", nullptr, 0))
+            movie_.title_ = title->value;
+        movie_.contentType_ = contentTypeOf(format_);
+        return true;
+    }
+
+private:
+    void addTrack(const AVStream* stream)
+    {
+        const unsigned index = unsigned(stream->index);
+        if (packets_[index].empty())
+            return;
+        FfmpegTrack track;
+        track.mediaType = mediaTypeOf(stream, format_->iformat->name);
+        track.streamIndex = stream->index;
+        track.timeBase = {stream->time_base.num, stream->time_base.den};
+        if (isPicture(track.mediaType))
+            describeVideo(stream, track);
+        else if (track.mediaType == kSoundMediaType)
+            describeSound(stream, track);
+        orderForPresentation(packets_[index], stream);
+        movie_.tracks_.push_back(std::move(track));
+    }
+
+    const std::vector<StreamPacket>& packetsOf(const FfmpegTrack& track) const
+    {
+        return packets_[size_t(track.streamIndex)];
+    }
+
+    // The earliest first picture; the earliest first sound sample when there
+    // is no picture.
+    void placeOrigin()
+    {
+        for (bool pictures : {true, false}) {
+            bool found = false;
+            for (const FfmpegTrack& track : movie_.tracks_) {
+                if (isPicture(track.mediaType) != pictures || (!pictures && track.mediaType != kSoundMediaType))
+                    continue;
+                const int64_t first = packetsOf(track).front().pts;
+                if (!found || av_compare_ts(first, toAv(track.timeBase), movie_.originValue_,
+                                            toAv(movie_.originBase_)) < 0) {
+                    movie_.originValue_ = first;
+                    movie_.originBase_ = track.timeBase;
+                    found = true;
+                }
+            }
+            if (found)
+                return;
+        }
+    }
+
+    std::vector<VideoTiming> videoTimings() const
+    {
+        std::vector<VideoTiming> timings;
+        for (const FfmpegTrack& track : movie_.tracks_) {
+            if (!isPicture(track.mediaType))
+                continue;
+            VideoTiming timing{track.timeBase, {}};
+            const int64_t origin = movie_.originIn(track.timeBase);
+            for (const StreamPacket& packet : packetsOf(track)) {
+                timing.ticks.push_back(packet.pts - origin);
+                timing.ticks.push_back(packet.duration);
+            }
+            timings.push_back(std::move(timing));
+        }
+        return timings;
+    }
+
+    double lengthSeconds() const
+    {
+        double length = 0;
+        for (const FfmpegTrack& track : movie_.tracks_) {
+            const StreamPacket& last = packetsOf(track).back();
+            const int64_t end = last.pts + last.duration - movie_.originIn(track.timeBase);
+            length = std::max(length, double(end) * av_q2d(toAv(track.timeBase)));
+        }
+        return length;
+    }
+
+    int firstSoundRate() const
+    {
+        for (const FfmpegTrack& track : movie_.tracks_) {
+            if (track.mediaType == kSoundMediaType)
+                return track.sampleRate;
+        }
+        return 0;
+    }
+
+    int64_t toMovieTime(const FfmpegTrack& track, int64_t pts) const
+    {
+        const AVRational movieBase{1, movie_.timeScale_};
+        return av_rescale_q(pts, toAv(track.timeBase), movieBase) -
+               av_rescale_q(movie_.originValue_, toAv(movie_.originBase_), movieBase);
+    }
+
+    void fillSamples(FfmpegTrack& track) const
+    {
+        const std::vector<StreamPacket>& packets = packetsOf(track);
+        track.samples.reserve(packets.size());
+        track.positions.reserve(packets.size());
+        for (const StreamPacket& packet : packets) {
+            const int64_t start = toMovieTime(track, packet.pts);
+            const int64_t end = toMovieTime(track, packet.pts + std::max<int64_t>(packet.duration, 0));
+            // Sound that begins before the first picture keeps its place in
+            // the file but starts at time 0 in the tables.
+            const int64_t time = std::max<int64_t>(start, 0);
+            track.samples.push_back({time, std::max<int64_t>(end - time, 1), packet.key});
+            track.positions.push_back({packet.pts, packet.dts});
+        }
+        track.duration = track.samples.back().time + track.samples.back().duration;
+    }
+
+    FfmpegMovie& movie_;
+    AVFormatContext* format_;
+    std::vector<std::vector<StreamPacket>> packets_;
+};
+
+std::unique_ptr<FfmpegMovie> FfmpegMovie::open(const std::string& path)
+{
+    FormatContextPtr format = openFormat(path.c_str());
+    if (!format)
+        return nullptr;
+    std::unique_ptr<FfmpegMovie> movie(new FfmpegMovie());
+    movie->path_ = path;
+    if (!FfmpegMovieBuilder(*movie, format.get()).build())
+        return nullptr;
+    return movie;
+}
+
+int64_t FfmpegMovie::originIn(FfmpegRational timeBase) const
+{
+    return av_rescale_q(originValue_, toAv(originBase_), toAv(timeBase));
+}
+
+size_t FfmpegTrack::syncSampleBefore(size_t index) const
+{
+    for (size_t i = std::min(index, samples.size() - 1) + 1; i-- > 0;) {
+        if (samples[i].sync)
+            return i;
+    }
+    return 0;
+}
+
+size_t FfmpegTrack::sampleAtTime(int64_t time) const
+{
+    const auto after = std::upper_bound(samples.begin(), samples.end(), time,
+                                        [](int64_t t, const FfmpegSample& sample) { return t < sample.time; });
+    return after == samples.begin() ? 0 : size_t(after - samples.begin()) - 1;
+}
+
+} // namespace Qel

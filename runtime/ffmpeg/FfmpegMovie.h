@@ -1,0 +1,106 @@
+// A movie opened by the FFmpeg movie source: the model that the runtime
+// presents (time scale, duration, title, 'ctyp', tracks in file order with
+// their sample tables and descriptions) and what the source's readers need to
+// find each sample again in the file.
+//
+// Built once by open() and immutable afterwards, so readers on any thread may
+// share it. Readers (FfmpegPacketReader, FfmpegPictureDecoder,
+// FfmpegAudioExtraction) open the file again for themselves and must not
+// outlive the movie.
+//
+// Time scale rule: the least common multiple of the video streams' own time
+// bases when it fits in 31 bits together with the duration (one video
+// stream: its own time base); otherwise the smallest scale in which every
+// video sample's time and duration is still exact; a movie whose samples fit
+// neither uses 600 and rounds. A movie without video uses its first sound
+// track's sample rate. Time 0 is the first picture's presentation time (the
+// first sound sample's when there is no video).
+#pragma once
+
+#include "quicktime/QtTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Qel {
+
+// One sample of a track in presentation order (for sound and text: one
+// packet as the container stores it).
+struct FfmpegSample {
+    int64_t time;      // movie units
+    int64_t duration;  // movie units, at least 1
+    bool sync;
+};
+
+// Where a sample sits in its stream, in the stream's own time base.
+struct FfmpegSamplePosition {
+    int64_t pts;
+    int64_t dts;  // decoding time; exact for sync samples, which readers seek to
+};
+
+struct FfmpegRational {
+    int num;
+    int den;
+};
+
+struct FfmpegTrack {
+    QtOSType mediaType = 0;
+    int streamIndex = -1;
+    FfmpegRational timeBase{0, 1};
+    int64_t duration = 0;  // movie units
+
+    // Video: the image description of every sample (one description per track).
+    QtOSType compressionType = 0;
+    int16_t width = 0;
+    int16_t height = 0;
+    int16_t depth = 0;
+    int32_t descriptionDataSize = 0;  // bytes of one uncompressed picture, 0 when compressed
+
+    // Sound.
+    QtOSType soundFormat = 0;
+    int sampleRate = 0;
+    int channels = 0;
+
+    std::vector<FfmpegSample> samples;
+    std::vector<FfmpegSamplePosition> positions;  // parallel to samples
+
+    // The sync sample that decoding of sample index must start from.
+    size_t syncSampleBefore(size_t index) const;
+    // The last sample whose time is at or before time (movie units); 0 when
+    // time lies before the first sample.
+    size_t sampleAtTime(int64_t time) const;
+};
+
+class FfmpegMovie {
+public:
+    // Null when FFmpeg cannot open the file as a movie (damaged, truncated,
+    // not a movie, no stream it can place). Throws std::bad_alloc only.
+    static std::unique_ptr<FfmpegMovie> open(const std::string& path);
+
+    const std::string& path() const { return path_; }
+    int32_t timeScale() const { return timeScale_; }
+    int32_t duration() const { return duration_; }
+    const std::string& title() const { return title_; }
+    std::optional<QtOSType> contentType() const { return contentType_; }
+    const std::vector<FfmpegTrack>& tracks() const { return tracks_; }
+    // The movie's time 0 in a stream's time base.
+    int64_t originIn(FfmpegRational timeBase) const;
+
+private:
+    friend class FfmpegMovieBuilder;
+    FfmpegMovie() = default;
+
+    std::string path_;
+    int32_t timeScale_ = 600;
+    int32_t duration_ = 0;
+    std::string title_;
+    std::optional<QtOSType> contentType_;
+    std::vector<FfmpegTrack> tracks_;
+    int64_t originValue_ = 0;  // time 0, in units of originBase_
+    FfmpegRational originBase_{1, 1};
+};
+
+} // namespace Qel

@@ -1,0 +1,23 @@
+// Choosing a movie's time scale (see FfmpegMovie.h for the rule). Internal
+// to the FFmpeg movie source.
+#pragma once
+
+#include "FfmpegMovie.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Qel {
+
+// The presentation times and durations of one video stream, relative to the
+// movie's time 0, in the stream's time base.
+struct VideoTiming {
+    FfmpegRational timeBase;
+    std::vector<int64_t> ticks;
+};
+
+// lengthSeconds: the movie's length. soundRate: the first sound track's
+// sample rate, 0 when none.
+int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate);
+
+} // namespace Qel
