@@ -57,10 +57,22 @@ protected:
     ~VideoStream();
 
 private:
+    static constexpr QtOSType kVideoMedia = fourCc('v', 'i', 'd', 'e');
+    static constexpr QtOSType kYvu9 = fourCc('Y', 'V', 'U', '9');
+    static constexpr QtOSType kYuvs = fourCc('y', 'u', 'v', 's');
+    static constexpr QtOSType k2vuy = fourCc('2', 'v', 'u', 'y');
+    static constexpr QtOSType kRaw = fourCc('r', 'a', 'w', ' ');
+    static constexpr QtOSType kArgb32 = 32;
+    static constexpr int16_t kNextSyncSample = 8;
+    static constexpr int16_t kNextSample = 16;
+
+    // Where the picture of the fetched sample lies, and how big the frame
+    // made from it is.
     struct PictureSource {
         const unsigned char* bytes;
         size_t size;
         int32_t rowBytes;
+        size_t frameBytes;
     };
 
     // Opening
@@ -74,7 +86,10 @@ private:
     void catchUpWithClock();
     void catchUpForward(QtTimeValue target);
     void catchUpBackward(QtTimeValue target);
-    QtTimeValue nextSampleTime(int16_t flags, QtTimeValue from, int32_t rate);
+    QtTimeValue nextStepTime(QtTimeValue from) const;
+    QtTimeValue nextSampleTime(int16_t flags, QtTimeValue from, int32_t rate) const;
+    static int32_t stepRate(int64_t speed);
+    bool fetchPicture(PictureSource& source, QtStatus& status);
     QtStatus fetchSample(QtTimeValue time, int32_t sampleCount);
     bool readDescription(QtImageDescription& description) const;
     bool prepareDecoding(const QtImageDescription& description, QtStatus& status);
@@ -82,10 +97,11 @@ private:
     void releaseDecoding();
     bool isDirectFormat(const QtImageDescription& description) const;
     bool pictureSource(PictureSource& source, QtStatus& status);
-    void fillFrame(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
-    void convertYvu9ToYv12(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
-    void copyRows(unsigned char* frame, size_t frameBytes, const PictureSource& source) const;
-    MediaChunk* deliverFrame(const PictureSource& source, size_t frameBytes);
+    MediaChunk* deliverFrame(const PictureSource& source);
+    void fillFrame(unsigned char* frame, const PictureSource& source) const;
+    void copyRows(unsigned char* frame, const PictureSource& source) const;
+    void convertYvu9ToYv12(unsigned char* frame, const PictureSource& source) const;
+    static int32_t yvu9RowBytes(size_t sampleSize, int32_t width, int32_t height);
     void markEndOfStream(QtTimeValue next);
     int32_t giveUp();
     int32_t failRead(QtStatus status);
@@ -111,17 +127,20 @@ private:
     QtOSType decodeFormat;
     QtTrack track;  // not owned
     int32_t trackIndex;
-    // Reading position, in movie units: the time of the next sample to fetch.
-    // Forward catch-up (clock running, speed > 0): while currentTime lies
-    // before the clock's time + 10 ms, jump from sync sample to sync sample
-    // until one at or past it. Backward catch-up (speed < 0): while
-    // currentTime lies after the clock's time, jump back the same way until a
-    // sync sample at or before it. Either way the sample landed on is fetched
-    // next. Backward reading steps with a negative rate, never slower than one
-    // sample per read; reading either way delivers the last sample in the
-    // read direction with endOfStream set and then leaves currentTime at -1
-    // (no further sample) until a seek, a rewind or a new open.
+    // The time of the next sample to fetch, in movie units; -1 when a
+    // catch-up found no further sync sample. Catch-up runs while the clock
+    // is running: reading forwards, while currentTime lies before the clock's
+    // time + 10 ms it jumps from sync sample to sync sample until one at or
+    // past that time; reading backwards, while currentTime lies after the
+    // clock's time it jumps back the same way to one at or before it. The
+    // sample landed on is the next one fetched.
     QtTimeValue currentTime;
+    // The sample at currentTime was delivered and had no successor in the
+    // read direction (the first or last sample, or a track that ends early).
+    // Reads then give up until a seek, rewind, open or catch-up moves
+    // currentTime, or a change of speed or mode gives the sample a successor,
+    // which the next read delivers.
+    bool deliveredFinalSample;
     int32_t sourceRowBytes;
     int32_t outputRowBytes;  // "YV12": bytes per row of the luma plane
     int32_t frameSize;

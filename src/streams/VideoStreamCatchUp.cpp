@@ -1,0 +1,74 @@
+// Choosing the next sample: catching up with the host clock, and the step
+// to the sample after the current one in the read direction.
+#include "streams/VideoStream.h"
+
+#include "quicktime/QtOperations.h"
+#include "streams/HostClock.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+namespace {
+constexpr int32_t kSyncSamplesOnly = 2;
+constexpr uint32_t kForwardCatchUpLeadMs = 10;
+} // namespace
+
+void ContainerQuickTime::VideoStream::catchUpWithClock()
+{
+    if (!clock || !clock->isRunning())
+        return;
+    const QtTimeValue before = currentTime;
+    if (currentTime != 0 && readSpeed > 0)
+        catchUpForward(msToUnits(uint32_t(clock->getTime()) + kForwardCatchUpLeadMs));
+    else if (currentTime != container->duration && readSpeed < 0)
+        catchUpBackward(msToUnits(uint32_t(clock->getTime())));
+    if (currentTime != before)
+        deliveredFinalSample = false;
+}
+
+void ContainerQuickTime::VideoStream::catchUpForward(QtTimeValue target)
+{
+    while (currentTime != -1 && currentTime < target) {
+        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c+10 = %ld", long(currentTime),
+                long(target));
+        currentTime = nextSampleTime(kNextSyncSample, currentTime, 1);
+    }
+}
+
+void ContainerQuickTime::VideoStream::catchUpBackward(QtTimeValue target)
+{
+    while (currentTime != -1 && currentTime > target) {
+        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c = %ld", long(currentTime),
+                long(target));
+        currentTime = nextSampleTime(kNextSyncSample, currentTime, -1);
+    }
+}
+
+// The step after `from` in the read direction: to the next sample, or to the
+// next sync sample in mode 2.
+QtTimeValue ContainerQuickTime::VideoStream::nextStepTime(QtTimeValue from) const
+{
+    const int16_t flags = readMode == kSyncSamplesOnly ? kNextSyncSample : kNextSample;
+    return nextSampleTime(flags, from, stepRate(readSpeed));
+}
+
+QtTimeValue ContainerQuickTime::VideoStream::nextSampleTime(int16_t flags, QtTimeValue from, int32_t rate) const
+{
+    QtTimeValue next = -1;
+    QtTrackNextTime(track, flags, from, rate, &next, nullptr);
+    return next;
+}
+
+// The rate handed to the runtime for a speed in thousandths: whole multiples
+// of normal speed, truncated toward zero, except that a slow backward speed
+// (-999 to -1) still steps backwards, since the runtime searches forward at
+// rate 0.
+int32_t ContainerQuickTime::VideoStream::stepRate(int64_t speed)
+{
+    const int64_t rate = speed / 1000;
+    if (rate == 0 && speed < 0)
+        return -1;
+    return int32_t(rate);
+}
+
+} // namespace Qel

@@ -1,0 +1,150 @@
+// Reading: one sample per call, fetched through the export source and
+// delivered as one frame in a chunk stamped in host milliseconds.
+#include "streams/VideoStream.h"
+
+#include <cstring>
+#include <memory>
+
+#include "media/BufferAllocator.h"
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtFailure.h"
+#include "quicktime/QtOperations.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+namespace {
+constexpr int32_t kRequestRecordSize = 56;
+constexpr int32_t kSamplesPerRead = 1;
+} // namespace
+
+int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
+{
+    if (!chunk)
+        return kResultFailure;
+    *chunk = nullptr;
+    // Closed, or never opened: there is no export source to read from.
+    if (!dataFunction)
+        return failRead(kQtParamError);
+    catchUpWithClock();
+    if (currentTime == -1)
+        return giveUp();
+    QtTimeValue next = nextStepTime(currentTime);
+    if (deliveredFinalSample) {
+        if (next == -1)
+            return giveUp();
+        // Turned round, or a mode with more samples: move on from the sample
+        // already delivered.
+        currentTime = next;
+        next = nextStepTime(currentTime);
+    }
+
+    QtStatus status = 0;
+    PictureSource source;
+    if (!fetchPicture(source, status))
+        return failRead(status);
+    // A time where no sample starts (the movie's end read backwards, a time
+    // before the first sample) answers the neighbouring sample, which is the
+    // one the step lands on: step past it so that it is delivered once.
+    if (next != -1 && next == request.actualTime)
+        next = nextStepTime(next);
+
+    MediaChunk* frame = deliverFrame(source);
+    *chunk = frame;
+    // Both ends of the read direction: the sample at 0 read backwards, the
+    // one at the movie's end read forwards, and the last sample that has no
+    // successor. The chunk is delivered all the same.
+    if ((currentTime == 0 && readSpeed < 0) || (currentTime == container->duration && readSpeed > 0) ||
+        next == -1)
+        markEndOfStream(next);
+    deliveredFinalSample = next == -1;
+    if (!deliveredFinalSample)
+        currentTime = next;
+    position = frame->startTime + frame->duration;
+    QEL_LOG(kVideoReadStream, "QT video buffer of %u bytes s: %u d: %u", frame->dataLength(), frame->startTime,
+            frame->duration);
+    return kResultSuccess;
+}
+
+// Fetches the sample at currentTime, remakes the decoding set-up when its
+// description is new, and finds its picture. On failure status holds the
+// status to report.
+bool ContainerQuickTime::VideoStream::fetchPicture(PictureSource& source, QtStatus& status)
+{
+    status = fetchSample(currentTime, kSamplesPerRead);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kVideoReadStream, status);
+        return false;
+    }
+    status = kQtParamError;
+    if (request.descriptionType != kVideoMedia) {
+        QEL_LOG_QT_FAILURE(kVideoReadStream, status);
+        return false;
+    }
+    QtImageDescription description;
+    if (!readDescription(description))
+        return false;
+    const bool sameDescription = decodingReady && request.descriptionSeed == lastDescriptionSeed;
+    if (!sameDescription && !prepareDecoding(description, status))
+        return false;
+    return pictureSource(source, status);
+}
+
+QtStatus ContainerQuickTime::VideoStream::fetchSample(QtTimeValue time, int32_t sampleCount)
+{
+    request = QtSampleRequest{};
+    request.recordSize = kRequestRecordSize;
+    request.trackId = trackIndex;
+    request.sourceTimeScale = container->timeScale;
+    request.requestedTime = time;
+    request.requestedSampleCount = sampleCount;
+    request.durationPerSample = 1;
+    return dataFunction(sourceContext, &request);
+}
+
+// Copies the description that the fetched sample's handle leads to; false
+// when there is none.
+bool ContainerQuickTime::VideoStream::readDescription(QtImageDescription& description) const
+{
+    if (!request.description || !*request.description)
+        return false;
+    std::memcpy(&description, *request.description, sizeof description);
+    return true;
+}
+
+MediaChunk* ContainerQuickTime::VideoStream::deliverFrame(const PictureSource& source)
+{
+    std::unique_ptr<unsigned char[]> block(new unsigned char[source.frameBytes]);
+    fillFrame(block.get(), source);
+    MediaChunk* frame = container->allocator->createChunk(block.get(), uint32_t(source.frameBytes));
+    block.release();
+    frame->dataLength() = uint32_t(source.frameBytes);
+    frame->startTime = unitsToMs(request.actualTime);
+    frame->duration = unitsToMs(request.durationPerSample);
+    return frame;
+}
+
+void ContainerQuickTime::VideoStream::markEndOfStream(QtTimeValue next)
+{
+    QEL_LOG(kVideoReadStream,
+            "QT video EOS got next time of %ld/%u, current time of %ld/%u, duration %ld/%u, read speed %d",
+            long(next), unitsToMs(next), long(currentTime), unitsToMs(currentTime), long(container->duration),
+            unitsToMs(container->duration), readSpeed);
+    endOfStream = true;
+}
+
+int32_t ContainerQuickTime::VideoStream::giveUp()
+{
+    QEL_LOG(kVideoReadStream, "QT video got next time of -1 from: %ld/%u, giving up.", long(currentTime),
+            unitsToMs(currentTime));
+    endOfStream = true;
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::VideoStream::failRead(QtStatus status)
+{
+    QEL_LOG(kVideoReadStream, "QT video readStream failing with: %d", int(status));
+    return kResultFailure;
+}
+
+} // namespace Qel

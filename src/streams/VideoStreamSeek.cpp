@@ -1,0 +1,62 @@
+// Moving the read position: sync points, seeks, rewinds and speed changes.
+#include "streams/VideoStream.h"
+
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtOperations.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+// The search runs against the read direction (backwards from time in forward
+// play), so that a seek lands on the sync sample from which reading reaches
+// time.
+int32_t ContainerQuickTime::VideoStream::getSyncPoint(int32_t speed, uint32_t time, uint32_t* syncTime)
+{
+    if (!syncTime)
+        return kResultFailure;
+    if (time == 0) {
+        *syncTime = 0;
+        return kResultSuccess;
+    }
+    const QtTimeValue found = nextSampleTime(kNextSyncSample, msToUnits(time), stepRate(-int64_t(speed)));
+    if (found == -1)
+        return kResultFailure;
+    *syncTime = unitsToMs(found);
+    QEL_LOG(kVideoGetSyncPoint, "QT video getSyncPoint: %u got: %u", time, *syncTime);
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::VideoStream::seekStream(uint32_t time, uint32_t* actualTime, int32_t)
+{
+    QEL_LOG(kVideoSeekStream, "QT video seeking to: %u", time);
+    uint32_t syncTime = 0;
+    const int32_t status = getSyncPoint(readSpeed, time, &syncTime);
+    if (status != kResultSuccess)
+        return status;
+    currentTime = msToUnits(syncTime);
+    deliveredFinalSample = false;
+    if (actualTime)
+        *actualTime = syncTime;
+    endOfStream = false;
+    QEL_LOG(kVideoSeekStream, "QT video sook to t: %u", syncTime);
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::VideoStream::rewindStream()
+{
+    currentTime = readSpeed > 0 ? 0 : container->duration;
+    deliveredFinalSample = false;
+    return kResultSuccess;
+}
+
+// Turning back from the boundary that reading had reached makes the stream
+// readable again.
+bool ContainerQuickTime::VideoStream::setReadSpeed(int32_t speed)
+{
+    if ((currentTime == 0 && speed > 0) || (currentTime == container->duration && speed < 0))
+        endOfStream = false;
+    readSpeed = speed;
+    return true;
+}
+
+} // namespace Qel
