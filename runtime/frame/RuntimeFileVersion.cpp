@@ -4,5 +4,8 @@
 // QEL_RUNTIME_FILE_VERSION_HIGH/LOW.
 #include "frame/RuntimeDispatch.h"
 
-extern "C" QEL_RUNTIME_EXPORT const uint32_t qelRuntimeFileVersion[2] = {QEL_RUNTIME_FILE_VERSION_HIGH,
-                                                                          QEL_RUNTIME_FILE_VERSION_LOW};
+extern "C" {
+QEL_RUNTIME_EXPORT extern const uint32_t qelRuntimeFileVersion[2];
+}
+
+const uint32_t qelRuntimeFileVersion[2] = {QEL_RUNTIME_FILE_VERSION_HIGH, QEL_RUNTIME_FILE_VERSION_LOW};
