@@ -1,0 +1,124 @@
+#include "streams/AudioStream.h"
+
+#include "plugin/ContainerHost.h"
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtOperations.h"
+
+namespace Qel {
+
+namespace {
+
+constexpr int32_t kAudioKind = 0x120;
+constexpr uint32_t kAudioFormatCode = 1;
+constexpr uint32_t kAudioFormatKind = 2;
+constexpr int32_t kRewindFlag = 1;
+
+} // namespace
+
+ContainerQuickTime::AudioStream::AudioStream(ContainerQuickTime* owner, int32_t index, QtTrack soundTrack)
+    : StreamInterface(owner->getContainerId(), owner->containerHost->generateId(), 0),
+      container(owner),
+      clock(nullptr),
+      format{kAudioFormatCode, 0, 0, kAudioFormatKind, 0},
+      track(soundTrack),
+      trackIndex(index),
+      extraction(nullptr),
+      description{},
+      bufferList{},
+      extractionFlags(0),
+      framesPerRead(0),
+      bytesPerSecond(0),
+      bytePosition(0)
+{
+}
+
+ContainerQuickTime::AudioStream::~AudioStream()
+{
+    closeStream();
+}
+
+uint32_t ContainerQuickTime::AudioStream::getDuration()
+{
+    return container->durationMs;
+}
+
+bool ContainerQuickTime::AudioStream::queryOption(uint32_t, uint32_t, uint32_t, uint32_t)
+{
+    return false;
+}
+
+StreamFormat* ContainerQuickTime::AudioStream::getFormat()
+{
+    return &format;
+}
+
+Properties* ContainerQuickTime::AudioStream::getProperties()
+{
+    return &properties;
+}
+
+int32_t ContainerQuickTime::AudioStream::getKind()
+{
+    return kAudioKind;
+}
+
+int32_t ContainerQuickTime::AudioStream::rewindStream()
+{
+    // The result of the seek is not passed on: rewinding always succeeds.
+    uint32_t reached = 0;
+    seekStream(readSpeed > 0 ? 0 : container->durationMs, &reached, kRewindFlag);
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::AudioStream::getSyncPoint(int32_t, uint32_t time, uint32_t* syncTime)
+{
+    // Every sample of PCM can be decoded on its own.
+    if (syncTime)
+        *syncTime = time;
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::AudioStream::closeStream()
+{
+    if (extraction) {
+        QtExtractEnd(extraction);
+        extraction = nullptr;
+    }
+    QtTrackEnable(track, 0);
+    freeWorkingBlock();
+    return kResultSuccess;
+}
+
+void ContainerQuickTime::AudioStream::freeWorkingBlock()
+{
+    if (sampleBuffer.dataSize() == 0)
+        return;
+    delete[] sampleBuffer.lockData();
+    sampleBuffer.unlockData();
+    sampleBuffer.setData(nullptr, 0);
+}
+
+bool ContainerQuickTime::AudioStream::setReadSpeed(int32_t speed)
+{
+    if (speed == readSpeed)
+        return true;
+    if (speed < 0) {
+        // Backwards, sound is not played: the stream only trails the clock.
+        endOfStream = false;
+        readMode = kReadModeSyncSamples;
+    }
+    readSpeed = speed;
+    return true;
+}
+
+bool ContainerQuickTime::AudioStream::setReadMode(int32_t mode)
+{
+    if (mode == readMode)
+        return true;
+    if (readSpeed < 0 && mode == kReadModeContinuous)
+        return false;
+    readMode = mode;
+    return true;
+}
+
+} // namespace Qel

@@ -1,0 +1,198 @@
+// Opening the extraction: the output format and, for tracks of more than two
+// channels, the stereo layout are agreed with the runtime before the working
+// block and the buffer list are set up.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtFailure.h"
+#include "quicktime/QtOperations.h"
+#include "streams/AudioStream.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+namespace {
+
+constexpr QtOSType kAudioClass = fourCc('x', 'a', 'u', 'd');
+constexpr QtOSType kDescriptionProperty = fourCc('a', 's', 'b', 'd');
+constexpr QtOSType kLayoutProperty = fourCc('c', 'l', 'a', 'y');
+constexpr QtOSType kLinearPcm = fourCc('l', 'p', 'c', 'm');
+constexpr uint32_t kSignedPackedFlags = 12;
+constexpr uint32_t kBitsPerChannel = 16;
+constexpr uint32_t kBytesPerSample = kBitsPerChannel / 8;
+constexpr uint32_t kMaxChannels = 2;
+constexpr uint32_t kLayoutRecordSize = 32;
+
+// Asks for 16-bit signed packed PCM at the reported rate, keeping the
+// reported channel count up to two. True when the runtime is to fold more
+// channels down to two.
+bool requestPcm16(QtPcmDescription& description)
+{
+    description.formatCode = kLinearPcm;
+    description.formatFlags = kSignedPackedFlags;
+    description.framesPerPacket = 1;
+    const bool downmix = description.channelsPerFrame > kMaxChannels;
+    if (downmix)
+        description.channelsPerFrame = kMaxChannels;
+    description.bitsPerChannel = kBitsPerChannel;
+    description.bytesPerFrame = description.channelsPerFrame * kBytesPerSample;
+    description.bytesPerPacket = description.bytesPerFrame;
+    return downmix;
+}
+
+uint32_t layoutTag(const unsigned char* record)
+{
+    uint32_t tag = 0;
+    std::memcpy(&tag, record, sizeof tag);
+    return tag;
+}
+
+std::unique_ptr<unsigned char[]> zeroedRecord(uint32_t size)
+{
+    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[size]());
+}
+
+// bytesPerSecond as the stream computes it: in floating point, truncated.
+double bytesPerSecondOf(const QtPcmDescription& description)
+{
+    return double(description.channelsPerFrame) * description.sampleRate * double(kBytesPerSample);
+}
+
+} // namespace
+
+int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
+{
+    clock = hostClock;
+    extractionFlags = 0;
+    position = 0;
+    QtTrackEnable(track, 1);
+
+    bool downmix = false;
+    if (!beginExtraction() || !agreeSampleFormat(downmix))
+        return kResultFailure;
+    if (downmix && !agreeStereoLayout())
+        return kResultFailure;
+    if (!sampleFormatDeliverable())
+        return kResultFailure;
+
+    replaceWorkingBlock();
+    prepareBufferList();
+    QEL_LOG(kAudioOpenStream, "QT audio data rate: %f chanels: %lu", description.sampleRate,
+            static_cast<unsigned long>(description.channelsPerFrame));
+    publishProperties();
+    return kResultSuccess;
+}
+
+bool ContainerQuickTime::AudioStream::beginExtraction()
+{
+    // An open that follows an open without a close replaces the extraction;
+    // the earlier one is ended rather than lost.
+    if (extraction) {
+        QtExtractEnd(extraction);
+        extraction = nullptr;
+    }
+    QtExtraction begun = nullptr;
+    const QtLongStatus status = QtExtractBegin(container->movie, 0, &begun);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    extraction = begun;
+    return true;
+}
+
+bool ContainerQuickTime::AudioStream::agreeSampleFormat(bool& downmix)
+{
+    QtLongStatus status =
+        QtExtractPropertyGet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description, nullptr);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    downmix = requestPcm16(description);
+    status = QtExtractPropertySet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    status = QtExtractPropertyGet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description, nullptr);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    return true;
+}
+
+// Sets the stereo layout, then reads the layout back at the size the runtime
+// reports for it. Allocation failures and a layout other than stereo fail
+// without a log line; only the runtime's refusals are logged.
+bool ContainerQuickTime::AudioStream::agreeStereoLayout()
+{
+    std::unique_ptr<unsigned char[]> layout = zeroedRecord(kLayoutRecordSize);
+    if (!layout)
+        return false;
+    std::memcpy(layout.get(), &kQtStereoLayoutTag, sizeof kQtStereoLayoutTag);
+    QtLongStatus status = QtExtractPropertySet(extraction, kAudioClass, kLayoutProperty, kLayoutRecordSize, layout.get());
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    uint32_t size = 0;
+    status = QtExtractPropertyInfo(extraction, kAudioClass, kLayoutProperty, nullptr, &size, nullptr);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    // A record too small to hold the tag cannot be checked.
+    if (size < sizeof kQtStereoLayoutTag)
+        return false;
+    layout = zeroedRecord(size);
+    if (!layout)
+        return false;
+    status = QtExtractPropertyGet(extraction, kAudioClass, kLayoutProperty, size, layout.get(), nullptr);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
+        return false;
+    }
+    return layoutTag(layout.get()) == kQtStereoLayoutTag;
+}
+
+// The runtime has the last word on the format. One that would divide by zero
+// later (no channels, no bytes per packet, a rate that gives no bytes per
+// second) or overflow the 32-bit rates is refused here, silently like the
+// other failures that are not the runtime's.
+bool ContainerQuickTime::AudioStream::sampleFormatDeliverable() const
+{
+    const double perSecond = bytesPerSecondOf(description);
+    return description.channelsPerFrame != 0 && description.bytesPerPacket != 0 && perSecond >= 1.0 &&
+           perSecond < 4294967296.0;
+}
+
+void ContainerQuickTime::AudioStream::replaceWorkingBlock()
+{
+    freeWorkingBlock();
+    sampleBuffer.setData(new unsigned char[kWorkingBlockSize], kWorkingBlockSize);
+    framesPerRead = kWorkingBlockSize / description.bytesPerPacket;
+}
+
+void ContainerQuickTime::AudioStream::prepareBufferList()
+{
+    bufferList.count = 1;
+    bufferList.buffers[0].channels = description.channelsPerFrame;
+    bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
+    bufferList.buffers[0].data = sampleBuffer.lockData();
+    sampleBuffer.unlockData();
+}
+
+void ContainerQuickTime::AudioStream::publishProperties()
+{
+    bytePosition = 0;
+    properties.channels = description.channelsPerFrame;
+    properties.sampleRate = static_cast<int32_t>(description.sampleRate);
+    properties.bitsPerSample = description.bitsPerChannel;
+    bytesPerSecond = static_cast<uint32_t>(bytesPerSecondOf(description));
+}
+
+} // namespace Qel

@@ -1,0 +1,158 @@
+// Seeking and reading. Chunk times are derived from the bytes delivered since
+// the last seek, not asked of the runtime: bytePosition starts at the bytes
+// that the time reached by the seek stands for and grows by each chunk.
+#include <cstring>
+#include <memory>
+
+#include "media/BufferAllocator.h"
+#include "media/MediaChunk.h"
+#include "plugin/ResultCodes.h"
+#include "quicktime/QtFailure.h"
+#include "quicktime/QtOperations.h"
+#include "streams/AudioStream.h"
+#include "streams/HostClock.h"
+#include "support/Log.h"
+
+namespace Qel {
+
+namespace {
+
+constexpr QtOSType kMovieClass = fourCc('x', 'm', 'o', 'v');
+constexpr QtOSType kTimeProperty = fourCc('t', 'i', 'm', 'e');
+constexpr int32_t kClockLagMs = 10;
+
+// The low 32 bits of timeScale × ms / 1000 (64-bit product, unsigned division).
+uint32_t msToUnits(int32_t timeScale, uint32_t ms)
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(int64_t(timeScale) * int64_t(ms)) / 1000u);
+}
+
+// The low 32 bits of units × 1000 / timeScale (64-bit product, unsigned division).
+uint32_t unitsToMs(int32_t units, int32_t timeScale)
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(int64_t(units) * 1000) /
+                                 static_cast<uint64_t>(int64_t(timeScale)));
+}
+
+} // namespace
+
+int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* actualTime, int32_t)
+{
+    QEL_LOG(kAudioSeekStream, "QT audio seeking to: %u", time);
+    if (extractionFlags & kExtractionComplete) {
+        // A completed extraction goes no further: start a fresh one.
+        closeStream();
+        openStream(clock);
+    }
+    const int32_t timeScale = container->timeScale;
+    if (!isReadable() || timeScale == 0)
+        return kResultFailure;
+
+    QtTimeRecord record{};
+    record.value = msToUnits(timeScale, time);
+    record.scale = timeScale;
+    record.base = QtMovieTimeBase(container->movie);
+    // The runtime answers with the time it actually reached; its statuses
+    // say no more than the byte count does.
+    QtExtractPropertySet(extraction, kMovieClass, kTimeProperty, sizeof record, &record);
+    uint32_t written = 0;
+    QtExtractPropertyGet(extraction, kMovieClass, kTimeProperty, sizeof record, &record, &written);
+    if (written < sizeof(uint32_t))
+        return kResultFailure;
+
+    const uint32_t reached = unitsToMs(static_cast<int32_t>(record.value & 0xFFFFFFFFu), timeScale);
+    if (actualTime)
+        *actualTime = reached;
+    bytePosition = uint64_t(bytesPerSecond) * reached / 1000u;
+    position = reached;
+    endOfStream = false;
+    QEL_LOG(kAudioSeekStream, "QT audio sook to t: %u b: %llu", reached,
+            static_cast<unsigned long long>(bytePosition));
+    return kResultSuccess;
+}
+
+int32_t ContainerQuickTime::AudioStream::readStream(MediaChunk** chunk)
+{
+    if (!chunk)
+        return kResultFailure;
+    *chunk = nullptr;
+    if (isTrailingClock()) {
+        seekBehindClock();
+        return kResultFailure;
+    }
+    if (extractionFlags & kExtractionComplete) {
+        QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", 0L);
+        endOfStream = true;
+        return kResultFailure;
+    }
+    if (!isReadable())
+        return kResultFailure;
+
+    uint32_t frames = framesPerRead;
+    const QtLongStatus status = QtExtractFill(extraction, &frames, &bufferList, &extractionFlags);
+    if (status != 0) {
+        QEL_LOG_QT_FAILURE(kAudioReadStream, status);
+        QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", static_cast<long>(status));
+        endOfStream = true;
+        return kResultFailure;
+    }
+    const uint32_t delivered = bufferList.buffers[0].byteSize;
+    if (delivered > sampleBuffer.dataSize()) {
+        // The runtime claims more than the block holds: deliver nothing of it,
+        // and give the next fill no more room than there is.
+        bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
+        endOfStream = true;
+        return kResultFailure;
+    }
+    *chunk = deliverChunk(delivered);
+    return kResultSuccess;
+}
+
+bool ContainerQuickTime::AudioStream::isReadable() const
+{
+    return extraction != nullptr && sampleBuffer.dataSize() != 0;
+}
+
+// While the clock runs backwards or in sync-sample mode, sound is not played:
+// reads deliver nothing and keep the extraction just behind the clock, ready
+// to resume when the clock runs forwards again.
+bool ContainerQuickTime::AudioStream::isTrailingClock()
+{
+    return clock && clock->isRunning() && (readSpeed < 0 || readMode == kReadModeSyncSamples);
+}
+
+void ContainerQuickTime::AudioStream::seekBehindClock()
+{
+    // A clock within the first 10 ms trails to the start, not to a time
+    // wrapped around below 0.
+    const int32_t now = clock->getTime();
+    const uint32_t target = now > kClockLagMs ? uint32_t(now - kClockLagMs) : 0;
+    uint32_t reached = 0;
+    seekStream(target, &reached, 0);
+}
+
+MediaChunk* ContainerQuickTime::AudioStream::deliverChunk(uint32_t size)
+{
+    // An empty fill gets a chunk without a block: a chunk of size 0 is
+    // released without freeing its block, so none is allocated for it.
+    std::unique_ptr<unsigned char[]> copy;
+    if (size != 0) {
+        copy.reset(new unsigned char[size]);
+        std::memcpy(copy.get(), sampleBuffer.lockData(), size);
+        sampleBuffer.unlockData();
+    }
+    MediaChunk* chunk = container->allocator->createChunk(copy.get(), size);
+    copy.release();
+
+    const uint32_t start = static_cast<uint32_t>(bytePosition * 1000u / bytesPerSecond);
+    const uint32_t duration = size * 1000u / bytesPerSecond;
+    chunk->startTime = start;
+    chunk->duration = duration;
+    bytePosition += size;
+    QEL_LOG(kAudioReadStream, "QT audio bytes read: %llu s: %u t: %u d: %u",
+            static_cast<unsigned long long>(bytePosition), chunk->dataLength(), start, duration);
+    position = start + duration;
+    return chunk;
+}
+
+} // namespace Qel
