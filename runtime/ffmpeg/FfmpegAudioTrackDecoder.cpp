@@ -1,0 +1,189 @@
+#include "FfmpegAudioTrackDecoder.h"
+
+#include "FfmpegStatus.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Qel {
+
+namespace {
+
+constexpr int kDamagedPacketsInARow = 32;
+// Decoding resumes this far before a seek's target, so that decoders that
+// carry state from packet to packet (overlapped transforms, MP3's bit
+// reservoir) produce the target's samples exactly.
+constexpr int kPrerollDivisor = 5;  // a fifth of a second
+
+} // namespace
+
+std::unique_ptr<FfmpegAudioTrackDecoder> FfmpegAudioTrackDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
+                                                                       int rate, int channels, QtStatus& status)
+{
+    std::unique_ptr<FfmpegPacketReader> reader = FfmpegPacketReader::open(movie, trackIndex);
+    if (!reader || rate <= 0 || channels < 1 || channels > 2) {
+        status = kFfmpegBadData;
+        return nullptr;
+    }
+    CodecContextPtr codec = openDecoder(reader->stream(), false);
+    if (!codec) {
+        status = kFfmpegNoCodec;
+        return nullptr;
+    }
+    status = 0;
+    std::unique_ptr<FfmpegAudioTrackDecoder> decoder(
+        new FfmpegAudioTrackDecoder(movie, std::move(reader), std::move(codec), nullptr, rate, channels));
+    decoder->seek(0);
+    return decoder;
+}
+
+FfmpegAudioTrackDecoder::FfmpegAudioTrackDecoder(const FfmpegMovie& movie, std::unique_ptr<FfmpegPacketReader> reader,
+                                                 CodecContextPtr codec, ResampleContextPtr resampler, int rate,
+                                                 int channels)
+    : movie_(movie), reader_(std::move(reader)), codec_(std::move(codec)), resampler_(std::move(resampler)),
+      packet_(makePacket()), frame_(makeFrame()), rate_(rate), channels_(channels)
+{
+}
+
+void FfmpegAudioTrackDecoder::seek(int64_t frame)
+{
+    target_ = std::max<int64_t>(frame, 0);
+    placed_ = false;
+    silence_ = trim_ = 0;
+    flushed_ = false;
+    pending_.clear();
+    pendingOffset_ = 0;
+    avcodec_flush_buffers(codec_.get());
+    resampler_.reset();
+
+    const FfmpegTrack& track = reader_->track();
+    const int64_t scale = movie_.timeScale();
+    const int64_t time = av_rescale(target_, scale, rate_) - scale / kPrerollDivisor;
+    if (time <= 0 || !reader_->seekToSync(track.syncSampleBefore(track.sampleAtTime(time))))
+        reader_->rewind();
+}
+
+size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
+{
+    size_t produced = 0;
+    while (produced < frames) {
+        if (silence_ > 0) {
+            const size_t count = size_t(std::min<int64_t>(silence_, int64_t(frames - produced)));
+            std::fill_n(out + produced * channels_, count * channels_, 0.0f);
+            silence_ -= int64_t(count);
+            produced += count;
+            continue;
+        }
+        const size_t available = (pending_.size() - pendingOffset_) / channels_;
+        if (available > 0) {
+            const size_t count = std::min(available, frames - produced);
+            std::memcpy(out + produced * channels_, pending_.data() + pendingOffset_,
+                        count * channels_ * sizeof(float));
+            pendingOffset_ += count * channels_;
+            produced += count;
+            continue;
+        }
+        pending_.clear();
+        pendingOffset_ = 0;
+        if (!decodeMore())
+            break;
+    }
+    return produced;
+}
+
+bool FfmpegAudioTrackDecoder::receiveFrame(AVFrame* frame)
+{
+    int damaged = 0;
+    for (;;) {
+        const int received = avcodec_receive_frame(codec_.get(), frame);
+        if (received >= 0)
+            return true;
+        if (received != AVERROR(EAGAIN))
+            return false;
+        if (!reader_->readPacket(packet_.get())) {
+            avcodec_send_packet(codec_.get(), nullptr);
+            continue;
+        }
+        const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+        av_packet_unref(packet_.get());
+        damaged = sent < 0 && sent != AVERROR(EAGAIN) ? damaged + 1 : 0;
+        if (damaged >= kDamagedPacketsInARow)
+            return false;
+    }
+}
+
+bool FfmpegAudioTrackDecoder::decodeMore()
+{
+    if (flushed_)
+        return false;
+    if (receiveFrame(frame_.get())) {
+        if (!placed_)
+            placeFirstFrame(frame_.get());
+        convert(frame_.get());
+        av_frame_unref(frame_.get());
+        return true;
+    }
+    // The end: what the resampler still holds.
+    convert(nullptr);
+    flushed_ = true;
+    return pending_.size() > pendingOffset_;
+}
+
+void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
+{
+    placed_ = true;
+    const int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE)
+        return;
+    const FfmpegTrack& track = reader_->track();
+    const AVRational timeBase{track.timeBase.num, track.timeBase.den};
+    const int64_t first = av_rescale_q(pts - movie_.originIn(track.timeBase), timeBase, {1, rate_});
+    if (first < target_)
+        trim_ = target_ - first;
+    else
+        silence_ = first - target_;
+}
+
+void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
+{
+    if (!resampler_) {
+        if (!frame)
+            return;
+        AVChannelLayout input{};
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&input, frame->ch_layout.nb_channels);
+        else
+            av_channel_layout_copy(&input, &frame->ch_layout);
+        AVChannelLayout output{};
+        av_channel_layout_default(&output, channels_);
+        SwrContext* raw = nullptr;
+        swr_alloc_set_opts2(&raw, &output, AV_SAMPLE_FMT_FLT, rate_, &input, AVSampleFormat(frame->format),
+                            frame->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&input);
+        av_channel_layout_uninit(&output);
+        resampler_.reset(raw);
+        // Mixing in float keeps the matrix unnormalised (see the header).
+        if (!resampler_ || av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0) < 0 ||
+            swr_init(raw) < 0) {
+            resampler_.reset();
+            return;
+        }
+    }
+    const int inputFrames = frame ? frame->nb_samples : 0;
+    const int room = swr_get_out_samples(resampler_.get(), inputFrames);
+    if (room <= 0)
+        return;
+    const size_t used = pending_.size();
+    pending_.resize(used + size_t(room) * channels_);
+    uint8_t* destination = reinterpret_cast<uint8_t*>(pending_.data() + used);
+    const int converted = swr_convert(resampler_.get(), &destination, room,
+                                      frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
+                                      inputFrames);
+    pending_.resize(used + size_t(std::max(converted, 0)) * channels_);
+
+    const size_t dropped = size_t(std::min<int64_t>(trim_, int64_t((pending_.size() - pendingOffset_) / channels_)));
+    pendingOffset_ += dropped * channels_;
+    trim_ -= int64_t(dropped);
+}
+
+} // namespace Qel

@@ -1,0 +1,67 @@
+// Decodes one sound track of an FfmpegMovie into interleaved 32-bit float
+// frames at a chosen rate and channel count (libswresample), positioned in
+// frames of that rate from the movie's time 0. One thread at a time; must not
+// outlive the movie.
+//
+// Channels are mixed with libswresample's matrix without normalisation: a
+// 5.1 source gives L = FL + 0.707 C + 0.707 SL and R = FR + 0.707 C + 0.707 SR,
+// the LFE channel left out. The sum may exceed full scale; FfmpegAudioExtraction
+// limits it before the 16-bit conversion.
+#pragma once
+
+#include "FfmpegLibraries.h"
+#include "FfmpegMovie.h"
+#include "FfmpegPacketReader.h"
+
+#include <memory>
+#include <vector>
+
+namespace Qel {
+
+class FfmpegAudioTrackDecoder {
+public:
+    // Null with kFfmpegNoCodec or kFfmpegBadData in status when the track
+    // cannot be decoded.
+    static std::unique_ptr<FfmpegAudioTrackDecoder> open(const FfmpegMovie& movie, size_t trackIndex, int rate,
+                                                         int channels, QtStatus& status);
+
+    // The next frames produced start exactly at frame (of the output rate,
+    // from time 0): decoding resumes a little before it and the excess is
+    // trimmed; sound that starts later is preceded by silence.
+    void seek(int64_t frame);
+
+    // Up to frames frames into out (frames x channels floats). Fewer only at
+    // the end of the track.
+    size_t read(float* out, size_t frames);
+
+private:
+    FfmpegAudioTrackDecoder(const FfmpegMovie& movie, std::unique_ptr<FfmpegPacketReader> reader,
+                            CodecContextPtr codec, ResampleContextPtr resampler, int rate, int channels);
+
+    bool decodeMore();
+    bool receiveFrame(AVFrame* frame);
+    void convert(const AVFrame* frame);
+    void placeFirstFrame(const AVFrame* frame);
+
+    const FfmpegMovie& movie_;
+    std::unique_ptr<FfmpegPacketReader> reader_;
+    CodecContextPtr codec_;
+    ResampleContextPtr resampler_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    int rate_;
+    int channels_;
+
+    // After a seek: the frame asked for, and whether the first decoded frame
+    // has placed the output yet (trimming or silence still to come).
+    int64_t target_ = 0;
+    bool placed_ = false;
+    int64_t silence_ = 0;  // frames of silence before the next decoded ones
+    int64_t trim_ = 0;     // decoded frames still to drop
+    bool flushed_ = false;  // decoder and resampler have given out everything
+
+    std::vector<float> pending_;  // converted frames not yet read
+    size_t pendingOffset_ = 0;    // in floats
+};
+
+} // namespace Qel

@@ -1,0 +1,171 @@
+#include "FfmpegPacketReader.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace Qel {
+
+namespace {
+
+constexpr size_t kRecentPackets = 128;
+constexpr size_t kRecentBytes = 32 * 1024 * 1024;
+// How far before a sync sample to seek again, in seconds, when a demuxer that
+// seeks by searching (MPEG) lands after it.
+constexpr int kSeekBackoffSeconds[] = {0, 1, 4, 16};
+
+int64_t presentationTime(const AVPacket* packet)
+{
+    return packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+}
+
+} // namespace
+
+std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& movie, size_t trackIndex)
+{
+    if (trackIndex >= movie.tracks().size())
+        return nullptr;
+    FormatContextPtr format = openFormat(movie.path().c_str());
+    const int streamIndex = movie.tracks()[trackIndex].streamIndex;
+    if (!format || unsigned(streamIndex) >= format->nb_streams)
+        return nullptr;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard = int(i) == streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    return std::unique_ptr<FfmpegPacketReader>(new FfmpegPacketReader(movie, trackIndex, std::move(format)));
+}
+
+FfmpegPacketReader::FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format)
+    : track_(movie.tracks()[trackIndex]), format_(std::move(format))
+{
+}
+
+bool FfmpegPacketReader::readFromFile(AVPacket* packet)
+{
+    av_packet_unref(packet);
+    while (av_read_frame(format_.get(), packet) >= 0) {
+        if (packet->stream_index == track_.streamIndex) {
+            lastReadDts_ = packet->dts != AV_NOPTS_VALUE ? packet->dts : presentationTime(packet);
+            return true;
+        }
+        av_packet_unref(packet);
+    }
+    return false;
+}
+
+bool FfmpegPacketReader::readPacket(AVPacket* packet)
+{
+    if (pending_ && pending_->data) {
+        av_packet_unref(packet);
+        av_packet_move_ref(packet, pending_.get());
+        return true;
+    }
+    return readFromFile(packet);
+}
+
+bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
+{
+    const int64_t target = backoff == INT64_MAX ? INT64_MIN : dts - backoff;
+    if (av_seek_frame(format_.get(), track_.streamIndex, target, AVSEEK_FLAG_BACKWARD) >= 0)
+        return true;
+    // Before the first indexed time: start from the beginning of the file.
+    return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||
+           avformat_seek_file(format_.get(), -1, INT64_MIN, INT64_MIN, INT64_MAX, 0) >= 0;
+}
+
+bool FfmpegPacketReader::seekToSync(size_t syncIndex)
+{
+    if (syncIndex >= track_.positions.size())
+        return false;
+    const FfmpegSamplePosition& sync = track_.positions[syncIndex];
+    const AVRational timeBase = stream()->time_base;
+    if (!pending_)
+        pending_ = makePacket();
+    for (size_t attempt = 0; attempt <= std::size(kSeekBackoffSeconds); ++attempt) {
+        const int64_t backoff = attempt < std::size(kSeekBackoffSeconds)
+                                    ? av_rescale_q(kSeekBackoffSeconds[attempt], {1, 1}, timeBase)
+                                    : INT64_MAX;
+        if (!seekBefore(sync.dts, backoff))
+            continue;
+        while (readFromFile(pending_.get())) {
+            if (!(pending_->flags & AV_PKT_FLAG_KEY))
+                continue;
+            // The last attempt starts from the file's first sync packet.
+            if (presentationTime(pending_.get()) <= sync.pts || backoff == INT64_MAX) {
+                lastSync_ = syncIndex;
+                return true;
+            }
+            break;
+        }
+        av_packet_unref(pending_.get());
+    }
+    return false;
+}
+
+bool FfmpegPacketReader::rewind()
+{
+    if (pending_)
+        av_packet_unref(pending_.get());
+    lastSync_ = SIZE_MAX;
+    lastReadDts_ = INT64_MIN;
+    return seekBefore(0, INT64_MAX);
+}
+
+void FfmpegPacketReader::remember(const AVPacket* packet)
+{
+    const int64_t pts = presentationTime(packet);
+    for (const PacketPtr& known : recent_) {
+        if (presentationTime(known.get()) == pts)
+            return;
+    }
+    PacketPtr copy = makePacket();
+    if (av_packet_ref(copy.get(), packet) < 0)
+        return;
+    recentBytes_ += size_t(copy->size);
+    recent_.push_back(std::move(copy));
+    while (recent_.size() > kRecentPackets || (recentBytes_ > kRecentBytes && recent_.size() > 1)) {
+        recentBytes_ -= size_t(recent_.front()->size);
+        recent_.pop_front();
+    }
+}
+
+bool FfmpegPacketReader::takeRecent(int64_t pts, AVPacket* packet)
+{
+    for (const PacketPtr& known : recent_) {
+        if (presentationTime(known.get()) == pts) {
+            av_packet_unref(packet);
+            return av_packet_ref(packet, known.get()) >= 0;
+        }
+    }
+    return false;
+}
+
+bool FfmpegPacketReader::readForwardTo(int64_t pts, AVPacket* packet)
+{
+    while (readPacket(packet)) {
+        remember(packet);
+        if (presentationTime(packet) == pts)
+            return true;
+        // A packet is decoded no later than it is shown: past this one, the
+        // sample wanted lies behind the reader.
+        if (packet->dts != AV_NOPTS_VALUE && packet->dts > pts)
+            return false;
+    }
+    return false;
+}
+
+bool FfmpegPacketReader::readSample(size_t index, AVPacket* packet)
+{
+    if (index >= track_.positions.size())
+        return false;
+    const int64_t pts = track_.positions[index].pts;
+    if (takeRecent(pts, packet))
+        return true;
+    const size_t sync = track_.syncSampleBefore(index);
+    const bool withinReach = sync == lastSync_ && lastReadDts_ <= pts;
+    if (withinReach && readForwardTo(pts, packet))
+        return true;
+    if (!seekToSync(sync))
+        return false;
+    return readForwardTo(pts, packet);
+}
+
+} // namespace Qel

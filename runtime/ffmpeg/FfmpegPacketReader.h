@@ -1,0 +1,64 @@
+// Reads the packets of one track of an FfmpegMovie, through a demuxer of its
+// own (other streams are discarded unread where the container allows).
+// Serves both the export source, which asks for one sample's bytes at a
+// time in any order, and the picture decoder, which reads in decoding order
+// from a sync sample. One thread at a time; must not outlive the movie.
+#pragma once
+
+#include "FfmpegLibraries.h"
+#include "FfmpegMovie.h"
+
+#include <cstddef>
+#include <deque>
+#include <memory>
+
+namespace Qel {
+
+class FfmpegPacketReader {
+public:
+    // Null when the file can no longer be opened.
+    static std::unique_ptr<FfmpegPacketReader> open(const FfmpegMovie& movie, size_t trackIndex);
+
+    const FfmpegTrack& track() const { return track_; }
+    const AVStream* stream() const { return format_->streams[track_.streamIndex]; }
+
+    // Positions the reader so that the next packet read is a sync packet at
+    // or before the sync sample syncIndex. False when the file cannot be
+    // positioned (damaged or truncated).
+    bool seekToSync(size_t syncIndex);
+
+    // Positions the reader at the very start of the file, where priming
+    // that an edit list trims is read again.
+    bool rewind();
+
+    // The next packet of the track in decoding order, into packet (which is
+    // unreferenced first). False at the end of the file or on a read error.
+    bool readPacket(AVPacket* packet);
+
+    // The compressed bytes of sample index into packet. False when the
+    // sample cannot be read (truncated file, index out of range).
+    bool readSample(size_t index, AVPacket* packet);
+
+private:
+    FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format);
+
+    bool readFromFile(AVPacket* packet);
+    bool seekBefore(int64_t dts, int64_t backoff);
+    bool takeRecent(int64_t pts, AVPacket* packet);
+    void remember(const AVPacket* packet);
+    bool readForwardTo(int64_t pts, AVPacket* packet);
+
+    const FfmpegTrack& track_;
+    FormatContextPtr format_;
+    PacketPtr pending_;  // a packet read while positioning, returned next
+
+    // Packets read past on the way to another sample (later samples that
+    // decode earlier, when pictures are reordered). Bounded by
+    // kRecentPackets and kRecentBytes; the oldest go first.
+    std::deque<PacketPtr> recent_;
+    size_t recentBytes_ = 0;
+    size_t lastSync_ = SIZE_MAX;     // the sync sample the reader last started from
+    int64_t lastReadDts_ = INT64_MIN;  // decoding time of the last packet read from the file
+};
+
+} // namespace Qel

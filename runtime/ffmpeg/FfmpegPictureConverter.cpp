@@ -1,0 +1,117 @@
+#include "FfmpegPictureConverter.h"
+
+namespace Qel {
+
+namespace {
+
+AVPixelFormat ffmpegFormatOf(QtOSType pixelFormat)
+{
+    switch (pixelFormat) {
+    case fourCc('y', 'u', 'v', 's'):
+        return AV_PIX_FMT_YUYV422;
+    case fourCc('2', 'v', 'u', 'y'):
+        return AV_PIX_FMT_UYVY422;
+    case 32:
+        return AV_PIX_FMT_ARGB;
+    case fourCc('Y', 'V', 'U', '9'):
+        return AV_PIX_FMT_YUV410P;
+    default:
+        return AV_PIX_FMT_NONE;
+    }
+}
+
+// Pictures whose matrix is not recorded are taken as BT.601, as FFmpeg's own
+// tools take them.
+int matrixOf(AVColorSpace space)
+{
+    switch (space) {
+    case AVCOL_SPC_BT709:
+        return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC:
+        return SWS_CS_FCC;
+    case AVCOL_SPC_SMPTE240M:
+        return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        return SWS_CS_BT2020;
+    default:
+        return SWS_CS_DEFAULT;
+    }
+}
+
+bool isFullRange(const AVFrame* picture)
+{
+    switch (picture->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P:
+        return true;
+    default:
+        return picture->color_range == AVCOL_RANGE_JPEG;
+    }
+}
+
+AVPixelFormat withoutFullRangeAlias(AVPixelFormat format)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+} // namespace
+
+bool FfmpegPictureConverter::supports(QtOSType pixelFormat)
+{
+    return ffmpegFormatOf(pixelFormat) != AV_PIX_FMT_NONE;
+}
+
+bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface& surface)
+{
+    const AVPixelFormat target = ffmpegFormatOf(surface.pixelFormat);
+    const bool planar = target == AV_PIX_FMT_YUV410P;
+    const int minimumRowBytes = planar ? surface.width : surface.width * (target == AV_PIX_FMT_ARGB ? 4 : 2);
+    if (target == AV_PIX_FMT_NONE || !surface.base || surface.width <= 0 || surface.height <= 0 ||
+        surface.rowBytes < minimumRowBytes || picture->width <= 0 || picture->height <= 0)
+        return false;
+
+    // The range is given to swscale explicitly, so the full-range aliases are
+    // replaced by their plain formats.
+    const AVPixelFormat source = withoutFullRangeAlias(AVPixelFormat(picture->format));
+    context_.reset(sws_getCachedContext(context_.release(), picture->width, picture->height, source,
+                                        surface.width, surface.height, target, SWS_BICUBIC, nullptr,
+                                        nullptr, nullptr));
+    if (!context_)
+        return false;
+    const int* matrix = sws_getCoefficients(matrixOf(picture->colorspace));
+    // YUV surfaces keep the source's matrix in video range; ARGB is full range.
+    const int targetFullRange = target == AV_PIX_FMT_ARGB ? 1 : 0;
+    sws_setColorspaceDetails(context_.get(), matrix, isFullRange(picture) ? 1 : 0, matrix, targetFullRange, 0,
+                             1 << 16, 1 << 16);
+
+    uint8_t* planes[4] = {surface.base, nullptr, nullptr, nullptr};
+    int strides[4] = {surface.rowBytes, 0, 0, 0};
+    if (planar) {
+        const int chromaRowBytes = surface.rowBytes / 4;
+        const int chromaRows = (surface.height + 3) / 4;
+        uint8_t* vPlane = surface.base + size_t(surface.rowBytes) * size_t(surface.height);
+        planes[1] = vPlane + size_t(chromaRowBytes) * size_t(chromaRows);  // U follows V
+        planes[2] = vPlane;
+        strides[1] = strides[2] = chromaRowBytes;
+    }
+    return sws_scale(context_.get(), picture->data, picture->linesize, 0, picture->height, planes, strides) > 0;
+}
+
+} // namespace Qel

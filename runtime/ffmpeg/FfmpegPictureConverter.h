@@ -1,0 +1,37 @@
+// Converts decoded pictures into a caller's surface with libswscale, using
+// the source's colour matrix and range. One thread at a time.
+#pragma once
+
+#include "FfmpegLibraries.h"
+
+#include "quicktime/QtTypes.h"
+
+#include <cstdint>
+
+namespace Qel {
+
+// Memory laid out in one of the runtime's surface pixel formats: 'yuvs'
+// (Y0 U Y1 V), '2vuy' (U Y0 V Y1), 32 (A R G B bytes), or 'YVU9' (a luma
+// plane of rowBytes per row, then the V and U planes at a quarter of the
+// width and height, rowBytes / 4 per row).
+struct FfmpegSurface {
+    QtOSType pixelFormat;
+    unsigned char* base;
+    int32_t rowBytes;
+    int width;
+    int height;
+};
+
+class FfmpegPictureConverter {
+public:
+    static bool supports(QtOSType pixelFormat);
+
+    // Scales when the surface's size differs from the picture's. False for a
+    // pixel format that supports() refuses or a surface too small for it.
+    bool convert(const AVFrame* picture, const FfmpegSurface& surface);
+
+private:
+    ScaleContextPtr context_;
+};
+
+} // namespace Qel

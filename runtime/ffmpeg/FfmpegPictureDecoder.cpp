@@ -1,0 +1,177 @@
+#include "FfmpegPictureDecoder.h"
+
+#include "FfmpegStatus.h"
+
+#include <cstdlib>
+
+namespace Qel {
+
+namespace {
+
+// Damaged packets are skipped; a run that meets this many in a row gives up.
+constexpr int kDamagedPacketsInARow = 32;
+
+int64_t presentationTime(const AVFrame* picture)
+{
+    return picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : picture->pts;
+}
+
+size_t bytesOf(const AVFrame* picture)
+{
+    size_t bytes = 0;
+    for (const AVBufferRef* buffer : picture->buf) {
+        if (buffer)
+            bytes += buffer->size;
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
+                                                                 QtStatus& status)
+{
+    std::unique_ptr<FfmpegPacketReader> reader = FfmpegPacketReader::open(movie, trackIndex);
+    if (!reader) {
+        status = kFfmpegBadData;
+        return nullptr;
+    }
+    CodecContextPtr codec = openDecoder(reader->stream(), true);
+    if (!codec) {
+        status = kFfmpegNoCodec;
+        return nullptr;
+    }
+    status = 0;
+    return std::unique_ptr<FfmpegPictureDecoder>(new FfmpegPictureDecoder(std::move(reader), std::move(codec)));
+}
+
+FfmpegPictureDecoder::FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec)
+    : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket())
+{
+}
+
+QtStatus FfmpegPictureDecoder::decodeInto(size_t index, const FfmpegSurface& surface)
+{
+    if (!FfmpegPictureConverter::supports(surface.pixelFormat))
+        return kFfmpegUnsupportedDepth;
+    const AVFrame* decoded = picture(index);
+    if (!decoded)
+        return kFfmpegBadData;
+    return converter_.convert(decoded, surface) ? 0 : kFfmpegCodecError;
+}
+
+const AVFrame* FfmpegPictureDecoder::picture(size_t index)
+{
+    const FfmpegTrack& track = reader_->track();
+    if (index >= track.positions.size())
+        return nullptr;
+    const int64_t pts = track.positions[index].pts;
+    if (const AVFrame* known = cached(pts))
+        return known;
+    const size_t sync = track.syncSampleBefore(index);
+    const int64_t groupStart = track.positions[sync].pts;
+    if (!continuesRun(index) && !startRun(sync))
+        return nearestCachedBetween(groupStart, pts);
+    if (const AVFrame* decoded = decodeUntil(pts))
+        return decoded;
+    return nearestCachedBetween(groupStart, pts);
+}
+
+bool FfmpegPictureDecoder::continuesRun(size_t index) const
+{
+    const FfmpegTrack& track = reader_->track();
+    if (!runActive_ || drained_ || track.positions[index].pts <= lastOutput_)
+        return false;
+    // Past a later sync sample, starting there decodes less.
+    const size_t sync = track.syncSampleBefore(index);
+    return sync == runSync_ || track.positions[sync].pts <= lastOutput_;
+}
+
+bool FfmpegPictureDecoder::startRun(size_t syncIndex)
+{
+    avcodec_flush_buffers(codec_.get());
+    runActive_ = reader_->seekToSync(syncIndex);
+    runSync_ = syncIndex;
+    lastOutput_ = INT64_MIN;
+    drained_ = false;
+    return runActive_;
+}
+
+bool FfmpegPictureDecoder::feedDecoder()
+{
+    for (int damaged = 0; damaged < kDamagedPacketsInARow; ++damaged) {
+        if (!reader_->readPacket(packet_.get())) {
+            // End of the track: let the decoder give out what it holds.
+            avcodec_send_packet(codec_.get(), nullptr);
+            return true;
+        }
+        const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+        av_packet_unref(packet_.get());
+        if (sent >= 0 || sent == AVERROR(EAGAIN))
+            return true;
+    }
+    return false;
+}
+
+const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
+{
+    FramePtr decoded = makeFrame();
+    for (;;) {
+        const int received = avcodec_receive_frame(codec_.get(), decoded.get());
+        if (received == AVERROR(EAGAIN)) {
+            if (!feedDecoder()) {
+                runActive_ = false;
+                return nullptr;
+            }
+            continue;
+        }
+        if (received < 0) {
+            drained_ = true;
+            return nullptr;
+        }
+        const int64_t output = presentationTime(decoded.get());
+        lastOutput_ = output;
+        cache(std::move(decoded), pts);
+        if (output == pts)
+            return cached(pts);
+        if (output > pts)
+            return nullptr;
+        decoded = makeFrame();
+    }
+}
+
+void FfmpegPictureDecoder::cache(FramePtr picture, int64_t target)
+{
+    const int64_t pts = presentationTime(picture.get());
+    auto existing = pictures_.find(pts);
+    if (existing != pictures_.end()) {
+        cachedBytes_ -= bytesOf(existing->second.get());
+        pictures_.erase(existing);
+    }
+    cachedBytes_ += bytesOf(picture.get());
+    pictures_.emplace(pts, std::move(picture));
+    while (pictures_.size() > kCachedPictures || (cachedBytes_ > kCachedBytes && pictures_.size() > 1)) {
+        // The farthest from the target is at one end of the map.
+        auto first = pictures_.begin();
+        auto last = std::prev(pictures_.end());
+        auto victim = std::llabs(target - first->first) >= std::llabs(last->first - target) ? first : last;
+        cachedBytes_ -= bytesOf(victim->second.get());
+        pictures_.erase(victim);
+    }
+}
+
+const AVFrame* FfmpegPictureDecoder::cached(int64_t pts) const
+{
+    const auto found = pictures_.find(pts);
+    return found == pictures_.end() ? nullptr : found->second.get();
+}
+
+const AVFrame* FfmpegPictureDecoder::nearestCachedBetween(int64_t first, int64_t pts) const
+{
+    auto after = pictures_.upper_bound(pts);
+    if (after == pictures_.begin() || std::prev(after)->first < first)
+        return nullptr;
+    return std::prev(after)->second.get();
+}
+
+} // namespace Qel

@@ -1,0 +1,77 @@
+// Decodes the picture of any sample of one video track, in whatever order
+// the samples are asked for, and converts it into a surface. One thread at a
+// time; must not outlive the movie.
+//
+// Forward reading continues the current decoding run, so each packet is
+// decoded once (the decoder reorders pictures itself and may use frame
+// threads). A request behind the run, or past a later sync sample, starts a
+// new run at the request's sync sample.
+//
+// Backward reading: every picture decoded on the way to a request is kept in
+// a cache of at most kCachedPictures pictures and kCachedBytes bytes, the
+// ones farthest from the latest request going first. Stepping back through a
+// group of pictures no longer than the bound therefore decodes the group once,
+// one picture per step on average, like forward reading; a longer group costs
+// about (group length / bound) pictures per step.
+#pragma once
+
+#include "FfmpegLibraries.h"
+#include "FfmpegMovie.h"
+#include "FfmpegPacketReader.h"
+#include "FfmpegPictureConverter.h"
+
+#include <map>
+#include <memory>
+
+namespace Qel {
+
+class FfmpegPictureDecoder {
+public:
+    static constexpr size_t kCachedPictures = 120;
+    static constexpr size_t kCachedBytes = 192 * 1024 * 1024;
+
+    // Null with status kFfmpegNoCodec when no decoder handles the track's
+    // codec, kFfmpegBadData when the file cannot be read again.
+    static std::unique_ptr<FfmpegPictureDecoder> open(const FfmpegMovie& movie, size_t trackIndex,
+                                                      QtStatus& status);
+
+    // The decoded picture of sample index, owned by the decoder and valid
+    // until the next call. Where the sample's own picture cannot be found
+    // (a damaged run), the nearest earlier one of its group of pictures;
+    // null when none.
+    const AVFrame* picture(size_t index);
+
+    // picture(index) converted into surface: 0, or a QuickTime status.
+    QtStatus decodeInto(size_t index, const FfmpegSurface& surface);
+
+private:
+    FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec);
+
+    bool continuesRun(size_t index) const;
+    bool startRun(size_t syncIndex);
+    const AVFrame* decodeUntil(int64_t pts);
+    bool feedDecoder();
+    void cache(FramePtr picture, int64_t target);
+    const AVFrame* cached(int64_t pts) const;
+    // The latest cached picture at or before pts within the group that
+    // starts at first.
+    const AVFrame* nearestCachedBetween(int64_t first, int64_t pts) const;
+
+    std::unique_ptr<FfmpegPacketReader> reader_;
+    CodecContextPtr codec_;
+    FfmpegPictureConverter converter_;
+    PacketPtr packet_;
+
+    // The current run: started at sync sample runSync_; lastOutput_ is the
+    // presentation time of the latest picture it produced; drained_ once the
+    // decoder has given out everything.
+    bool runActive_ = false;
+    size_t runSync_ = 0;
+    int64_t lastOutput_ = INT64_MIN;
+    bool drained_ = false;
+
+    std::map<int64_t, FramePtr> pictures_;  // by presentation time
+    size_t cachedBytes_ = 0;
+};
+
+} // namespace Qel
