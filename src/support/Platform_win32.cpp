@@ -53,9 +53,14 @@ ModuleHandle findLoadedModule(const char* fileName)
     return GetModuleHandleA(fileName);
 }
 
+// Older Windows versions (and Wine) leave a cut name without its NUL; the
+// seam always terminates it, as current Windows versions do.
 uint32_t moduleFileName(ModuleHandle module, char* out, uint32_t capacity)
 {
-    return GetModuleFileNameA(asModule(module), out, capacity);
+    const DWORD length = GetModuleFileNameA(asModule(module), out, capacity);
+    if (length >= capacity && capacity > 0)
+        out[capacity - 1] = '\0';
+    return length;
 }
 
 // The image base of the module that this code is linked into is its handle.
