@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/Platform.h"
+
 namespace Qel::Testing {
 
 inline std::string moduleName(const std::string& base)
@@ -38,7 +40,8 @@ inline void setLogDestination(const std::string& value)
 class TemporaryLogFile {
 public:
     explicit TemporaryLogFile(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / ("qel-" + name + ".log"))
+        : path(std::filesystem::temp_directory_path()
+               / ("qel-" + std::to_string(Platform::currentProcessId()) + "-" + name + ".log"))
     {
         std::filesystem::remove(path);
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/File.h"
+#include "support/Platform.h"
 #include "support/TextConversion.h"
 
 namespace Qel {
@@ -19,7 +20,10 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / (std::string("qel-file-") + info->name());
+        // Named by process as well, so that concurrent runs of the suite
+        // (other builds, other test processes) never share a folder.
+        folder = fs::temp_directory_path()
+                 / ("qel-file-" + std::to_string(Platform::currentProcessId()) + "-" + info->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
     }
