@@ -19,7 +19,17 @@ struct Call {
     uint32_t selector;
     uint32_t argumentCount;  // as the table declares the operation
     uintptr_t arguments[kMaxArguments];
+    // For QtComponentRequest on kBlockInstance: a copy of the parameter block
+    // as it was during the call (the caller's block is gone afterwards).
+    uint8_t blockFlags;
+    uint8_t blockBytes;
+    int16_t blockWhat;
+    uintptr_t blockParams[kMaxArguments];
 };
+
+// The component instance whose requests' blocks the echo runtime reads; any
+// other instance may come with a block pointer that is only a bit pattern.
+constexpr uintptr_t kBlockInstance = 0x5150;
 
 inline intptr_t echoResult(uint32_t selector)
 {

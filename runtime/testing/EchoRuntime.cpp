@@ -32,6 +32,18 @@ uint32_t argumentCountOf(uint32_t selector)
     }
 }
 
+void copyBlock(const QtComponentParams* block)
+{
+    if (!block)
+        return;
+    lastCall.blockFlags = block->flags;
+    lastCall.blockBytes = block->paramBytes;
+    lastCall.blockWhat = block->what;
+    const size_t count = block->paramBytes / sizeof(uintptr_t);
+    for (size_t i = 0; i < count && i < EchoRuntime::kMaxArguments; ++i)
+        lastCall.blockParams[i] = block->params[i];
+}
+
 void record(uint32_t selector, const Runtime::RuntimeArgs& args)
 {
     std::lock_guard<std::mutex> hold(recordLock);
@@ -40,6 +52,9 @@ void record(uint32_t selector, const Runtime::RuntimeArgs& args)
     lastCall.argumentCount = argumentCountOf(selector);
     for (uint32_t i = 0; i < lastCall.argumentCount && i < EchoRuntime::kMaxArguments; ++i)
         lastCall.arguments[i] = args.arg(i);
+    if (selector == static_cast<uint32_t>(QtSelector::QtComponentRequest) &&
+        args.arg(0) == EchoRuntime::kBlockInstance)
+        copyBlock(Runtime::argumentAs<const QtComponentParams*>(args.arg(1)));
     ++callCounts[selector];
 }
 

@@ -1,0 +1,93 @@
+// Helpers of the loader's tests: where the test runtimes are, a runtime held
+// by the test as another user in the process would hold it, the echo
+// runtime's record, and a loader put back in its initial state around each
+// test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quicktime/QtLoaderInternal.h"
+#include "quicktime/QtLoaderState.h"
+#include "quicktime/QtOperations.h"
+#include "support/Platform.h"
+#include "testing/EchoRecord.h"
+
+namespace Qel::Testing {
+
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The folder of this test program (bin/), with its separator.
+inline std::string programFolder()
+{
+    char path[1024];
+    const uint32_t length = Platform::moduleFileName(Platform::thisModule(), path, sizeof path);
+    const std::string file(path, length);
+    return file.substr(0, file.find_last_of("\\/") + 1);
+}
+
+inline std::string testRuntimeFolder(const std::string& name)
+{
+    return programFolder() + "testing" + kSeparator + name + kSeparator;
+}
+
+// The system folder as the loader sees it, with its separator.
+inline std::string systemFolderWithSeparator()
+{
+    char path[kQtPathCapacity];
+    const uint32_t length = Platform::systemFolder(path, sizeof path);
+    std::string folder(path, length);
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
+        folder += kSeparator;
+    return folder;
+}
+
+// A test runtime (bin/testing/<name>/QuickTime.qts) loaded by the test.
+class HeldRuntime {
+public:
+    explicit HeldRuntime(const std::string& name)
+        : module(Platform::loadModule((testRuntimeFolder(name) + kQtLibraryName).c_str()))
+    {
+    }
+    ~HeldRuntime()
+    {
+        if (module)
+            Platform::freeModule(module);
+    }
+    HeldRuntime(const HeldRuntime&) = delete;
+    HeldRuntime& operator=(const HeldRuntime&) = delete;
+
+    bool loaded() const { return module != nullptr; }
+
+    const EchoRuntime::Call& lastCall() const
+    {
+        auto function = reinterpret_cast<EchoRuntime::LastCallFunction>(
+            Platform::findSymbol(module, EchoRuntime::kLastCallExport));
+        return *function();
+    }
+
+    uint32_t callCount(QtSelector selector) const
+    {
+        auto function = reinterpret_cast<EchoRuntime::CallCountFunction>(
+            Platform::findSymbol(module, EchoRuntime::kCallCountExport));
+        return function(static_cast<uint32_t>(selector));
+    }
+
+private:
+    Platform::ModuleHandle module;
+};
+
+class LoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { QtLoaderResetForTesting(); }
+    void TearDown() override { QtLoaderResetForTesting(); }
+
+    static const QtLoaderState& state() { return qelQtLoaderState; }
+};
+
+} // namespace Qel::Testing
