@@ -248,7 +248,7 @@ QtLongStatus QtExtractFill(QtExtraction extraction, uint32_t* frames, QtPcmBuffe
     uint32_t bytesPerFrame = object.output->bytesPerFrame;
     int64_t remaining = object.mixer->frames() - object.position;
     auto count = int32_t(std::min<int64_t>({int64_t(*frames), buffer.byteSize / bytesPerFrame, remaining}));
-    object.mixer->render(object.position, count, int32_t(object.output->channelsPerFrame),
+    count = object.mixer->render(object.position, count, int32_t(object.output->channelsPerFrame),
                          object.layoutTag == kQtStereoLayoutTag, static_cast<int16_t*>(buffer.data));
     object.position += count;
     *frames = uint32_t(count);

@@ -9,6 +9,12 @@ namespace Qel::Runtime {
 
 AudioMixer::AudioMixer(MovieSource& source, std::vector<int32_t> tracks) : source(source), tracks(std::move(tracks))
 {
+    rendered = source.soundRenderer(this->tracks);
+    if (rendered) {
+        rate = rendered->sampleRate();
+        sourceChannels = rendered->channels();
+        return;
+    }
     rate = source.model().tracks[size_t(this->tracks.front() - 1)].audio->sampleRate;
     for (int32_t track : this->tracks) {
         const AudioFormat& format = *source.model().tracks[size_t(track - 1)].audio;
@@ -36,8 +42,10 @@ void AudioMixer::addTrack(int32_t track, int64_t first, int32_t count, std::vect
             mix[i * size_t(sourceChannels) + c] += scratch[i * trackChannels + c];
 }
 
-void AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output)
+int32_t AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output)
 {
+    if (rendered)
+        return rendered->render(first, count, outputChannels, stereoDownmix, output);
     std::vector<int32_t> mix(size_t(count) * size_t(sourceChannels), 0);
     for (int32_t track : tracks)
         addTrack(track, first, count, mix);
@@ -49,6 +57,7 @@ void AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels, bo
             output[i * size_t(outputChannels) + size_t(out)] = SyntheticPattern::outputValue(
                 frame, sourceChannels, outputChannels, stereoDownmix, out);
     }
+    return count;
 }
 
 } // namespace Qel::Runtime

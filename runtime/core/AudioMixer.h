@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/MovieSource.h"
@@ -17,12 +18,14 @@ public:
 
     double sampleRate() const { return rate; }
     int32_t channels() const { return sourceChannels; }
-    int64_t frames() const { return length; }
+    int64_t frames() const { return rendered ? rendered->frames() : length; }
 
     // Writes `count` output frames from frame `first` into `output`
     // (interleaved, `outputChannels` per frame); see SyntheticPattern.h's
-    // outputValue for how source channels become output channels.
-    void render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output);
+    // outputValue for how source channels become output channels. Returns the
+    // frames written: fewer than `count` only at the end of a source's own
+    // rendering.
+    int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output);
 
 private:
     // Adds one track's frames [first, first + count) into `mix`.
@@ -34,6 +37,7 @@ private:
     int32_t sourceChannels = 0;
     int64_t length = 0;
     std::vector<int16_t> scratch;
+    std::unique_ptr<SoundRenderer> rendered;  // the source's own, when it has one
 };
 
 } // namespace Qel::Runtime

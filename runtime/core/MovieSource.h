@@ -23,6 +23,21 @@ struct SurfaceView {
     int32_t height = 0;
 };
 
+// The mixed sound of some sound tracks, for a source that decodes, converts
+// and mixes sound itself instead of handing the runtime its tracks' frames.
+class SoundRenderer {
+public:
+    virtual ~SoundRenderer() = default;
+    virtual double sampleRate() const = 0;
+    virtual int32_t channels() const = 0;
+    // The length in frames once rendering has met the end; until then an
+    // upper bound.
+    virtual int64_t frames() const = 0;
+    // Writes up to `count` frames from frame `first`; fewer only at the end.
+    virtual int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix,
+                           int16_t* output) = 0;
+};
+
 class MovieSource {
 public:
     virtual ~MovieSource() = default;
@@ -42,6 +57,10 @@ public:
     // track's own rate and channel count, interleaved; frames past the end
     // are silent.
     virtual void audioFrames(int32_t trackIndex, int64_t first, int32_t count, int16_t* interleaved) = 0;
+
+    // The source's own rendering of sound tracks `tracks` (1-based), or null
+    // for the runtime to mix their audioFrames.
+    virtual std::unique_ptr<SoundRenderer> soundRenderer(const std::vector<int32_t>& tracks) { return nullptr; }
 };
 
 // Opens movie files of one kind.

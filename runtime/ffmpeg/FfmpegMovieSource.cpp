@@ -1,0 +1,190 @@
+#include "FfmpegMovieSource.h"
+
+#include "FfmpegAudioExtraction.h"
+#include "FfmpegModel.h"
+#include "FfmpegPacketReader.h"
+#include "FfmpegPictureDecoder.h"
+#include "FfmpegProbe.h"
+#include "FfmpegStatus.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <map>
+
+namespace Qel::Runtime {
+
+namespace {
+
+// The mixed sound of the extraction's tracks, decoded on demand. Its length
+// is known once decoding has reached the end; until then frames() is an
+// upper bound.
+class FfmpegSoundRenderer : public SoundRenderer {
+public:
+    FfmpegSoundRenderer(const FfmpegMovie& movie, std::vector<size_t> tracks, double rate, int32_t channels)
+        : movie_(movie), tracks_(std::move(tracks)), rate_(rate), channels_(channels)
+    {
+    }
+
+    double sampleRate() const override { return rate_; }
+    int32_t channels() const override { return channels_; }
+    int64_t frames() const override { return end_; }
+
+    int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool, int16_t* output) override
+    {
+        if (!extraction_ || outputChannels != outputChannels_) {
+            QtStatus status = 0;
+            extraction_ = FfmpegAudioExtraction::open(movie_, tracks_, int(rate_), outputChannels, status);
+            outputChannels_ = outputChannels;
+            next_ = 0;
+            if (!extraction_) {
+                end_ = first;
+                return 0;
+            }
+        }
+        if (first != next_)
+            extraction_->seek(first);
+        bool complete = false;
+        const size_t produced = extraction_->fill(output, size_t(std::max(count, 0)), complete);
+        next_ = first + int64_t(produced);
+        if (complete)
+            end_ = next_;
+        return int32_t(produced);
+    }
+
+private:
+    const FfmpegMovie& movie_;
+    std::vector<size_t> tracks_;
+    double rate_;
+    int32_t channels_;
+    std::unique_ptr<FfmpegAudioExtraction> extraction_;
+    int32_t outputChannels_ = 0;
+    int64_t next_ = 0;
+    int64_t end_ = std::numeric_limits<int64_t>::max();
+};
+
+class FfmpegMovieSource : public MovieSource {
+public:
+    explicit FfmpegMovieSource(std::unique_ptr<FfmpegMovie> movie)
+        : movie_(std::move(movie)), model_(modelOf(*movie_))
+    {
+    }
+
+    const MovieModel& model() const override { return model_; }
+
+    QtStatus videoSample(int32_t trackIndex, int32_t sample, std::vector<uint8_t>& bytes) override
+    {
+        FfmpegPacketReader* reader = readerOf(trackIndex);
+        if (!reader || sample < 0)
+            return kFfmpegBadData;
+        PacketPtr packet = makePacket();
+        if (!reader->readSample(size_t(sample), packet.get()))
+            return kFfmpegBadData;
+        bytes.assign(packet->data, packet->data + packet->size);
+        std::deque<HandedOut>& handed = handedOut_[trackIndex];
+        handed.push_back({size_t(sample), bytes});
+        if (handed.size() > kHandedOutRemembered)
+            handed.pop_front();
+        return 0;
+    }
+
+    // The bytes come from videoSample: they name the sample whose picture is
+    // wanted, which decoding needs in order to know its place in the stream.
+    QtStatus decodePicture(int32_t trackIndex, const uint8_t* data, int32_t size, const SurfaceView& target) override
+    {
+        const HandedOut* sample = findHandedOut(trackIndex, data, size);
+        if (!sample)
+            return kFfmpegBadData;
+        std::unique_ptr<FfmpegPictureDecoder>& decoder = decoders_[trackIndex];
+        if (!decoder) {
+            QtStatus status = 0;
+            decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status);
+            if (!decoder)
+                return status;
+        }
+        const FfmpegSurface surface{target.format, target.base, target.rowBytes, target.width, target.height};
+        return decoder->decodeInto(sample->index, surface);
+    }
+
+    // Sound is rendered by soundRenderer; a track that cannot be decoded is
+    // silent.
+    void audioFrames(int32_t trackIndex, int64_t, int32_t count, int16_t* interleaved) override
+    {
+        const std::optional<AudioFormat>& audio = model_.tracks[size_t(trackIndex - 1)].audio;
+        std::fill_n(interleaved, size_t(std::max(count, 0)) * size_t(audio ? audio->channels : 0), int16_t(0));
+    }
+
+    std::unique_ptr<SoundRenderer> soundRenderer(const std::vector<int32_t>& tracks) override
+    {
+        std::vector<size_t> indices;
+        int32_t channels = 0;
+        for (int32_t track : tracks) {
+            indices.push_back(size_t(track - 1));
+            channels = std::max(channels, model_.tracks[size_t(track - 1)].audio->channels);
+        }
+        const double rate = model_.tracks[size_t(tracks.front() - 1)].audio->sampleRate;
+        return std::make_unique<FfmpegSoundRenderer>(*movie_, std::move(indices), rate, channels);
+    }
+
+private:
+    static constexpr size_t kHandedOutRemembered = 4;
+
+    struct HandedOut {
+        size_t index;
+        std::vector<uint8_t> bytes;
+    };
+
+    FfmpegPacketReader* readerOf(int32_t trackIndex)
+    {
+        if (trackIndex < 1 || size_t(trackIndex) > movie_->tracks().size())
+            return nullptr;
+        std::unique_ptr<FfmpegPacketReader>& reader = readers_[trackIndex];
+        if (!reader)
+            reader = FfmpegPacketReader::open(*movie_, size_t(trackIndex - 1));
+        return reader.get();
+    }
+
+    const HandedOut* findHandedOut(int32_t trackIndex, const uint8_t* data, int32_t size) const
+    {
+        const auto handed = handedOut_.find(trackIndex);
+        if (handed == handedOut_.end() || !data || size <= 0)
+            return nullptr;
+        for (auto sample = handed->second.rbegin(); sample != handed->second.rend(); ++sample) {
+            if (sample->bytes.size() == size_t(size) && std::memcmp(sample->bytes.data(), data, size_t(size)) == 0)
+                return &*sample;
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<FfmpegMovie> movie_;
+    MovieModel model_;
+    std::map<int32_t, std::unique_ptr<FfmpegPacketReader>> readers_;
+    std::map<int32_t, std::unique_ptr<FfmpegPictureDecoder>> decoders_;
+    std::map<int32_t, std::deque<HandedOut>> handedOut_;
+};
+
+class FfmpegMovieSourceFactory : public MovieSourceFactory {
+public:
+    bool accepts(const std::string& path) const override { return ffmpegRecognisesMovie(path); }
+
+    std::unique_ptr<MovieSource> open(const std::string& path, std::string& error) const override
+    {
+        std::unique_ptr<FfmpegMovie> movie = FfmpegMovie::open(path);
+        if (!movie) {
+            error = "FFmpeg cannot open the file as a movie";
+            return nullptr;
+        }
+        return std::make_unique<FfmpegMovieSource>(std::move(movie));
+    }
+};
+
+} // namespace
+
+const MovieSourceFactory& ffmpegMovieSourceFactory()
+{
+    static const FfmpegMovieSourceFactory factory;
+    return factory;
+}
+
+} // namespace Qel::Runtime
