@@ -19,7 +19,9 @@ endfunction()
 
 function(check_windows_module)
   run_tool(dump -p)
-  string(REGEX MATCHALL "\n[ \t]*\\[ *[0-9]+\\] [^\n]+" export_lines "${dump}")
+  # The names are listed after this heading, up to the next blank line.
+  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" name_table "${dump}")
+  string(REGEX MATCHALL "\n[ \t]*\\[ *[0-9]+\\] [^\n]+" export_lines "${name_table}")
   set(exports)
   foreach(line IN LISTS export_lines)
     string(REGEX REPLACE "^\n[ \t]*\\[ *[0-9]+\\] " "" name "${line}")
