@@ -44,9 +44,10 @@ int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* act
         closeStream();
         openStream(clock);
     }
-    const int32_t timeScale = container->timeScale;
-    if (!isReadable() || timeScale == 0)
+    // Never opened, closed, or re-opened without success: nothing to move.
+    if (!isReadable())
         return kResultFailure;
+    const int32_t timeScale = container->timeScale;  // never 0: the container refuses such movies
 
     QtTimeRecord record{};
     record.value = msToUnits(timeScale, time);

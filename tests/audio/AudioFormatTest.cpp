@@ -1,0 +1,84 @@
+// The output format agreed with the runtime: channel counts, frames per
+// read, bytes per second and the chunk times derived from them.
+#include "AudioStreamTest.h"
+#include "LogCapture.h"
+
+namespace Qel::Testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST_F(AudioStreamTest, SixChannelsOpenAsStereoWithTheRuntimesDownmix)
+{
+    LogCapture log;
+    open(soundMovie(48000, 6, 40000));
+    EXPECT_EQ(log.messages(kOpenStream), (Lines{"QT audio data rate: 48000.000000 chanels: 2"}));
+    EXPECT_EQ(properties().channels, 2u);
+    EXPECT_EQ(properties().bitsPerSample, 16u);
+    EXPECT_EQ(properties().sampleRate, 48000);
+
+    // 32768 frames of 4 bytes fill the 128 KiB block exactly.
+    ReadChunk chunk = read();
+    ASSERT_TRUE(chunk.delivered);
+    EXPECT_EQ(chunk.size, 131072u);
+    EXPECT_TRUE(matchesSignal(chunk.samples, 0, 6, 2, true));
+    EXPECT_EQ(chunk.duration, 131072u * 1000 / 192000);
+}
+
+TEST_F(AudioStreamTest, MonoStaysMonoWithTwiceTheFramesPerRead)
+{
+    open(soundMovie(44100, 1, 70000));
+    EXPECT_EQ(properties().channels, 1u);
+
+    ReadChunk first = read();
+    ASSERT_TRUE(first.delivered);
+    EXPECT_EQ(first.samples.size(), 65536u);
+    EXPECT_TRUE(matchesSignal(first.samples, 0, 1, 1, false));
+    ReadChunk rest = read();
+    EXPECT_EQ(rest.samples.size(), 70000u - 65536u);
+    EXPECT_TRUE(matchesSignal(rest.samples, 65536, 1, 1, false));
+}
+
+TEST_F(AudioStreamTest, StereoAt44100HzStampsChunksFromTheBytesDelivered)
+{
+    open(soundMovie(44100, 2, 100000));
+    ReadChunk first = read();
+    ReadChunk second = read();
+    EXPECT_EQ(first.size, 131072u);
+    EXPECT_EQ(first.start, 0u);
+    EXPECT_EQ(first.duration, 743u);  // 131072 bytes at 176400 bytes per second
+    EXPECT_EQ(second.start, 743u);
+    EXPECT_EQ(stream->getPosition(), 743u + 743u);
+}
+
+TEST_F(AudioStreamTest, FractionalRateIsTruncatedInThePropertiesButNotInTheTimes)
+{
+    LogCapture log;
+    open(soundMovie(22050.5, 1, 200000));
+    EXPECT_EQ(log.messages(kOpenStream), (Lines{"QT audio data rate: 22050.500000 chanels: 1"}));
+    EXPECT_EQ(properties().sampleRate, 22050);
+
+    // 44101 bytes per second: each start is computed from all bytes so far,
+    // so the third chunk starts at 5944 ms, not at twice 2972.
+    std::vector<uint32_t> starts;
+    for (int i = 0; i < 3; ++i)
+        starts.push_back(read().start);
+    EXPECT_EQ(starts, (std::vector<uint32_t>{0, 2972, 5944}));
+}
+
+TEST_F(AudioStreamTest, AnswersTheHostsQueriesAboutTheStream)
+{
+    load(soundMovie(8000, 2, 8000));
+    const StreamFormat* format = stream->getFormat();
+    EXPECT_EQ(format->code, 1u);
+    EXPECT_EQ(format->kind, 2u);
+    EXPECT_EQ(format->terminator | format->reserved1 | format->reserved2, 0u);
+    EXPECT_EQ(stream->getDuration(), 1000u);
+    EXPECT_FALSE(stream->queryOption(1, 2, 3, 4));
+    uint32_t syncTime = 0;
+    EXPECT_EQ(stream->getSyncPoint(1000, 1234, &syncTime), kResultSuccess);
+    EXPECT_EQ(syncTime, 1234u);
+}
+
+} // namespace
+} // namespace Qel::Testing
