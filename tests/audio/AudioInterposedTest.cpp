@@ -1,0 +1,226 @@
+// What the stream asks of the runtime, and what it does with answers that no
+// synthetic movie makes the stand-in runtime give, seen from between the two.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "InProcessAudioTest.h"
+#include "LogCapture.h"
+#include "plugin/ResultCodes.h"
+
+namespace Qel::Testing {
+namespace {
+
+using PassOn = InterposedRuntime::PassOn;
+using Handler = InterposedRuntime::Handler;
+
+bool isProperty(uint32_t selector, const Runtime::RuntimeArgs& args, uint32_t wanted, QtOSType property)
+{
+    return selector == wanted && argumentOf<QtOSType>(args, 2) == property;
+}
+
+// Alters the format that the runtime reports back once a format was set.
+Handler alteringAgreedFormat(void (*alter)(QtPcmDescription&))
+{
+    auto setSeen = std::make_shared<bool>(false);
+    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        const intptr_t answer = passOn();
+        if (isProperty(selector, args, kPropertySet, kDescription))
+            *setSeen = true;
+        else if (*setSeen && isProperty(selector, args, kPropertyGet, kDescription))
+            alter(*argumentOf<QtPcmDescription*>(args, 4));
+        return answer;
+    };
+}
+
+struct UndeliverableFormat {
+    const char* name;
+    void (*alter)(QtPcmDescription&);
+};
+
+class AudioUndeliverableFormat : public InProcessAudioTest,
+                                 public ::testing::WithParamInterface<UndeliverableFormat> {};
+
+// Each of these would divide by zero or overflow the 32-bit rates later.
+TEST_P(AudioUndeliverableFormat, FailsTheOpenSilentlyAndLeavesNothingToRead)
+{
+    load(soundMovie(44100, 2, 50000));
+    InterposedRuntime runtime(alteringAgreedFormat(GetParam().alter));
+    LogCapture log;
+    EXPECT_EQ(stream->openStream(&clock), kResultFailure);
+    EXPECT_TRUE(log.messages(kOpenStream).empty());
+    ReadChunk chunk = read();
+    EXPECT_EQ(chunk.status, kResultFailure);
+    EXPECT_FALSE(chunk.delivered);
+    EXPECT_EQ(stream->closeStream(), kResultSuccess);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReportedByTheRuntime, AudioUndeliverableFormat,
+    ::testing::Values(
+        UndeliverableFormat{"NoChannels", [](QtPcmDescription& d) { d.channelsPerFrame = 0; }},
+        UndeliverableFormat{"NoBytesPerPacket", [](QtPcmDescription& d) { d.bytesPerPacket = 0; }},
+        UndeliverableFormat{"RateOfZero", [](QtPcmDescription& d) { d.sampleRate = 0; }},
+        UndeliverableFormat{"NegativeRate", [](QtPcmDescription& d) { d.sampleRate = -44100; }},
+        UndeliverableFormat{"RateNotANumber",
+                            [](QtPcmDescription& d) { d.sampleRate = std::numeric_limits<double>::quiet_NaN(); }},
+        UndeliverableFormat{"RateBeyond32BitBytesPerSecond", [](QtPcmDescription& d) { d.sampleRate = 2e9; }}),
+    [](const ::testing::TestParamInfo<UndeliverableFormat>& info) { return std::string(info.param.name); });
+
+struct SixChannelTraffic {
+    QtPcmDescription reported{};
+    QtPcmDescription requested{};
+    std::vector<uint8_t> layoutSet;
+    uint32_t framesAsked = 0;
+    QtPcmBufferList firstFill{};
+};
+
+TEST_F(InProcessAudioTest, AsksFor16BitInterleavedStereoWithTheStereoLayoutFromSixChannels)
+{
+    load(soundMovie(48000, 6, 50000));
+    SixChannelTraffic seen;
+    InterposedRuntime runtime([&](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        if (isProperty(selector, args, kPropertySet, kDescription))
+            seen.requested = *argumentOf<const QtPcmDescription*>(args, 4);
+        if (isProperty(selector, args, kPropertySet, kLayout)) {
+            const auto* bytes = argumentOf<const uint8_t*>(args, 4);
+            seen.layoutSet.assign(bytes, bytes + argumentOf<uint32_t>(args, 3));
+        }
+        if (selector == kFill && seen.framesAsked == 0) {
+            seen.framesAsked = *argumentOf<uint32_t*>(args, 1);
+            seen.firstFill = *argumentOf<QtPcmBufferList*>(args, 2);
+        }
+        const intptr_t answer = passOn();
+        if (isProperty(selector, args, kPropertyGet, kDescription) && seen.reported.sampleRate == 0)
+            seen.reported = *argumentOf<QtPcmDescription*>(args, 4);
+        return answer;
+    });
+    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
+    read();
+
+    const QtPcmDescription& asked = seen.requested;
+    EXPECT_EQ(asked.sampleRate, seen.reported.sampleRate);
+    EXPECT_EQ(asked.formatCode, fourCc('l', 'p', 'c', 'm'));
+    EXPECT_EQ(asked.formatFlags, 12u);
+    EXPECT_EQ(asked.framesPerPacket, 1u);
+    EXPECT_EQ(asked.channelsPerFrame, 2u);
+    EXPECT_EQ(asked.bitsPerChannel, 16u);
+    EXPECT_EQ(asked.bytesPerFrame, 4u);
+    EXPECT_EQ(asked.bytesPerPacket, 4u);
+    EXPECT_EQ(asked.reserved, seen.reported.reserved);
+
+    std::vector<uint8_t> stereoLayout(32, 0);
+    std::memcpy(stereoLayout.data(), &kQtStereoLayoutTag, sizeof kQtStereoLayoutTag);
+    EXPECT_EQ(seen.layoutSet, stereoLayout);
+
+    EXPECT_EQ(seen.framesAsked, 32768u);
+    EXPECT_EQ(seen.firstFill.count, 1u);
+    EXPECT_EQ(seen.firstFill.buffers[0].channels, 2u);
+    EXPECT_EQ(seen.firstFill.buffers[0].byteSize, 131072u);
+}
+
+// Answers PropertyInfo for the layout with `size`, and records the size the
+// stream then asks for when it reads the layout back.
+Handler reportingLayoutSize(uint32_t size, uint32_t* askedForLayout)
+{
+    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        if (isProperty(selector, args, kPropertyGet, kLayout))
+            *askedForLayout = argumentOf<uint32_t>(args, 3);
+        const intptr_t answer = passOn();
+        if (isProperty(selector, args, kPropertyInfo, kLayout))
+            *argumentOf<uint32_t*>(args, 4) = size;
+        return answer;
+    };
+}
+
+TEST_F(InProcessAudioTest, ReadsTheLayoutBackAtTheSizeTheRuntimeReports)
+{
+    load(soundMovie(48000, 6, 50000));
+    uint32_t asked = 0;
+    InterposedRuntime runtime(reportingLayoutSize(64, &asked));
+    EXPECT_EQ(stream->openStream(&clock), kResultSuccess);
+    EXPECT_EQ(asked, 64u);
+}
+
+TEST_F(InProcessAudioTest, ALayoutTooSmallToHoldItsTagFailsTheOpenSilently)
+{
+    load(soundMovie(48000, 6, 50000));
+    uint32_t asked = 0;
+    InterposedRuntime runtime(reportingLayoutSize(2, &asked));
+    LogCapture log;
+    EXPECT_EQ(stream->openStream(&clock), kResultFailure);
+    EXPECT_EQ(asked, 0u);
+    EXPECT_TRUE(log.messages().empty());
+}
+
+TEST_F(InProcessAudioTest, ALayoutOtherThanStereoFailsTheOpenSilently)
+{
+    load(soundMovie(48000, 6, 50000));
+    InterposedRuntime runtime([](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        const intptr_t answer = passOn();
+        if (isProperty(selector, args, kPropertyGet, kLayout)) {
+            const uint32_t sixChannels = 0x00930006;
+            std::memcpy(argumentOf<void*>(args, 4), &sixChannels, sizeof sixChannels);
+        }
+        return answer;
+    });
+    LogCapture log;
+    EXPECT_EQ(stream->openStream(&clock), kResultFailure);
+    EXPECT_TRUE(log.messages().empty());
+}
+
+// Rewrites the byte count of the nth fill after the runtime answered it, and
+// records the room each fill was given.
+Handler rewritingFill(int nth, uint32_t delivered, std::vector<uint32_t>* room)
+{
+    auto fills = std::make_shared<int>(0);
+    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        if (selector != kFill)
+            return passOn();
+        QtPcmBufferList* buffers = argumentOf<QtPcmBufferList*>(args, 2);
+        room->push_back(buffers->buffers[0].byteSize);
+        const intptr_t answer = passOn();
+        if (++*fills == nth)
+            buffers->buffers[0].byteSize = delivered;
+        return answer;
+    };
+}
+
+TEST_F(InProcessAudioTest, AFillClaimingMoreThanTheBufferHoldsDeliversNothingAndRestoresTheRoom)
+{
+    load(soundMovie(44100, 2, 100000));
+    std::vector<uint32_t> room;
+    InterposedRuntime runtime(rewritingFill(1, 131072 + 2, &room));
+    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
+    ReadChunk refused = read();
+    EXPECT_EQ(refused.status, kResultFailure);
+    EXPECT_FALSE(refused.delivered);
+    EXPECT_TRUE(stream->isEndOfStream());
+
+    uint32_t reached = 0;
+    ASSERT_EQ(stream->seekStream(0, &reached, 0), kResultSuccess);
+    ReadChunk chunk = read();
+    ASSERT_TRUE(chunk.delivered);
+    EXPECT_TRUE(matchesSignal(chunk.samples, 0, 2, 2, false));
+    EXPECT_EQ(room, (std::vector<uint32_t>{131072, 131072}));
+}
+
+// An empty chunk carries no block: one of size 0 would never be freed.
+TEST_F(InProcessAudioTest, AnEmptyFillGivesAnEmptyChunkAtTheCurrentTime)
+{
+    load(soundMovie(44100, 2, 100000));
+    std::vector<uint32_t> room;
+    InterposedRuntime runtime(rewritingFill(2, 0, &room));
+    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
+    read();
+    ReadChunk empty = read();
+    EXPECT_EQ(empty.status, kResultSuccess);
+    ASSERT_TRUE(empty.delivered);
+    EXPECT_EQ(empty.size, 0u);
+    EXPECT_EQ(empty.start, 743u);
+    EXPECT_EQ(empty.duration, 0u);
+}
+
+} // namespace
+} // namespace Qel::Testing
