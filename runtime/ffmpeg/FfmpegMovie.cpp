@@ -51,24 +51,6 @@ std::optional<QtOSType> contentTypeOf(const AVFormatContext* format)
     return fourCc(v[0], v[1], v[2], v[3]);
 }
 
-// Presentation order, with each packet's duration taken from the next
-// packet's time where the container gives none.
-void orderForPresentation(std::vector<StreamPacket>& packets, const AVStream* stream)
-{
-    std::stable_sort(packets.begin(), packets.end(),
-                     [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
-    for (size_t i = 0; i + 1 < packets.size(); ++i)
-        packets[i].duration = packets[i + 1].pts - packets[i].pts;
-    if (packets.empty() || packets.back().duration > 0)
-        return;
-    StreamPacket& last = packets.back();
-    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
-        stream->start_time + stream->duration > last.pts)
-        last.duration = stream->start_time + stream->duration - last.pts;
-    else if (packets.size() > 1)
-        last.duration = packets[packets.size() - 2].duration;
-}
-
 } // namespace
 
 class FfmpegMovieBuilder {
@@ -110,7 +92,7 @@ private:
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
-        orderForPresentation(packets_[index], stream);
+        packets_[index] = presentationOrder(packets_[index], stream);
         movie_.tracks_.push_back(std::move(track));
     }
 

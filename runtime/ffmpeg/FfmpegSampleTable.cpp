@@ -1,5 +1,6 @@
 #include "FfmpegSampleTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Qel {
@@ -38,16 +39,49 @@ std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
             continue;
-        packets.push_back({entry->timestamp, entry->timestamp, 0, (entry->flags & AVINDEX_KEYFRAME) != 0});
+        packets.push_back({AV_NOPTS_VALUE, entry->timestamp, 0, (entry->flags & AVINDEX_KEYFRAME) != 0});
     }
-    if (packets.empty())
-        return packets;
-    const int64_t shift = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time - packets.front().dts;
-    for (StreamPacket& packet : packets)
-        packet.pts = packet.dts + (shift > 0 ? shift : 0);
-    for (size_t i = 0; i + 1 < packets.size(); ++i)
-        packets[i].duration = packets[i + 1].dts - packets[i].dts;
     return packets;
+}
+
+// The picture coding type of an MPEG-1/2 video packet: the 3 bits after the
+// 10-bit temporal reference that follows the picture start code 00 00 01 00.
+bool isMpegBidirectionalPicture(const AVPacket* packet)
+{
+    constexpr int kBidirectional = 3;
+    for (int i = 0; i + 5 < packet->size; ++i) {
+        const uint8_t* b = packet->data + i;
+        if (b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0)
+            return ((b[5] >> 3) & 7) == kBidirectional;
+    }
+    return false;
+}
+
+bool isMpegVideo(const AVStream* stream)
+{
+    const AVCodecID codec = stream->codecpar->codec_id;
+    return codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO;
+}
+
+// MPEG program streams carry presentation times on some pictures only. In
+// MPEG-1/2 video a B picture is shown as it is decoded, and any other
+// picture when the next non-B picture is decoded.
+void completeMpegPresentationTimes(std::vector<StreamPacket>& packets)
+{
+    int64_t nextReference = AV_NOPTS_VALUE;
+    int64_t lastEnd = packets.empty() ? 0 : packets.back().dts + std::max<int64_t>(packets.back().duration, 1);
+    for (size_t i = packets.size(); i-- > 0;) {
+        StreamPacket& packet = packets[i];
+        if (packet.pts == AV_NOPTS_VALUE) {
+            if (packet.bidirectional)
+                packet.pts = packet.dts;
+            else
+                packet.pts = nextReference != AV_NOPTS_VALUE ? nextReference : lastEnd;
+        }
+        if (!packet.bidirectional)
+            nextReference = packet.dts;
+        lastEnd = std::max(lastEnd, packet.pts + std::max<int64_t>(packet.duration, 1));
+    }
 }
 
 void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>& packets)
@@ -57,13 +91,17 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
         const unsigned index = unsigned(packet->stream_index);
         if (index < packets.size() && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
             std::vector<StreamPacket>& list = packets[index];
-            int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-            if (pts == AV_NOPTS_VALUE)
-                pts = list.empty() ? 0 : list.back().pts + list.back().duration;
-            const int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : pts;
-            list.push_back({pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+            int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+            if (dts == AV_NOPTS_VALUE)
+                dts = list.empty() ? 0 : list.back().dts + list.back().duration;
+            const bool bidirectional = isMpegVideo(format->streams[index]) && isMpegBidirectionalPicture(packet.get());
+            list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional});
         }
         av_packet_unref(packet.get());
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (isMpegVideo(format->streams[i]))
+            completeMpegPresentationTimes(packets[i]);
     }
 }
 
@@ -81,6 +119,71 @@ std::vector<std::vector<StreamPacket>> collectStreamPackets(AVFormatContext* for
     // nothing is decoded.
     scanPackets(format, packets);
     return packets;
+}
+
+namespace {
+
+bool everyPacketHasItsTime(const std::vector<StreamPacket>& packets)
+{
+    return std::all_of(packets.begin(), packets.end(),
+                       [](const StreamPacket& packet) { return packet.pts != AV_NOPTS_VALUE; });
+}
+
+int64_t reorderingDelay(const std::vector<StreamPacket>& packets, const AVStream* stream)
+{
+    const int64_t firstDts = packets.front().dts;
+    int64_t firstPts = stream->start_time;
+    if (firstPts == AV_NOPTS_VALUE)
+        firstPts = packets.front().pts != AV_NOPTS_VALUE ? packets.front().pts : firstDts;
+    return std::max<int64_t>(firstPts - firstDts, 0);
+}
+
+// Presentation times from decoding times, sync marks placed on the
+// packets' own presentation times where known.
+std::vector<StreamPacket> shiftedDecodingTimes(const std::vector<StreamPacket>& packets, const AVStream* stream)
+{
+    const int64_t delay = reorderingDelay(packets, stream);
+    std::vector<StreamPacket> ordered;
+    ordered.reserve(packets.size());
+    for (const StreamPacket& packet : packets)
+        ordered.push_back({packet.dts + delay, packet.dts, 0, false});
+    std::sort(ordered.begin(), ordered.end(),
+              [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
+    for (const StreamPacket& packet : packets) {
+        if (!packet.key)
+            continue;
+        const int64_t shown = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts + delay;
+        auto at = std::lower_bound(ordered.begin(), ordered.end(), shown,
+                                   [](const StreamPacket& entry, int64_t time) { return entry.pts < time; });
+        if (at != ordered.end()) {
+            at->key = true;
+            at->dts = packet.dts;
+        }
+    }
+    return ordered;
+}
+
+} // namespace
+
+std::vector<StreamPacket> presentationOrder(const std::vector<StreamPacket>& packets, const AVStream* stream)
+{
+    if (packets.empty())
+        return {};
+    std::vector<StreamPacket> ordered = packets;
+    if (everyPacketHasItsTime(packets))
+        std::stable_sort(ordered.begin(), ordered.end(),
+                         [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
+    else
+        ordered = shiftedDecodingTimes(packets, stream);
+    for (size_t i = 0; i + 1 < ordered.size(); ++i)
+        ordered[i].duration = ordered[i + 1].pts - ordered[i].pts;
+    StreamPacket& last = ordered.back();
+    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
+        stream->start_time + stream->duration > last.pts)
+        last.duration = stream->start_time + stream->duration - last.pts;
+    else
+        last.duration = ordered.size() > 1 ? ordered[ordered.size() - 2].duration : std::max<int64_t>(last.duration, 1);
+    return ordered;
 }
 
 } // namespace Qel
