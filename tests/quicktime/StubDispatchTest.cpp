@@ -1,6 +1,7 @@
 // Every stub reaches the runtime with its exact selector and every argument
 // intact, and hands back the runtime's result in the operation's type.
 #include <array>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -102,6 +103,21 @@ TEST_F(LoaderTest, FirstCallBindsOnDemandWithTheCallersArgumentsIntact)
     // The runtime is not started by anyone: the loader keeps its reference.
     EXPECT_NE(state().library, nullptr);
     expectEchoed(echo, &QtSurfaceCreate, static_cast<uint32_t>(QtSelector::QtSurfaceCreate));
+}
+
+TEST_F(LoaderTest, ConcurrentFirstCallsBindOnce)
+{
+    HeldRuntime echo("echo");
+    const int32_t expected = fromWord<int32_t>(EchoRuntime::echoResult(0x2003F));
+    int32_t results[2] = {};
+    std::thread first([&] { results[0] = QtMovieTrackCount(nullptr); });
+    std::thread second([&] { results[1] = QtMovieTrackCount(nullptr); });
+    first.join();
+    second.join();
+    EXPECT_EQ(results[0], expected);
+    EXPECT_EQ(results[1], expected);
+    EXPECT_EQ(state().bindHook.load(), nullptr);
+    EXPECT_NE(state().library, nullptr);
 }
 
 TEST_F(LoaderTest, OnDemandBindingLeavesAStartedRuntimeToItsOtherUser)
