@@ -48,7 +48,10 @@ bool ContainerQuickTime::VideoStream::isDirectFormat(const QtImageDescription& d
 // set-up or by closeStream.
 bool ContainerQuickTime::VideoStream::startDecompression(QtStatus& status)
 {
-    const QtRect bounds = {0, 0, int16_t(properties.height - 1), int16_t(properties.width - 1)};
+    // The runtime's rectangles exclude their bottom and right edges: bounds
+    // of height x width cover the whole frame (one row and column less
+    // would leave the frame's last row and column undrawn).
+    const QtRect bounds = {0, 0, int16_t(properties.height), int16_t(properties.width)};
     QtMatrix matrix = {};
     QtMatrixRectMap(&matrix, &bounds, &bounds);
     const uint32_t pixelFormat = decodeFormat == kRaw ? kArgb32 : decodeFormat;

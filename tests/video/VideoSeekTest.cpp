@@ -1,0 +1,65 @@
+// Sync points and seeks: searching against the read direction, and failing
+// quietly where no sync sample lies that way.
+#include "VideoSession.h"
+
+namespace Qel::Testing {
+namespace {
+
+// 600 units per second; 20 samples of 60 units (100 ms), a sync sample
+// every 8 (at 0, 480 and 960 units).
+const std::string kTrack = videoMovie(R"("compression": "2vuy", "width": 8, "height": 4)",
+                                      R"("count": 20, "duration": 60, "syncEvery": 8)");
+
+TEST(VideoSeek, LandsOnThePreviousSyncSampleInForwardPlay)
+{
+    VideoSession video(kTrack);
+    uint32_t reached = 0;
+    ASSERT_EQ(video.stream->seekStream(1000, &reached, 0), kResultSuccess);
+    EXPECT_EQ(reached, 800u);
+    EXPECT_EQ(video.messages(kSeekFunction),
+              (std::vector<std::string>{"QT video seeking to: 1000", "QT video sook to t: 800"}));
+    EXPECT_EQ(video.messages(kSyncFunction), std::vector<std::string>{"QT video getSyncPoint: 1000 got: 800"});
+    const Frame frame = video.read();
+    expectSample(frame, "UYVY", 8, 4, 8);
+    EXPECT_EQ(frame.startTime, 800u);
+}
+
+TEST(VideoSeek, SyncPointAtZeroIsZero)
+{
+    VideoSession video(kTrack);
+    uint32_t syncTime = 77;
+    EXPECT_EQ(video.stream->getSyncPoint(1000, 0, &syncTime), kResultSuccess);
+    EXPECT_EQ(syncTime, 0u);
+    EXPECT_EQ(video.stream->getSyncPoint(-1000, 0, &syncTime), kResultSuccess);
+    EXPECT_EQ(syncTime, 0u);
+    EXPECT_TRUE(video.messages(kSyncFunction).empty());
+}
+
+TEST(VideoSeek, NoSyncSampleThatWayFailsWithoutMoving)
+{
+    VideoSession video(kTrack);
+    EXPECT_EQ(video.readSampleIndex(), 0);
+    video.stream->setReadSpeed(-1000);  // the search runs forward
+    uint32_t reached = 55;
+    EXPECT_EQ(video.stream->seekStream(1700, &reached, 0), kResultFailure);
+    EXPECT_EQ(reached, 55u);
+    EXPECT_EQ(video.messages(kSeekFunction), std::vector<std::string>{"QT video seeking to: 1700"});
+    EXPECT_TRUE(video.messages(kSyncFunction).empty());
+    EXPECT_EQ(video.readSampleIndex(), 1);
+}
+
+TEST(VideoSeek, TurningBackAtABoundaryClearsTheEnd)
+{
+    VideoSession video(kTrack);
+    video.stream->setReadSpeed(-1000);
+    EXPECT_EQ(video.readSampleIndex(), 0);
+    EXPECT_TRUE(video.stream->isEndOfStream());
+    EXPECT_TRUE(video.stream->setReadSpeed(-2000));
+    EXPECT_TRUE(video.stream->isEndOfStream()) << "not turned round";
+    EXPECT_TRUE(video.stream->setReadSpeed(1000));
+    EXPECT_FALSE(video.stream->isEndOfStream());
+    EXPECT_EQ(video.stream->getReadSpeed(), 1000);
+}
+
+} // namespace
+} // namespace Qel::Testing
