@@ -4,6 +4,12 @@
 // sequences become the characters they encode), and a result that fits the
 // caller's buffer with its terminating NUL. Platform-neutral code, so the
 // same rules can be checked on every build.
+//
+// Where the two systems part: a drive letter means nothing here, so
+// "file:///C:/x" gives "/C:/x", the path as the URL writes it; a remote host
+// (a network path on Windows) is refused; escapes are decoded as UTF-8, the
+// form in which the host's locations arrive, and an escaped NUL or escapes
+// that are not UTF-8 are refused rather than turned into another file name.
 #pragma once
 
 #include <cstdint>

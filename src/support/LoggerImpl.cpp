@@ -2,8 +2,6 @@
 
 namespace Qel {
 
-Platform::ModuleHandle loadLoggingLibrary(const std::u16string& libraryName);
-
 namespace {
 
 template <class Entry>

@@ -43,4 +43,8 @@ private:
 // The library's standard file name, as a host machine provides it.
 std::u16string standardLoggingLibraryName();
 
+// Loads a logging library by name by the platform's search rules; null when
+// it cannot be loaded.
+Platform::ModuleHandle loadLoggingLibrary(const std::u16string& libraryName);
+
 } // namespace Qel

@@ -27,7 +27,8 @@ int32_t utf16ToUtf8(const char16_t* in, uint32_t inLength, unsigned char* out, u
 
 // The UTF-16 text of utf8 without a byte-order mark, cut at the first U+0000.
 // Malformed input yields the empty string, which names no file, so callers
-// that use the result as a path fail cleanly.
+// that use the result as a path fail cleanly. The conversions count in 32
+// bits: a text too long for that throws std::bad_alloc (both functions).
 std::u16string toWide(const std::string& utf8);
 
 // The UTF-8 text of wide, cut at the first U+0000. A high surrogate without
