@@ -12,7 +12,8 @@
 // Ownership: the stream owns its extraction and its working block. Each chunk
 // that readStream returns holds its own copy of the samples and belongs to
 // the host until it calls the chunk's release. The container and the clock
-// are not owned; the container outlives its streams' use by the host.
+// are borrowed: the stream reads the container's movie, time scale, duration
+// and allocator, and calls the clock while it is open.
 //
 // Threads: none of its own. The host calls one stream from one thread at a
 // time; nothing here takes a lock.
@@ -73,11 +74,14 @@ private:
     MediaChunk* deliverChunk(uint32_t size);
 
     ContainerQuickTime* container;  // not owned
-    HostClock* clock;               // the host's; kept while open, never released
+    // The host's clock, kept while open and never released. While it runs
+    // backwards (negative readSpeed) or in sync-sample mode, sound is not
+    // played: reads deliver nothing and keep the extraction 10 ms behind it.
+    HostClock* clock;
     StreamFormat format;
     AudioProperties properties;
     QtTrack track;
-    int32_t trackIndex;             // 1-based; kept for diagnostics
+    int32_t trackIndex;             // 1-based index in the movie; stored, not used
     QtExtraction extraction;        // open from a successful begin until closeStream
     QtPcmDescription description;   // the output format agreed with the runtime
     // One buffer over the working block. Its byte size is set when the stream

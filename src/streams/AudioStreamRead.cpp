@@ -114,9 +114,6 @@ bool ContainerQuickTime::AudioStream::isReadable() const
     return extraction != nullptr && sampleBuffer.dataSize() != 0;
 }
 
-// While the clock runs backwards or in sync-sample mode, sound is not played:
-// reads deliver nothing and keep the extraction just behind the clock, ready
-// to resume when the clock runs forwards again.
 bool ContainerQuickTime::AudioStream::isTrailingClock()
 {
     return clock && clock->isRunning() && (readSpeed < 0 || readMode == kReadModeSyncSamples);

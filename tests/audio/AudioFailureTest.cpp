@@ -95,18 +95,6 @@ TEST_F(AudioStreamTest, ASeekFailsWhenTheRuntimeReportsNoTime)
     EXPECT_EQ(log.messages(kSeekStream), (Lines{"QT audio seeking to: 500"}));
 }
 
-// The statuses of the time record's set and get are not checked: a refused
-// set leaves the extraction where it was, and the stream reports that.
-TEST_F(AudioStreamTest, ASeekTheRuntimeRefusesLandsWhereTheExtractionStillIs)
-{
-    open(soundMovie(44100, 2, 50000, failingCall("QtExtractPropertySet", 2)));
-    LogCapture log;
-    uint32_t reached = 77;
-    EXPECT_EQ(stream->seekStream(500, &reached, 0), kResultSuccess);
-    EXPECT_EQ(reached, 0u);
-    EXPECT_EQ(log.messages(kSeekStream), (Lines{"QT audio seeking to: 500", "QT audio sook to t: 0 b: 0"}));
-}
-
 TEST_F(AudioStreamTest, CloseIsSafeBeforeOpenAndTwiceAndTheStreamOpensAgainFromTheStart)
 {
     load(soundMovie(44100, 2, 100000));

@@ -66,19 +66,5 @@ TEST_F(AudioStreamTest, FractionalRateIsTruncatedInThePropertiesButNotInTheTimes
     EXPECT_EQ(starts, (std::vector<uint32_t>{0, 2972, 5944}));
 }
 
-TEST_F(AudioStreamTest, AnswersTheHostsQueriesAboutTheStream)
-{
-    load(soundMovie(8000, 2, 8000));
-    const StreamFormat* format = stream->getFormat();
-    EXPECT_EQ(format->code, 1u);
-    EXPECT_EQ(format->kind, 2u);
-    EXPECT_EQ(format->terminator | format->reserved1 | format->reserved2, 0u);
-    EXPECT_EQ(stream->getDuration(), 1000u);
-    EXPECT_FALSE(stream->queryOption(1, 2, 3, 4));
-    uint32_t syncTime = 0;
-    EXPECT_EQ(stream->getSyncPoint(1000, 1234, &syncTime), kResultSuccess);
-    EXPECT_EQ(syncTime, 1234u);
-}
-
 } // namespace
 } // namespace Qel::Testing

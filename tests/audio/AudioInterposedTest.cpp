@@ -1,6 +1,5 @@
-// What the stream asks of the runtime, and what it does with answers that no
-// synthetic movie makes the stand-in runtime give, seen from between the two.
-#include <cmath>
+// What the stream does with answers that no synthetic movie makes the
+// stand-in runtime give, altered between the two.
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -67,58 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                             [](QtPcmDescription& d) { d.sampleRate = std::numeric_limits<double>::quiet_NaN(); }},
         UndeliverableFormat{"RateBeyond32BitBytesPerSecond", [](QtPcmDescription& d) { d.sampleRate = 2e9; }}),
     [](const ::testing::TestParamInfo<UndeliverableFormat>& info) { return std::string(info.param.name); });
-
-struct SixChannelTraffic {
-    QtPcmDescription reported{};
-    QtPcmDescription requested{};
-    std::vector<uint8_t> layoutSet;
-    uint32_t framesAsked = 0;
-    QtPcmBufferList firstFill{};
-};
-
-TEST_F(InProcessAudioTest, AsksFor16BitInterleavedStereoWithTheStereoLayoutFromSixChannels)
-{
-    load(soundMovie(48000, 6, 50000));
-    SixChannelTraffic seen;
-    InterposedRuntime runtime([&](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
-        if (isProperty(selector, args, kPropertySet, kDescription))
-            seen.requested = *argumentOf<const QtPcmDescription*>(args, 4);
-        if (isProperty(selector, args, kPropertySet, kLayout)) {
-            const auto* bytes = argumentOf<const uint8_t*>(args, 4);
-            seen.layoutSet.assign(bytes, bytes + argumentOf<uint32_t>(args, 3));
-        }
-        if (selector == kFill && seen.framesAsked == 0) {
-            seen.framesAsked = *argumentOf<uint32_t*>(args, 1);
-            seen.firstFill = *argumentOf<QtPcmBufferList*>(args, 2);
-        }
-        const intptr_t answer = passOn();
-        if (isProperty(selector, args, kPropertyGet, kDescription) && seen.reported.sampleRate == 0)
-            seen.reported = *argumentOf<QtPcmDescription*>(args, 4);
-        return answer;
-    });
-    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
-    read();
-
-    const QtPcmDescription& asked = seen.requested;
-    EXPECT_EQ(asked.sampleRate, seen.reported.sampleRate);
-    EXPECT_EQ(asked.formatCode, fourCc('l', 'p', 'c', 'm'));
-    EXPECT_EQ(asked.formatFlags, 12u);
-    EXPECT_EQ(asked.framesPerPacket, 1u);
-    EXPECT_EQ(asked.channelsPerFrame, 2u);
-    EXPECT_EQ(asked.bitsPerChannel, 16u);
-    EXPECT_EQ(asked.bytesPerFrame, 4u);
-    EXPECT_EQ(asked.bytesPerPacket, 4u);
-    EXPECT_EQ(asked.reserved, seen.reported.reserved);
-
-    std::vector<uint8_t> stereoLayout(32, 0);
-    std::memcpy(stereoLayout.data(), &kQtStereoLayoutTag, sizeof kQtStereoLayoutTag);
-    EXPECT_EQ(seen.layoutSet, stereoLayout);
-
-    EXPECT_EQ(seen.framesAsked, 32768u);
-    EXPECT_EQ(seen.firstFill.count, 1u);
-    EXPECT_EQ(seen.firstFill.buffers[0].channels, 2u);
-    EXPECT_EQ(seen.firstFill.buffers[0].byteSize, 131072u);
-}
 
 // Answers PropertyInfo for the layout with `size`, and records the size the
 // stream then asks for when it reads the layout back.
