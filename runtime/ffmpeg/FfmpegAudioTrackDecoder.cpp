@@ -132,7 +132,7 @@ bool FfmpegAudioTrackDecoder::decodeMore()
 void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
 {
     placed_ = true;
-    const int64_t pts = frame->best_effort_timestamp;
+    const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE)
         return;
     const FfmpegTrack& track = reader_->track();
@@ -162,9 +162,12 @@ void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
         av_channel_layout_uninit(&input);
         av_channel_layout_uninit(&output);
         resampler_.reset(raw);
-        // Mixing in float keeps the matrix unnormalised (see the header).
+        // Mixing in float keeps the matrix unnormalised (see the header). A
+        // mono track is heard at its full level on both sides.
+        const double monoToBothSides[2] = {1.0, 1.0};
+        const bool monoToStereo = frame->ch_layout.nb_channels == 1 && channels_ == 2;
         if (!resampler_ || av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0) < 0 ||
-            swr_init(raw) < 0) {
+            (monoToStereo && swr_set_matrix(raw, monoToBothSides, 1) < 0) || swr_init(raw) < 0) {
             resampler_.reset();
             return;
         }

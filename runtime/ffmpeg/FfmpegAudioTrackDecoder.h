@@ -5,8 +5,9 @@
 //
 // Channels are mixed with libswresample's matrix without normalisation: a
 // 5.1 source gives L = FL + 0.707 C + 0.707 SL and R = FR + 0.707 C + 0.707 SR,
-// the LFE channel left out. The sum may exceed full scale; FfmpegAudioExtraction
-// limits it before the 16-bit conversion.
+// the LFE channel left out; a mono source goes to both sides at full level.
+// The sum may exceed full scale; FfmpegAudioExtraction limits it before the
+// 16-bit conversion.
 #pragma once
 
 #include "FfmpegLibraries.h"

@@ -18,6 +18,23 @@ int64_t presentationTime(const AVPacket* packet)
     return packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
 }
 
+// Packets without a presentation time (some MPEG pictures) are known by
+// where they start in the file: their decoding times are guessed afresh
+// after every seek.
+bool isSample(const AVPacket* packet, const FfmpegSamplePosition& position)
+{
+    if (packet->pts != AV_NOPTS_VALUE)
+        return packet->pts == position.pts;
+    if (packet->pos >= 0 && position.filePosition >= 0)
+        return packet->pos == position.filePosition;
+    return packet->dts == position.dts;
+}
+
+bool isSamePacket(const AVPacket* a, const AVPacket* b)
+{
+    return a->pts == b->pts && a->dts == b->dts && a->pos == b->pos;
+}
+
 } // namespace
 
 std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& movie, size_t trackIndex)
@@ -111,9 +128,8 @@ bool FfmpegPacketReader::rewind()
 
 void FfmpegPacketReader::remember(const AVPacket* packet)
 {
-    const int64_t pts = presentationTime(packet);
     for (const PacketPtr& known : recent_) {
-        if (presentationTime(known.get()) == pts)
+        if (isSamePacket(known.get(), packet))
             return;
     }
     PacketPtr copy = makePacket();
@@ -127,10 +143,10 @@ void FfmpegPacketReader::remember(const AVPacket* packet)
     }
 }
 
-bool FfmpegPacketReader::takeRecent(int64_t pts, AVPacket* packet)
+bool FfmpegPacketReader::takeRecent(const FfmpegSamplePosition& position, AVPacket* packet)
 {
     for (const PacketPtr& known : recent_) {
-        if (presentationTime(known.get()) == pts) {
+        if (isSample(known.get(), position)) {
             av_packet_unref(packet);
             return av_packet_ref(packet, known.get()) >= 0;
         }
@@ -138,15 +154,15 @@ bool FfmpegPacketReader::takeRecent(int64_t pts, AVPacket* packet)
     return false;
 }
 
-bool FfmpegPacketReader::readForwardTo(int64_t pts, AVPacket* packet)
+bool FfmpegPacketReader::readForwardTo(const FfmpegSamplePosition& position, AVPacket* packet)
 {
     while (readPacket(packet)) {
         remember(packet);
-        if (presentationTime(packet) == pts)
+        if (isSample(packet, position))
             return true;
         // A packet is decoded no later than it is shown: past this one, the
         // sample wanted lies behind the reader.
-        if (packet->dts != AV_NOPTS_VALUE && packet->dts > pts)
+        if (packet->dts != AV_NOPTS_VALUE && packet->dts > position.pts)
             return false;
     }
     return false;
@@ -156,16 +172,22 @@ bool FfmpegPacketReader::readSample(size_t index, AVPacket* packet)
 {
     if (index >= track_.positions.size())
         return false;
-    const int64_t pts = track_.positions[index].pts;
-    if (takeRecent(pts, packet))
+    const FfmpegSamplePosition& position = track_.positions[index];
+    if (takeRecent(position, packet))
         return true;
     const size_t sync = track_.syncSampleBefore(index);
-    const bool withinReach = sync == lastSync_ && lastReadDts_ <= pts;
-    if (withinReach && readForwardTo(pts, packet))
+    const bool withinReach = sync == lastSync_ && lastReadDts_ <= position.pts;
+    if (withinReach && readForwardTo(position, packet))
         return true;
     if (!seekToSync(sync))
         return false;
-    return readForwardTo(pts, packet);
+    // A sync packet without a presentation time cannot be recognised by its
+    // times after a seek; the one the seek found is the sample's own.
+    if (index == sync && pending_->pts == AV_NOPTS_VALUE && readPacket(packet)) {
+        remember(packet);
+        return true;
+    }
+    return readForwardTo(position, packet);
 }
 
 } // namespace Qel

@@ -44,9 +44,9 @@ private:
 
     bool readFromFile(AVPacket* packet);
     bool seekBefore(int64_t dts, int64_t backoff);
-    bool takeRecent(int64_t pts, AVPacket* packet);
+    bool takeRecent(const FfmpegSamplePosition& position, AVPacket* packet);
     void remember(const AVPacket* packet);
-    bool readForwardTo(int64_t pts, AVPacket* packet);
+    bool readForwardTo(const FfmpegSamplePosition& position, AVPacket* packet);
 
     const FfmpegTrack& track_;
     FormatContextPtr format_;

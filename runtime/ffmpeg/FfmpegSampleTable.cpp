@@ -95,7 +95,8 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
             if (dts == AV_NOPTS_VALUE)
                 dts = list.empty() ? 0 : list.back().dts + list.back().duration;
             const bool bidirectional = isMpegVideo(format->streams[index]) && isMpegBidirectionalPicture(packet.get());
-            list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional});
+            list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional,
+                            packet->pos});
         }
         av_packet_unref(packet.get());
     }

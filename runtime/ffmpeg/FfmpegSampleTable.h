@@ -16,6 +16,7 @@ struct StreamPacket {
     int64_t duration;  // 0 when unknown
     bool key;
     bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
+    int64_t filePosition = -1;   // byte offset of the packet, -1 when unknown
 };
 
 // Packets of every stream, each list in decoding order.
