@@ -16,11 +16,6 @@ bool isSurfaceFormat(QtOSType format)
     return format == kYuy2 || format == kUyvy || format == kYvu9 || format == kArgb;
 }
 
-int32_t layoutSize(const PictureLayout& layout)
-{
-    return pictureSize(layout.format, layout.height, layout.rowBytes);
-}
-
 int32_t minimumRowBytes(QtOSType format, int32_t depth, int32_t width)
 {
     return width * bytesPerPixel(format, depth);

@@ -31,9 +31,6 @@ bool isRawFormat(QtOSType format);
 // Whether a surface can be made in this pixel format.
 bool isSurfaceFormat(QtOSType format);
 
-// Bytes a picture with this layout occupies.
-int32_t layoutSize(const PictureLayout& layout);
-
 // The smallest row bytes that hold a row of `width` pixels.
 int32_t minimumRowBytes(QtOSType format, int32_t depth, int32_t width);
 
