@@ -1,0 +1,82 @@
+// The two halves of qelhost decode: pulling one stream's chunks as fast as
+// they come and writing them out. An AudioSink writes a WAV file, a
+// VideoSink a YUV4MPEG2 file (or, for ARGB, numbered PNG files). Both stop
+// at the end of their stream or at the range's end.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "StreamDescription.h"
+#include "WavWriter.h"
+#include "Y4mWriter.h"
+
+namespace Qel::Cli {
+
+struct DecodeRange {
+    uint32_t fromMs = 0;
+    uint32_t toMs = UINT32_MAX;  // exclusive
+};
+
+class DecodeSink {
+public:
+    virtual ~DecodeSink() = default;
+    // Reads and writes one chunk. Throws CommandError when the stream fails.
+    virtual void readOnce() = 0;
+    // Flushes and closes the output.
+    virtual void finish() = 0;
+    virtual std::string summary() const = 0;
+
+    bool done() const { return finished; }
+    // Stream time reached: the end of the last chunk.
+    uint32_t reachedMs() const { return reached; }
+    // Stream time covered by the output, in ms.
+    uint32_t coveredMs() const { return hasFirst ? reached - first : 0; }
+
+protected:
+    DecodeSink(StreamInterface& stream, DecodeRange range) : stream(stream), range(range), reached(range.fromMs) {}
+    void noteChunk(uint32_t startMs, uint32_t endMs);
+
+    StreamInterface& stream;
+    DecodeRange range;
+    bool finished = false;
+    uint32_t reached;
+    uint32_t first = 0;
+    bool hasFirst = false;
+};
+
+class AudioSink : public DecodeSink {
+public:
+    AudioSink(StreamInterface& stream, const StreamDescription& description, const std::string& path,
+              DecodeRange range);
+    void readOnce() override;
+    void finish() override;
+    std::string summary() const override;
+
+private:
+    StreamDescription description;
+    WavWriter wav;
+    uint64_t chunks = 0;
+    int emptyInARow = 0;
+};
+
+class VideoSink : public DecodeSink {
+public:
+    // pathStem: the output path without extension.
+    VideoSink(StreamInterface& stream, const StreamDescription& description, const std::string& pathStem,
+              DecodeRange range);
+    void readOnce() override;
+    void finish() override;
+    std::string summary() const override;
+
+private:
+    void write(const uint8_t* frame, uint32_t durationMs);
+
+    StreamDescription description;
+    std::string pathStem;
+    std::unique_ptr<Y4mWriter> y4m;  // made at the first frame, whose duration gives the rate
+    uint64_t frames = 0;
+};
+
+} // namespace Qel::Cli

@@ -1,0 +1,97 @@
+#include "MovieSession.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "CommandError.h"
+#include "HostLocation.h"
+#include "media/StandardAllocator.h"
+#include "plugin/ResultCodes.h"
+
+namespace Qel::Cli {
+
+namespace {
+
+constexpr char kContainerInterfaceName[] = "com.ombrix.flowvane.interface.container";
+constexpr uint64_t kContainerId = 1;
+
+std::string codeText(int32_t code)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+    return std::string(resultCodeText(code)) + " (" + hex + ")";
+}
+
+} // namespace
+
+MovieSession::MovieSession() : pluginHost(events), containerHost(events) {}
+
+MovieSession::~MovieSession()
+{
+    // closeTitle also takes back streams of a title that failed half-way.
+    if (movieOpen) {
+        containerView->closeTitle(false);
+        containerView->close();
+    }
+    if (plugin)
+        plugin->dropReference();
+}
+
+void MovieSession::loadPlugin()
+{
+    if (!module.loaded())
+        throw CommandError(kExitNoPlugin, "cannot load the plug-in: " + module.error());
+    Plugin* created = nullptr;
+    module.getPlugin()(&pluginHost, &created);
+    if (!created)
+        throw CommandError(kExitNoPlugin, "the plug-in made no component");
+    plugin = created;
+    void* view = nullptr;
+    String<char> name(kContainerInterfaceName, &StandardAllocator<char>::instance());
+    if (plugin->queryInterface(name, &view) != kQueryFound || !view)
+        throw CommandError(kExitNoPlugin, "the plug-in offers no container interface");
+    containerView = static_cast<ContainerInterface*>(view);
+}
+
+void MovieSession::open(const std::string& moviePath)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(moviePath, error))
+        throw CommandError(kExitNoSuchFile, "no such file: " + moviePath);
+    loadPlugin();
+    containerView->initialize(&containerHost, kContainerId);
+    const std::string absolute = std::filesystem::absolute(moviePath, error).string();
+    Host::HostLocation location = Host::HostLocation::fromPath(absolute);
+    const int32_t opened = containerView->open(&location);
+    if (opened != kResultSuccess) {
+        ExitCode code = opened == kResultRuntimeNotStarted ? kExitNoRuntime : kExitRefused;
+        throw CommandError(code, "the plug-in cannot open " + moviePath + ": " + codeText(opened));
+    }
+    movieOpen = true;
+    List<uint64_t> titles = containerView->getTitles();
+    title = titles.head ? titles.head->value : 0;
+    const int32_t titleOpened = containerView->openTitle(title);
+    if (titleOpened != kResultSuccess)
+        throw CommandError(kExitRefused, "the plug-in cannot open the title of " + moviePath + ": " +
+                                             codeText(titleOpened));
+}
+
+bool MovieSession::activated(const StreamInterface* stream) const
+{
+    for (const Host::HostEvent& event : events.all()) {
+        if (event.kind == Host::HostEvent::Kind::ActivateStream && event.id == stream->getStreamId())
+            return true;
+    }
+    return false;
+}
+
+StreamInterface* MovieSession::activatedStream(int32_t kind) const
+{
+    for (StreamInterface* stream : streams()) {
+        if (stream->getKind() == kind && activated(stream))
+            return stream;
+    }
+    return nullptr;
+}
+
+} // namespace Qel::Cli

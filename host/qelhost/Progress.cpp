@@ -1,0 +1,39 @@
+#include "Progress.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace Qel::Cli {
+
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+} // namespace
+
+Progress::Progress(std::string verb, uint32_t totalMs)
+    : verb(std::move(verb)), totalMs(totalMs), shown(standardErrorIsTerminal())
+{
+}
+
+Progress::~Progress()
+{
+    // Wipe the line so that the summary starts on a clean one.
+    if (drawn)
+        std::fprintf(stderr, "\r\033[K");
+}
+
+void Progress::update(uint32_t reachedMs)
+{
+    if (!shown)
+        return;
+    const Steady::time_point now = Steady::now();
+    if (drawn && now - lastDrawn < kRedrawInterval)
+        return;
+    lastDrawn = now;
+    drawn = true;
+    const unsigned percent = totalMs ? unsigned(uint64_t(std::min(reachedMs, totalMs)) * 100 / totalMs) : 0;
+    std::fprintf(stderr, "\r%s %.1f s of %.1f s (%u%%)\033[K", verb.c_str(), reachedMs / 1000.0,
+                 totalMs / 1000.0, percent);
+    std::fflush(stderr);
+}
+
+} // namespace Qel::Cli

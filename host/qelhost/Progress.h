@@ -1,0 +1,34 @@
+// The progress line that a long command keeps up to date on standard error,
+// only when standard error is a terminal (never in logs or pipes).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace Qel::Cli {
+
+// Whether standard error is a terminal (Terminal_posix.cpp, Terminal_win32.cpp).
+bool standardErrorIsTerminal();
+
+class Progress {
+public:
+    Progress(std::string verb, uint32_t totalMs);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Shows the time reached, at most ten times a second.
+    void update(uint32_t reachedMs);
+
+private:
+    using Steady = std::chrono::steady_clock;
+
+    std::string verb;
+    uint32_t totalMs;
+    bool shown;
+    bool drawn = false;
+    Steady::time_point lastDrawn;
+};
+
+} // namespace Qel::Cli

@@ -1,0 +1,49 @@
+#include <cstdlib>
+
+#include "QelhostRun.h"
+
+namespace Qel::Testing {
+
+const char* const kQelhostFileName = "qelhost.exe";
+
+namespace {
+
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string fileText(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = readBytes(path);
+    std::string text(bytes.begin(), bytes.end());
+    // Text-mode output ends its lines with CR LF.
+    std::string plain;
+    for (char c : text) {
+        if (c != '\r')
+            plain += c;
+    }
+    return plain;
+}
+
+} // namespace
+
+// std::system goes through cmd.exe, which strips the outer quotes of a
+// command that starts with one; the extra pair keeps the program's quotes.
+QelhostRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& scratchFolder)
+{
+    const std::string out = scratchFolder + "\\qelhost.out";
+    const std::string err = scratchFolder + "\\qelhost.err";
+    std::string command = quoted(program);
+    for (const std::string& argument : arguments)
+        command += " " + quoted(argument);
+    command += " <NUL >" + quoted(out) + " 2>" + quoted(err);
+    QelhostRun run;
+    run.exitCode = std::system(quoted(command).c_str());
+    run.out = fileText(out);
+    run.err = fileText(err);
+    return run;
+}
+
+} // namespace Qel::Testing
