@@ -1,0 +1,103 @@
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "PngRead_posix.h"
+#include "QelhostTest.h"
+#include "TestMedia.h"
+
+namespace Qel::Testing {
+namespace {
+
+// Two seconds of H.264 (a key frame every ten pictures) and 16-bit stereo
+// PCM, so that ffmpeg's decode of the same file is an exact oracle.
+const char kMovieArguments[] =
+    "-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 "
+    "-filter_complex '[1]pan=stereo|c0=c0|c1=0.5*c0[a]' -map 0:v -map '[a]' -t 2 "
+    "-c:v libx264 -g 10 -pix_fmt yuv420p -c:a pcm_s16le";
+
+class RealMovieTest : public QelhostTest {
+protected:
+    void SetUp() override
+    {
+        movie = testMedia("real.mov", kMovieArguments);
+        ASSERT_FALSE(movie.empty()) << "ffmpeg could not make the movie";
+    }
+
+    std::vector<uint8_t> ffmpeg(const std::string& arguments)
+    {
+        return commandOutput("ffmpeg -nostdin -v error -i '" + movie + "' " + arguments + " -");
+    }
+
+    std::string movie;
+};
+
+TEST_F(RealMovieTest, DecodedSoundAndPicturesAreWhatFfmpegDecodes)
+{
+    const QelhostRun decoded = run({"decode", movie, "-o", output("out")});
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+    const std::string stem = output("out/") + "real" + movie.substr(movie.rfind('-'), movie.rfind('.') - movie.rfind('-'));
+
+    const WavFile wav = readWav(stem + ".wav");
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.sampleRate, 44100u);
+    const std::vector<uint8_t> sound = ffmpeg("-map 0:a -f s16le -ac 2");
+    ASSERT_EQ(wav.samples.size() * 2, sound.size());
+    EXPECT_EQ(std::memcmp(wav.samples.data(), sound.data(), sound.size()), 0);
+
+    const Y4mFile y4m = readY4m(stem + ".y4m");
+    ASSERT_TRUE(y4m.valid);
+    EXPECT_EQ(y4m.rate, "25:1");
+    const std::vector<uint8_t> pictures = ffmpeg("-map 0:v -f rawvideo -pix_fmt yuv422p");
+    const size_t frameSize = 160 * 120 * 2;
+    ASSERT_EQ(y4m.frames.size(), pictures.size() / frameSize);
+    const size_t luma = 160 * 120;
+    for (size_t i = 0; i < y4m.frames.size(); ++i) {
+        const uint8_t* reference = pictures.data() + i * frameSize;
+        // Luma exactly; chroma up to rounding, since each side brings 4:2:0 to 4:2:2 itself.
+        EXPECT_EQ(std::memcmp(y4m.frames[i].data(), reference, luma), 0) << "frame " << i;
+        int worst = 0;
+        for (size_t k = luma; k < frameSize; ++k)
+            worst = std::max(worst, std::abs(int(y4m.frames[i][k]) - int(reference[k])));
+        EXPECT_LE(worst, 2) << "frame " << i;
+    }
+}
+
+TEST_F(RealMovieTest, ContactSheetPicturesMatchFfmpegsFramesAtTheirTimes)
+{
+    const QelhostRun thumbs = run({"thumbs", movie, "-o", output("sheet.png"), "--count", "3", "--width", "160"});
+    ASSERT_EQ(thumbs.exitCode, 0) << thumbs.err;
+    const PngImage sheet = readPng(output("sheet.png"));
+    ASSERT_EQ(sheet.width, 4 + 2 * 164);
+    ASSERT_EQ(sheet.height, 4 + 2 * 124);
+    // Middles of three thirds of 2 s: 333, 1000 and 1666 ms, frames 8, 25 and 41.
+    const int frames[] = {8, 25, 41};
+    const std::vector<uint8_t> rgb = ffmpeg("-map 0:v -f rawvideo -pix_fmt rgb24");
+    for (int i = 0; i < 3; ++i) {
+        const uint8_t* reference = rgb.data() + size_t(frames[i]) * 160 * 120 * 3;
+        const int left = 4 + (i % 2) * 164;
+        const int top = 4 + (i / 2) * 124;
+        long difference = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x)
+                for (int c = 0; c < 3; ++c)
+                    difference += std::abs(int(sheet.at(left + x, top + y)[c]) - int(reference[(y * 160 + x) * 3 + c]));
+        EXPECT_LT(difference / (160.0 * 120 * 3), 3.0) << "picture " << i;
+    }
+}
+
+TEST_F(RealMovieTest, PlaysForwardsBackwardsAndBySyncSamples)
+{
+    for (const std::vector<std::string>& options : {std::vector<std::string>{},
+                                                    {"--speed", "-2000"}, {"--mode", "2"}}) {
+        std::vector<std::string> arguments = {"play", movie};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const QelhostRun played = run(arguments);
+        EXPECT_EQ(played.exitCode, 0) << played.err;
+        EXPECT_NE(played.out.find("frames delivered"), std::string::npos) << played.out;
+        EXPECT_EQ(played.out.find("had not ended"), std::string::npos) << played.out;
+    }
+}
+
+} // namespace
+} // namespace Qel::Testing
