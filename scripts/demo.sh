@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The README's first command: installs what is missing, builds the native
+# preset, and runs qelhost info, decode and thumbs on MOVIE, or on a sample
+# movie that it makes with ffmpeg when none is given.
+#   scripts/demo.sh [MOVIE]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/deps.sh
+echo "== building (native preset)"
+mkdir -p build
+cmake --preset native >build/demo-build.log 2>&1 &&
+  cmake --build --preset native >>build/demo-build.log 2>&1 ||
+  { tail -n 40 build/demo-build.log; echo "build failed; see build/demo-build.log" >&2; exit 1; }
+
+out="$root/build/demo"
+mkdir -p "$out"
+if [ $# -ge 1 ]; then
+  movie=$(realpath "$1")
+else
+  movie="$out/sample.mp4"
+  if [ ! -f "$movie" ]; then
+    echo "== making a sample movie: 10 s of a moving test pattern (H.264) and a 5.1 tone (AAC)"
+    ffmpeg -nostdin -v error -y \
+      -f lavfi -i testsrc2=size=640x360:rate=25 \
+      -f lavfi -i sine=frequency=440:sample_rate=48000 \
+      -filter_complex '[1]pan=5.1|FL=c0|FR=0.8*c0|FC=0.6*c0|LFE=0.2*c0|BL=0.4*c0|BR=0.3*c0[a]' \
+      -map 0:v -map '[a]' -t 10 -c:v libx264 -pix_fmt yuv420p -g 25 -c:a aac -b:a 192k "$movie"
+  fi
+fi
+
+qelhost="$root/build/native/bin/qelhost"
+name=$(basename "${movie%.*}")
+echo "== qelhost info $movie"
+"$qelhost" info "$movie"
+echo "== qelhost decode $movie -o $out"
+"$qelhost" decode "$movie" -o "$out"
+echo "== qelhost thumbs $movie -o $out/$name-sheet.png"
+"$qelhost" thumbs "$movie" -o "$out/$name-sheet.png"
+echo "== done. Files in $out:"
+for file in "$out/$name.wav" "$out/$name.y4m" "$out/$name-sheet.png"; do
+  [ -f "$file" ] && echo "  $file"
+done
+echo "Play them with: ffplay $out/$name.y4m; ffplay $out/$name.wav"
