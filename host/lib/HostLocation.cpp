@@ -41,12 +41,6 @@ HostLocation::HostLocation(const unsigned char* text, bool attach)
     this->text = attach ? &storage : nullptr;
 }
 
-HostLocation::HostLocation(const HostLocation& other)
-    : Location(), storage(other.storage, &StandardAllocator<unsigned char>::instance())
-{
-    this->text = other.text ? &storage : nullptr;
-}
-
 HostLocation HostLocation::fromUrl(const std::string& url)
 {
     return HostLocation(reinterpret_cast<const unsigned char*>(url.c_str()), true);

@@ -29,7 +29,8 @@ public:
     // A location whose text pointer itself is null.
     static HostLocation withoutText();
 
-    HostLocation(const HostLocation& other);
+    // Not copyable: text points into the object itself.
+    HostLocation(const HostLocation&) = delete;
     HostLocation& operator=(const HostLocation&) = delete;
     ~HostLocation() = default;
 

@@ -153,17 +153,5 @@ TEST_F(ContainerBasics, TitleOperationsWithoutHostOrMovieFailQuietly)
     EXPECT_EQ(session.events.lines(), std::vector<std::string>{"generateId 1001"});
 }
 
-TEST_F(ContainerBasics, LastReleaseTellsTheHostBeforeAndAfterWithTheSamePointer)
-{
-    Plugin* plugin = session.plugin;
-    EXPECT_EQ(plugin->addReference(), 2);
-    EXPECT_EQ(plugin->dropReference(), 1);
-    EXPECT_TRUE(session.events.all().empty());
-    session.release();
-    ASSERT_EQ(session.events.lines(), (std::vector<std::string>{"onPluginReleasing", "onPluginReleased"}));
-    EXPECT_EQ(session.events.all()[0].object, plugin);
-    EXPECT_EQ(session.events.all()[1].object, plugin);
-}
-
 } // namespace
 } // namespace Qel::Testing

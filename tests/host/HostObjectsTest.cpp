@@ -24,22 +24,6 @@ TEST(FileUrlFromPath, EncodesEveryByteOutsideThePathCharacters)
     EXPECT_EQ(fileUrlFromPath("C:\\dir\\a b.mov"), "file:///C:/dir/a%20b.mov");
 }
 
-TEST(HostLocation, OwnsItsTextAndKeepsItThroughACopy)
-{
-    HostLocation original = HostLocation::fromPath("/tmp/x y.mov");
-    HostLocation copy(original);
-    EXPECT_EQ(copy.url(), "file:///tmp/x%20y.mov");
-    ASSERT_NE(copy.text, nullptr);
-    EXPECT_NE(copy.text, original.text);
-    EXPECT_EQ(copy.text->length, 21u);
-    EXPECT_EQ(copy.text->data[copy.text->length], 0);
-
-    EXPECT_EQ(HostLocation::withoutText().text, nullptr);
-    HostLocation empty = HostLocation::withEmptyText();
-    ASSERT_NE(empty.text, nullptr);
-    EXPECT_EQ(empty.text->data, nullptr);
-}
-
 // A stream that counts its destructions, to see who destroys it and when.
 class CountedStream : public StreamInterface {
     QEL_DESTRUCTOR_SLOT(CountedStream)
