@@ -36,6 +36,7 @@ int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
         // Turned round, or a mode with more samples: move on from the sample
         // already delivered.
         currentTime = next;
+        deliveredFinalSample = false;
         next = nextStepTime(currentTime);
     }
 
