@@ -43,6 +43,9 @@ private:
     bool receiveFrame(AVFrame* frame);
     void convert(const AVFrame* frame);
     void placeFirstFrame(const AVFrame* frame);
+    // The output frame (from time 0) at which a decoded frame of time pts
+    // (the track's time base) begins.
+    int64_t outputFrameAt(int64_t pts) const;
 
     const FfmpegMovie& movie_;
     std::unique_ptr<FfmpegPacketReader> reader_;

@@ -179,7 +179,7 @@ private:
             // the file but starts at time 0 in the tables.
             const int64_t time = std::max<int64_t>(start, 0);
             track.samples.push_back({time, std::max<int64_t>(end - time, 1), packet.key});
-            track.positions.push_back({packet.pts, packet.dts, packet.filePosition});
+            track.positions.push_back({packet.pts, packet.dts, packet.identity});
         }
         track.duration = track.samples.back().time + track.samples.back().duration;
     }

@@ -39,7 +39,7 @@ struct FfmpegSample {
 struct FfmpegSamplePosition {
     int64_t pts;
     int64_t dts;  // decoding time; exact for sync samples, which readers seek to
-    int64_t filePosition;  // where a packet without a presentation time starts; -1 when unknown
+    uint64_t identity;  // of the packet's bytes where the track was scanned, else 0
 };
 
 struct FfmpegRational {

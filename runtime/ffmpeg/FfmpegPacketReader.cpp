@@ -1,5 +1,7 @@
 #include "FfmpegPacketReader.h"
 
+#include "FfmpegSampleTable.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -18,15 +20,11 @@ int64_t presentationTime(const AVPacket* packet)
     return packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
 }
 
-// Packets without a presentation time (some MPEG pictures) are known by
-// where they start in the file: their decoding times are guessed afresh
-// after every seek.
+// Packets of scanned tracks carry their sample's times once recognised.
 bool isSample(const AVPacket* packet, const FfmpegSamplePosition& position)
 {
     if (packet->pts != AV_NOPTS_VALUE)
         return packet->pts == position.pts;
-    if (packet->pos >= 0 && position.filePosition >= 0)
-        return packet->pos == position.filePosition;
     return packet->dts == position.dts;
 }
 
@@ -51,7 +49,7 @@ std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& 
 }
 
 FfmpegPacketReader::FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format)
-    : track_(movie.tracks()[trackIndex]), format_(std::move(format))
+    : track_(movie.tracks()[trackIndex]), format_(std::move(format)), recognition_(track_)
 {
 }
 
@@ -59,7 +57,7 @@ bool FfmpegPacketReader::readFromFile(AVPacket* packet)
 {
     av_packet_unref(packet);
     while (av_read_frame(format_.get(), packet) >= 0) {
-        if (packet->stream_index == track_.streamIndex) {
+        if (packet->stream_index == track_.streamIndex && (!recognition_.active() || recognition_.recognise(packet))) {
             lastReadDts_ = packet->dts != AV_NOPTS_VALUE ? packet->dts : presentationTime(packet);
             return true;
         }
@@ -80,10 +78,24 @@ bool FfmpegPacketReader::readPacket(AVPacket* packet)
 
 bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
 {
-    const int64_t target = backoff == INT64_MAX ? INT64_MIN : dts - backoff;
-    if (av_seek_frame(format_.get(), track_.streamIndex, target, AVSEEK_FLAG_BACKWARD) >= 0)
+    recognition_.restart(dts);
+    if (backoff != INT64_MAX &&
+        av_seek_frame(format_.get(), track_.streamIndex, dts - backoff, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
-    // Before the first indexed time: start from the beginning of the file.
+    return seekToStart();
+}
+
+// Where the file holds a complete index, its first entry: a timestamp seek
+// keeps the packets' times exact (AVI loses them after a byte seek) and
+// reads again the priming that an edit list trims. Elsewhere the index only
+// covers what the demuxer has met, and the start of the file is byte 0.
+bool FfmpegPacketReader::seekToStart()
+{
+    AVStream* stream = format_->streams[track_.streamIndex];
+    if (keepsCompleteIndex(format_.get()) && avformat_index_get_entries_count(stream) > 0 &&
+        av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
+                      AVSEEK_FLAG_BACKWARD) >= 0)
+        return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||
            avformat_seek_file(format_.get(), -1, INT64_MIN, INT64_MIN, INT64_MAX, 0) >= 0;
 }
@@ -123,7 +135,7 @@ bool FfmpegPacketReader::rewind()
         av_packet_unref(pending_.get());
     lastSync_ = SIZE_MAX;
     lastReadDts_ = INT64_MIN;
-    return seekBefore(0, INT64_MAX);
+    return seekBefore(track_.positions.empty() ? 0 : track_.positions.front().dts, INT64_MAX);
 }
 
 void FfmpegPacketReader::remember(const AVPacket* packet)
@@ -181,12 +193,6 @@ bool FfmpegPacketReader::readSample(size_t index, AVPacket* packet)
         return true;
     if (!seekToSync(sync))
         return false;
-    // A sync packet without a presentation time cannot be recognised by its
-    // times after a seek; the one the seek found is the sample's own.
-    if (index == sync && pending_->pts == AV_NOPTS_VALUE && readPacket(packet)) {
-        remember(packet);
-        return true;
-    }
     return readForwardTo(position, packet);
 }
 

@@ -7,6 +7,7 @@
 
 #include "FfmpegLibraries.h"
 #include "FfmpegMovie.h"
+#include "FfmpegPacketRecognition.h"
 
 #include <cstddef>
 #include <deque>
@@ -32,7 +33,8 @@ public:
     bool rewind();
 
     // The next packet of the track in decoding order, into packet (which is
-    // unreferenced first). False at the end of the file or on a read error.
+    // unreferenced first), with the times the movie's sample table gives it.
+    // False at the end of the file or on a read error.
     bool readPacket(AVPacket* packet);
 
     // The compressed bytes of sample index into packet. False when the
@@ -44,6 +46,7 @@ private:
 
     bool readFromFile(AVPacket* packet);
     bool seekBefore(int64_t dts, int64_t backoff);
+    bool seekToStart();
     bool takeRecent(const FfmpegSamplePosition& position, AVPacket* packet);
     void remember(const AVPacket* packet);
     bool readForwardTo(const FfmpegSamplePosition& position, AVPacket* packet);
@@ -51,6 +54,7 @@ private:
     const FfmpegTrack& track_;
     FormatContextPtr format_;
     PacketPtr pending_;  // a packet read while positioning, returned next
+    FfmpegPacketRecognition recognition_;
 
     // Packets read past on the way to another sample (later samples that
     // decode earlier, when pictures are reordered). Bounded by

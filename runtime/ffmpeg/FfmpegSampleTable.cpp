@@ -1,17 +1,19 @@
 #include "FfmpegSampleTable.h"
 
+#include "FfmpegPacketRecognition.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace Qel {
-
-namespace {
 
 bool keepsCompleteIndex(const AVFormatContext* format)
 {
     const char* name = format->iformat->name;
     return std::strstr(name, "mov") != nullptr || std::strcmp(name, "avi") == 0;
 }
+
+namespace {
 
 bool isPlayable(const AVStream* stream)
 {
@@ -96,7 +98,7 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
                 dts = list.empty() ? 0 : list.back().dts + list.back().duration;
             const bool bidirectional = isMpegVideo(format->streams[index]) && isMpegBidirectionalPicture(packet.get());
             list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional,
-                            packet->pos});
+                            packetIdentity(packet->data, packet->size)});
         }
         av_packet_unref(packet.get());
     }

@@ -16,16 +16,21 @@ struct StreamPacket {
     int64_t duration;  // 0 when unknown
     bool key;
     bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
-    int64_t filePosition = -1;   // byte offset of the packet, -1 when unknown
+    uint64_t identity = 0;       // packetIdentity() of a scanned packet's bytes, 0 when not scanned
 };
+
+// QuickTime, MP4 and AVI files index every packet in their headers.
+bool keepsCompleteIndex(const AVFormatContext* format);
 
 // Packets of every stream, each list in decoding order.
 //
 // From the container's own index where it keeps a complete one (QuickTime
 // and MP4 sample tables, AVI's index), so that opening reads no media data;
 // an index holds decoding times only. Elsewhere (MPEG program and transport
-// streams) by reading every packet of the file once, without decoding; a
-// read error ends the scan with what was read so far.
+// streams) by reading every packet of the file once, without decoding,
+// recording the identity of each packet's bytes so that readers can
+// recognise it after a seek (FfmpegPacketRecognition.h); a read error ends
+// the scan with what was read so far.
 std::vector<std::vector<StreamPacket>> collectStreamPackets(AVFormatContext* format);
 
 // A stream's packets in presentation order, with durations up to the next

@@ -100,6 +100,14 @@ TEST(FfmpegMovieOpening, TitleComesFromTheFilesMetadata)
     EXPECT_EQ(untitled->title(), "");
 }
 
+TEST(FfmpegMovieOpening, ContentTypeComesFromTheUserData)
+{
+    auto panorama = FfmpegMovie::open(contentTypeMov("qtvr"));
+    ASSERT_NE(panorama, nullptr);
+    EXPECT_EQ(panorama->contentType(), fourCc('q', 't', 'v', 'r'));
+    EXPECT_EQ(panorama->title(), "");
+}
+
 TEST(FfmpegMovieOpening, TwoSoundTracksKeepFileOrder)
 {
     auto movie = FfmpegMovie::open(twoSoundMp4());

@@ -2,6 +2,11 @@
 
 #include "TestMedia.h"
 
+extern "C" {
+#include <libavutil/adler32.h>
+}
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -23,6 +28,45 @@ std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
             frames.push_back({pts, duration, key != 0});
     }
     return frames;
+}
+
+std::vector<CopiedPacket> presentedVideoPackets(const std::string& path)
+{
+    // Lines "stream, dts, pts, duration, size, 0xchecksum[, flags...]", in
+    // decoding order.
+    std::istringstream copied(
+        commandText("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -c copy -f framecrc -"));
+    std::vector<CopiedPacket> decodingOrder;
+    std::string line;
+    while (std::getline(copied, line)) {
+        long long dts = 0, pts = 0, duration = 0;
+        int stream = 0;
+        size_t size = 0;
+        unsigned checksum = 0;
+        if (std::sscanf(line.c_str(), "%d, %lld, %lld, %lld, %zu, 0x%x", &stream, &dts, &pts, &duration, &size,
+                        &checksum) == 6)
+            decodingOrder.push_back({size, checksum});
+    }
+    std::istringstream frames(commandText("ffprobe -v error -select_streams v:0 -show_entries frame=pkt_size "
+                                          "-of csv=p=0 '" + path + "'"));
+    std::vector<bool> used(decodingOrder.size(), false);
+    std::vector<CopiedPacket> presented;
+    while (std::getline(frames, line)) {
+        const size_t size = size_t(std::strtoull(line.c_str(), nullptr, 10));
+        for (size_t i = 0; i < decodingOrder.size(); ++i) {
+            if (!used[i] && decodingOrder[i].size == size) {
+                used[i] = true;
+                presented.push_back(decodingOrder[i]);
+                break;
+            }
+        }
+    }
+    return presented;
+}
+
+uint32_t checksumOf(const uint8_t* data, size_t size)
+{
+    return uint32_t(av_adler32_update(0, data, size));
 }
 
 std::vector<uint8_t> decodedPictures(const std::string& path, const std::string& pixelFormat)

@@ -17,6 +17,21 @@ struct ProbedFrame {
 // The frames of the first video stream, in presentation order.
 std::vector<ProbedFrame> probedVideoFrames(const std::string& path);
 
+struct CopiedPacket {
+    size_t size;
+    uint32_t checksum;  // the Adler-32 sum that ffmpeg's framecrc output prints
+};
+
+// The packets of the first video stream as "ffmpeg -c copy" passes them on,
+// in the order ffprobe's decode presents their pictures (each picture
+// matched by the size of its packet, as the decoder reports it, to the
+// first packet of that size not yet matched). MPEG program streams give
+// some pictures no time of their own, so the times cannot order them.
+std::vector<CopiedPacket> presentedVideoPackets(const std::string& path);
+
+// A packet's bytes summed as ffmpeg's framecrc output sums them.
+uint32_t checksumOf(const uint8_t* data, size_t size);
+
 // ffmpeg's own decode of the first video stream to a raw pixel format
 // ("yuyv422", "argb", ...), every frame one after the other.
 std::vector<uint8_t> decodedPictures(const std::string& path, const std::string& pixelFormat);

@@ -63,8 +63,6 @@ protected:
 // (MPEG) is trimmed, so ffmpeg's decode is compared from the same instant.
 TEST_P(FfmpegSoundTest, PcmMatchesFfmpegsDecode)
 {
-    if (!GetParam().soundPlacedExactly)
-        GTEST_SKIP() << "sound placement after a seek is not exact for this container yet";
     const std::vector<int16_t> ours = readAll(*extraction, 2);
     const std::vector<int16_t> theirs = decodedSound(path, 2);
     std::string starts = commandText("ffprobe -v error -show_entries stream=start_time -of csv=p=0 '" + path + "'");
@@ -81,8 +79,6 @@ TEST_P(FfmpegSoundTest, PcmMatchesFfmpegsDecode)
 
 TEST_P(FfmpegSoundTest, SeeksAreSampleAccurate)
 {
-    if (!GetParam().soundPlacedExactly)
-        GTEST_SKIP() << "sound placement after a seek is not exact for this container yet";
     const std::vector<int16_t> reference = readAll(*extraction, 2);
     std::vector<int16_t> chunk(2048 * 2);
     for (int64_t frame : {1, 12345, 40000, 70001, 3}) {
@@ -98,8 +94,6 @@ TEST_P(FfmpegSoundTest, SeeksAreSampleAccurate)
 
 TEST_P(FfmpegSoundTest, CompletionComesAtTheTrueEndAndASeekResumes)
 {
-    if (!GetParam().soundPlacedExactly)
-        GTEST_SKIP() << "sound placement after a seek is not exact for this container yet";
     const std::vector<int16_t> reference = readAll(*extraction, 2);
     std::vector<int16_t> chunk(1024 * 2);
     bool complete = false;

@@ -7,7 +7,12 @@
 
 #include "quicktime/QtTypes.h"
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <ostream>
 #include <string>
+#include <unistd.h>
 
 namespace Qel::Testing {
 
@@ -24,11 +29,12 @@ struct TestMovie {
     // Largest difference of a PCM sample from ffmpeg's decode and after a
     // seek (a decoder restarted near the start of AAC differs slightly).
     int soundTolerance;
-    // Whether sound is placed sample-exactly after a seek. Not yet for MP3
-    // in AVI and MP2 in MPEG program streams, whose packets after a seek
-    // carry times that place the sound off by up to a packet.
-    bool soundPlacedExactly;
 };
+
+inline void PrintTo(const TestMovie& movie, std::ostream* out)
+{
+    *out << movie.name;
+}
 
 inline const std::string kPictures = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 ";
 inline const std::string kTone = "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 ";
@@ -56,11 +62,11 @@ inline std::string mpeg2Mpg()
 }
 
 inline const TestMovie kTestMovies[] = {
-    {"H264Mp4", h264Mp4, fourCc('v', 'i', 'd', 'e'), fourCc('a', 'v', 'c', '1'), 12800, 1000, 1024, 4, true},
-    {"YuvsMov", yuvsMov, fourCc('v', 'i', 'd', 'e'), fourCc('y', 'u', 'v', 's'), 12800, 1000, 1024, 0, true},
-    {"MjpegMov", mjpegMov, fourCc('v', 'i', 'd', 'e'), fourCc('j', 'p', 'e', 'g'), 12800, 45, 1024, 0, true},
-    {"Mpeg4Avi", mpeg4Avi, fourCc('v', 'i', 'd', 'e'), fourCc('m', 'p', '4', 'v'), 25, 1000, 1152, 1, false},
-    {"Mpeg2Mpg", mpeg2Mpg, fourCc('m', '1', 'v', ' '), fourCc('m', 'p', '2', 'v'), 90000, 1000, 1152, 1, false},
+    {"H264Mp4", h264Mp4, fourCc('v', 'i', 'd', 'e'), fourCc('a', 'v', 'c', '1'), 12800, 1000, 1024, 4},
+    {"YuvsMov", yuvsMov, fourCc('v', 'i', 'd', 'e'), fourCc('y', 'u', 'v', 's'), 12800, 1000, 1024, 0},
+    {"MjpegMov", mjpegMov, fourCc('v', 'i', 'd', 'e'), fourCc('j', 'p', 'e', 'g'), 12800, 45, 1024, 0},
+    {"Mpeg4Avi", mpeg4Avi, fourCc('v', 'i', 'd', 'e'), fourCc('m', 'p', '4', 'v'), 25, 1000, 1152, 1},
+    {"Mpeg2Mpg", mpeg2Mpg, fourCc('m', '1', 'v', ' '), fourCc('m', 'p', '2', 'v'), 90000, 1000, 1152, 1},
 };
 
 // Every channel of a 5.1 stream (FL FR FC LFE BL BR) carries a tone of its
@@ -83,6 +89,29 @@ inline std::string twoSoundMp4()
     return testMedia("twosound.mp4", kPictures + kTone +
                                          "-f lavfi -i sine=frequency=660:sample_rate=44100:duration=2 "
                                          "-map 0 -map 1 -map 2 -c:v libx264 -c:a aac");
+}
+
+// A QuickTime movie whose user data holds a 'ctyp' item of ctyp (four
+// characters). ffmpeg writes no such item: the title item of an ffmpeg-made
+// movie, 20 bytes, is rewritten in place as a 12-byte 'ctyp' atom and an
+// 8-byte 'free' atom.
+inline std::string contentTypeMov(const std::string& ctyp)
+{
+    const std::string source = testMedia("titled.mov", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=0.2 "
+                                                       "-c:v mjpeg -metadata title=abcdefgh");
+    std::ifstream in(source, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t title = bytes.find("\xA9nam");
+    if (source.empty() || title == std::string::npos || title < 4)
+        return {};
+    const std::string atoms = std::string("\0\0\0\x0C" "ctyp", 8) + ctyp + std::string("\0\0\0\x08" "free", 8);
+    bytes.replace(title - 4, atoms.size(), atoms);
+    // Written under a name of this process and renamed: test processes
+    // running side by side never read a half-written file.
+    const std::string path = source.substr(0, source.size() - 4) + "-" + ctyp + ".mov";
+    const std::string partial = path + "." + std::to_string(getpid());
+    std::ofstream(partial, std::ios::binary) << bytes;
+    return std::rename(partial.c_str(), path.c_str()) == 0 ? path : std::string();
 }
 
 } // namespace Qel::Testing
