@@ -8,9 +8,12 @@ namespace Qel::Host {
 
 namespace {
 
+// Bytes of UTF-8 sequences stay as they are: the shell's conversion on
+// Windows decodes an escape into one character of its own, so an escaped
+// multi-byte character would come back as several.
 bool keptAsIs(unsigned char byte)
 {
-    return std::isalnum(byte) || byte == '-' || byte == '.' || byte == '_' || byte == '~' ||
+    return byte >= 0x80 || std::isalnum(byte) || byte == '-' || byte == '.' || byte == '_' || byte == '~' ||
            byte == '/' || byte == ':';
 }
 

@@ -10,9 +10,9 @@
 
 namespace Qel::Host {
 
-// "file:///" followed by the absolute path in '/' form, each byte outside
-// the unreserved characters, '/' and ':' percent-encoded (so UTF-8 names
-// become %XX escapes). Windows paths ("C:\dir\a b.mov") give
+// "file:///" followed by the absolute path in '/' form, each ASCII byte
+// outside the unreserved characters, '/' and ':' percent-encoded; non-ASCII
+// characters are kept as UTF-8. Windows paths ("C:\dir\a b.mov") give
 // "file:///C:/dir/a%20b.mov", POSIX paths ("/tmp/a b.mov") give
 // "file:///tmp/a%20b.mov".
 std::string fileUrlFromPath(const std::string& path);

