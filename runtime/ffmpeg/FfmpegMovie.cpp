@@ -26,8 +26,14 @@ void describeVideo(const AVStream* stream, FfmpegTrack& track)
     const VideoCode code = videoCodeOf(stream);
     track.compressionType = code.code;
     track.depth = code.depth;
-    track.width = int16_t(std::clamp(parameters->width, 0, 0x7FFF));
-    track.height = int16_t(std::clamp(parameters->height, 0, 0x7FFF));
+    // A size that FFmpeg's own decoders refuse (a damaged header) describes
+    // no picture: 0 x 0, which a stream declines to open, instead of frames
+    // of gigabytes that no decoder will ever fill.
+    const bool decodable = av_image_check_size(unsigned(parameters->width), unsigned(parameters->height), 0,
+                                               nullptr) == 0 &&
+                           parameters->width <= 0x7FFF && parameters->height <= 0x7FFF;
+    track.width = decodable ? int16_t(parameters->width) : 0;
+    track.height = decodable ? int16_t(parameters->height) : 0;
     if (parameters->codec_id == AV_CODEC_ID_RAWVIDEO && parameters->format >= 0) {
         const int size = av_image_get_buffer_size(AVPixelFormat(parameters->format), parameters->width,
                                                   parameters->height, 1);

@@ -83,7 +83,7 @@ public:
             return kFfmpegBadData;
         bytes.assign(packet->data, packet->data + packet->size);
         std::deque<HandedOut>& handed = handedOut_[trackIndex];
-        handed.push_back({size_t(sample), bytes});
+        handed.push_back({size_t(sample), std::move(packet)});
         if (handed.size() > kHandedOutRemembered)
             handed.pop_front();
         return 0;
@@ -130,9 +130,11 @@ public:
 private:
     static constexpr size_t kHandedOutRemembered = 4;
 
+    // The packet itself, a reference to the reader's buffer: a copy would
+    // cost a whole picture's bytes per sample of an uncompressed track.
     struct HandedOut {
         size_t index;
-        std::vector<uint8_t> bytes;
+        PacketPtr packet;
     };
 
     FfmpegPacketReader* readerOf(int32_t trackIndex)
@@ -151,7 +153,8 @@ private:
         if (handed == handedOut_.end() || !data || size <= 0)
             return nullptr;
         for (auto sample = handed->second.rbegin(); sample != handed->second.rend(); ++sample) {
-            if (sample->bytes.size() == size_t(size) && std::memcmp(sample->bytes.data(), data, size_t(size)) == 0)
+            const AVPacket& packet = *sample->packet;
+            if (packet.size == size && std::memcmp(packet.data, data, size_t(size)) == 0)
                 return &*sample;
         }
         return nullptr;

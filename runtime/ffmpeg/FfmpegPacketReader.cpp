@@ -112,19 +112,52 @@ bool FfmpegPacketReader::seekToSync(size_t syncIndex)
         const int64_t backoff = attempt < std::size(kSeekBackoffSeconds)
                                     ? av_rescale_q(kSeekBackoffSeconds[attempt], {1, 1}, timeBase)
                                     : INT64_MAX;
-        if (!seekBefore(sync.dts, backoff))
+        // The last attempt starts from the file's first sync packet.
+        const bool anywhere = backoff == INT64_MAX;
+        if (!seekBefore(sync.dts, backoff) || !landOnSyncPacket(sync.pts, anywhere))
             continue;
-        while (readFromFile(pending_.get())) {
-            if (!(pending_->flags & AV_PKT_FLAG_KEY))
-                continue;
-            // The last attempt starts from the file's first sync packet.
-            if (presentationTime(pending_.get()) <= sync.pts || backoff == INT64_MAX) {
-                lastSync_ = syncIndex;
-                return true;
-            }
-            break;
+        // A seek may land on an earlier sync packet than the one asked for
+        // (the QuickTime demuxer takes the target as a presentation time):
+        // reading on to the packet itself costs far less than decoding the
+        // groups in between. Where it is not found ahead, the reader starts
+        // where the seek landed.
+        if (!isSample(pending_.get(), sync) && !skipAheadTo(sync) &&
+            !(seekBefore(sync.dts, backoff) && landOnSyncPacket(sync.pts, anywhere)))
+            continue;
+        lastSync_ = syncIndex;
+        return true;
+    }
+    return false;
+}
+
+bool FfmpegPacketReader::landOnSyncPacket(int64_t pts, bool anywhere)
+{
+    while (readFromFile(pending_.get())) {
+        if (!(pending_->flags & AV_PKT_FLAG_KEY))
+            continue;
+        if (presentationTime(pending_.get()) <= pts || anywhere)
+            return true;
+        break;
+    }
+    av_packet_unref(pending_.get());
+    return false;
+}
+
+bool FfmpegPacketReader::skipAheadTo(const FfmpegSamplePosition& sync)
+{
+    PacketPtr ahead = makePacket();
+    while (readFromFile(ahead.get())) {
+        if (isSample(ahead.get(), sync)) {
+            if (!(ahead->flags & AV_PKT_FLAG_KEY))
+                return false;
+            av_packet_unref(pending_.get());
+            av_packet_move_ref(pending_.get(), ahead.get());
+            return true;
         }
-        av_packet_unref(pending_.get());
+        // A packet is decoded no later than it is shown: past this one, the
+        // sync packet lies behind the reader.
+        if (ahead->dts != AV_NOPTS_VALUE && ahead->dts > sync.pts)
+            return false;
     }
     return false;
 }

@@ -46,6 +46,13 @@ private:
 
     bool readFromFile(AVPacket* packet);
     bool seekBefore(int64_t dts, int64_t backoff);
+    // After a seek: reads on to the first sync packet into pending_; true when
+    // its presentation time is at or before pts (or anywhere).
+    bool landOnSyncPacket(int64_t pts, bool anywhere);
+    // From a sync packet in pending_, reads on to the sync sample's own
+    // packet and puts it in pending_; false (position lost) when it is not
+    // ahead.
+    bool skipAheadTo(const FfmpegSamplePosition& sync);
     bool seekToStart();
     bool takeRecent(const FfmpegSamplePosition& position, AVPacket* packet);
     void remember(const AVPacket* packet);

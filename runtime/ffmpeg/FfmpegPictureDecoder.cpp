@@ -70,11 +70,23 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
         return known;
     const size_t sync = track.syncSampleBefore(index);
     const int64_t groupStart = track.positions[sync].pts;
-    if (!continuesRun(index) && !startRun(sync))
+    const bool continuing = continuesRun(index);
+    if (!continuing && !startRun(sync))
         return nearestCachedBetween(groupStart, pts);
-    if (const AVFrame* decoded = decodeUntil(pts))
+    if (const AVFrame* decoded = decodeUntil(pts)) {
+        if (continuing)
+            forgetBefore(pts);
         return decoded;
+    }
     return nearestCachedBetween(groupStart, pts);
+}
+
+void FfmpegPictureDecoder::forgetBefore(int64_t pts)
+{
+    const auto end = pictures_.lower_bound(pts);
+    for (auto picture = pictures_.begin(); picture != end; ++picture)
+        cachedBytes_ -= bytesOf(picture->second.get());
+    pictures_.erase(pictures_.begin(), end);
 }
 
 bool FfmpegPictureDecoder::continuesRun(size_t index) const

@@ -12,7 +12,10 @@
 // ones farthest from the latest request going first. Stepping back through a
 // group of pictures no longer than the bound therefore decodes the group once,
 // one picture per step on average, like forward reading; a longer group costs
-// about (group length / bound) pictures per step.
+// about (group length / bound) pictures per step. A request that continues
+// the run forwards drops every cached picture before it: reading forwards
+// never asks for them again, and keeping them would hold up to kCachedBytes
+// of pictures (and of the decoder's buffers) for nothing.
 #pragma once
 
 #include "FfmpegLibraries.h"
@@ -52,6 +55,7 @@ private:
     const AVFrame* decodeUntil(int64_t pts);
     bool feedDecoder();
     void cache(FramePtr picture, int64_t target);
+    void forgetBefore(int64_t pts);
     const AVFrame* cached(int64_t pts) const;
     // The latest cached picture at or before pts within the group that
     // starts at first.

@@ -9,15 +9,37 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 namespace Qel::Testing {
+
+namespace {
+
+// Each oracle command runs once per test program: many tests ask about the
+// same few files.
+const std::vector<uint8_t>& cachedOutput(const std::string& command)
+{
+    static std::map<std::string, std::vector<uint8_t>> outputs;
+    auto found = outputs.find(command);
+    if (found == outputs.end())
+        found = outputs.emplace(command, commandOutput(command)).first;
+    return found->second;
+}
+
+std::string cachedText(const std::string& command)
+{
+    const std::vector<uint8_t>& output = cachedOutput(command);
+    return std::string(output.begin(), output.end());
+}
+
+} // namespace
 
 std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
 {
     // ffprobe prints the entries in its own order: key_frame,
     // best_effort_timestamp, pkt_duration.
-    std::istringstream lines(commandText("ffprobe -v error -select_streams v:0 -show_entries "
+    std::istringstream lines(cachedText("ffprobe -v error -select_streams v:0 -show_entries "
                                          "frame=key_frame,best_effort_timestamp,pkt_duration -of csv=p=0 '" +
                                          path + "'"));
     std::vector<ProbedFrame> frames;
@@ -30,12 +52,21 @@ std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
     return frames;
 }
 
+ProbedTimeBase probedVideoTimeBase(const std::string& path)
+{
+    const std::string text = cachedText("ffprobe -v error -select_streams v:0 -show_entries stream=time_base "
+                                         "-of csv=p=0 '" + path + "'");
+    ProbedTimeBase timeBase;
+    std::sscanf(text.c_str(), "%d/%d", &timeBase.num, &timeBase.den);
+    return timeBase;
+}
+
 std::vector<CopiedPacket> presentedVideoPackets(const std::string& path)
 {
     // Lines "stream, dts, pts, duration, size, 0xchecksum[, flags...]", in
     // decoding order.
     std::istringstream copied(
-        commandText("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -c copy -f framecrc -"));
+        cachedText("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -c copy -f framecrc -"));
     std::vector<CopiedPacket> decodingOrder;
     std::string line;
     while (std::getline(copied, line)) {
@@ -47,7 +78,7 @@ std::vector<CopiedPacket> presentedVideoPackets(const std::string& path)
                         &checksum) == 6)
             decodingOrder.push_back({size, checksum});
     }
-    std::istringstream frames(commandText("ffprobe -v error -select_streams v:0 -show_entries frame=pkt_size "
+    std::istringstream frames(cachedText("ffprobe -v error -select_streams v:0 -show_entries frame=pkt_size "
                                           "-of csv=p=0 '" + path + "'"));
     std::vector<bool> used(decodingOrder.size(), false);
     std::vector<CopiedPacket> presented;
@@ -71,13 +102,13 @@ uint32_t checksumOf(const uint8_t* data, size_t size)
 
 std::vector<uint8_t> decodedPictures(const std::string& path, const std::string& pixelFormat)
 {
-    return commandOutput("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " +
+    return cachedOutput("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " +
                          pixelFormat + " -");
 }
 
 std::vector<int16_t> decodedSound(const std::string& path, int channels)
 {
-    const std::vector<uint8_t> bytes = commandOutput("ffmpeg -nostdin -v error -i '" + path +
+    const std::vector<uint8_t>& bytes = cachedOutput("ffmpeg -nostdin -v error -i '" + path +
                                                      "' -map 0:a:0 -f s16le -ac " + std::to_string(channels) + " -");
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);

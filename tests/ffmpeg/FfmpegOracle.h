@@ -17,6 +17,12 @@ struct ProbedFrame {
 // The frames of the first video stream, in presentation order.
 std::vector<ProbedFrame> probedVideoFrames(const std::string& path);
 
+struct ProbedTimeBase {
+    int num = 0;
+    int den = 1;
+};
+ProbedTimeBase probedVideoTimeBase(const std::string& path);
+
 struct CopiedPacket {
     size_t size;
     uint32_t checksum;  // the Adler-32 sum that ffmpeg's framecrc output prints
