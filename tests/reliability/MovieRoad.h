@@ -9,9 +9,9 @@
 // script. Reads are bounded per operation, so no script can run for long.
 //
 // Used by the reliability tests, the road fuzz target and the leak-check
-// driver; it needs no test framework. One road at a time per container; two
-// roads may run on two threads when their opens do not overlap (see
-// RoadOpenLock).
+// driver; it needs no test framework. Each road has a container of its own;
+// roads may run on several threads, since every road takes roadOpenLock()
+// around its opens.
 #pragma once
 
 #include <cstddef>
