@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Benchmarks the plug-in against FFmpeg on real movies and prints one table.
+#
+#   scripts/bench.sh [--quick] [--runs N] [--micro]
+#
+# Builds a Release configuration in build/bench, makes its movies with the
+# ffmpeg command (kept in bench/cache between runs), then runs every case
+# N times (default 3; 1 with --quick), the plug-in and FFmpeg one after the
+# other in each round, and reports the medians. --quick uses shorter movies
+# for a smoke run; --micro also runs the micro-benchmarks of the hot paths.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+quick=0
+runs=
+micro=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) quick=1 ;;
+    --runs) runs=$2; shift ;;
+    --micro) micro=1 ;;
+    *) echo "usage: $0 [--quick] [--runs N] [--micro]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [ "$quick" = 1 ]; then
+  h264_seconds=5; raw_seconds=3; aac_seconds=60; long_minutes=5; seeks=40; runs=${runs:-1}
+else
+  h264_seconds=30; raw_seconds=10; aac_seconds=600; long_minutes=60; seeks=200; runs=${runs:-3}
+fi
+
+scripts/deps.sh
+build=$root/build/bench
+echo "== build ($build)" >&2
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEL_BUILD_TESTS=OFF >"$root/build/bench-configure.log" 2>&1 ||
+  { tail -n 30 "$root/build/bench-configure.log" >&2; exit 1; }
+cmake --build "$build" -j 2 --target bench_plugin bench_ffmpeg bench_micro >"$root/build/bench-build.log" 2>&1 ||
+  { tail -n 30 "$root/build/bench-build.log" >&2; exit 1; }
+bin=$build/bin
+
+# --- movies -----------------------------------------------------------------
+cache=$root/bench/cache
+mkdir -p "$cache"
+make_movie() {  # make_movie FILE ffmpeg-arguments...: only when FILE is missing
+  local file=$1; shift
+  if [ ! -s "$file" ]; then
+    echo "== making $(basename "$file")" >&2
+    ffmpeg -hide_banner -loglevel error -y "$@" "$file.part.${file##*.}"
+    mv "$file.part.${file##*.}" "$file"
+  fi
+}
+
+h264=$cache/h264-1080p-${h264_seconds}s.mp4
+make_movie "$h264" -f lavfi -i "testsrc2=size=1920x1080:rate=30,noise=alls=12:allf=t" -t "$h264_seconds" \
+  -c:v libx264 -preset veryfast -crf 23 -bf 3 -g 60 -pix_fmt yuv420p -an
+raw=$cache/2vuy-1080p-${raw_seconds}s.mov
+make_movie "$raw" -f lavfi -i "testsrc2=size=1920x1080:rate=30" -t "$raw_seconds" \
+  -c:v rawvideo -pix_fmt uyvy422 -tag:v 2vuy -an
+aac=$cache/aac51-48k-${aac_seconds}s.mp4
+make_movie "$aac" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$aac_seconds" \
+  -f lavfi -i "anoisesrc=sample_rate=48000:duration=$aac_seconds:amplitude=0.05" \
+  -filter_complex "[0][1]amerge=inputs=2,pan=5.1|FL=c0|FR=c1|FC=0.5*c0+0.5*c1|LFE=c0|BL=c1|BR=0.7*c0" \
+  -c:a aac -b:a 384k -vn
+segment=$cache/segment-360p-60s.mp4
+make_movie "$segment" -f lavfi -i "testsrc2=size=640x360:rate=30" -f lavfi -i "sine=frequency=330:sample_rate=48000" \
+  -t 60 -c:v libx264 -preset ultrafast -g 60 -bf 2 -pix_fmt yuv420p -c:a aac -b:a 128k -ac 2
+long=$cache/long-${long_minutes}min.mp4
+make_movie "$long" -stream_loop $((long_minutes - 1)) -i "$segment" -c copy -t $((long_minutes * 60))
+
+# --- runs -------------------------------------------------------------------
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+
+# measure KEY PROGRAM ARGS...: appends every "name value" line of one run to
+# $results/KEY.name.
+measure() {
+  local key=$1; shift
+  local out
+  out=$("$@") || { echo "bench: '$*' failed" >&2; exit 1; }
+  while read -r name value; do
+    echo "$value" >>"$results/$key.$name"
+  done <<<"$out"
+}
+
+median() {  # median KEY.name
+  sort -g "$results/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+seek_span=$(( (h264_seconds - 1) * 1000 ))
+for round in $(seq 1 "$runs"); do
+  echo "== round $round of $runs" >&2
+  measure p_forward "$bin/bench_plugin" forward "$h264"
+  measure f_forward "$bin/bench_ffmpeg" forward "$h264"
+  measure p_direct "$bin/bench_plugin" forward "$raw"
+  measure f_copy "$bin/bench_ffmpeg" copy "$(median p_direct.frame_bytes)" 300
+  measure p_audio "$bin/bench_plugin" audio "$aac"
+  measure f_audio "$bin/bench_ffmpeg" audio "$aac"
+  measure p_open "$bin/bench_plugin" open "$long" 5
+  measure f_open "$bin/bench_ffmpeg" open "$long" 5
+  measure p_seek "$bin/bench_plugin" seek "$h264" "$seeks" "$seek_span"
+  measure f_seek "$bin/bench_ffmpeg" seek "$h264" "$seeks" "$seek_span"
+  measure p_backward "$bin/bench_plugin" backward "$h264"
+done
+
+# --- table ------------------------------------------------------------------
+# row CASE UNIT PLUGIN OTHER PLUGIN_CPU OTHER_CPU RELATION LIMIT: the ratio
+# plug-in / other by the wall clock and by processor time (the fairer one on
+# a shared machine; "-" where it does not apply), and whether the wall-clock
+# ratio meets the target (RELATION ">=" or "<=" LIMIT; "+" means the plug-in
+# may exceed the other by LIMIT; "info" has no target).
+row() {
+  awk -v c="$1" -v u="$2" -v p="$3" -v f="$4" -v pc="$5" -v fc="$6" -v rel="$7" -v lim="$8" 'BEGIN {
+    ratio = f > 0 ? p / f : 0
+    cpu = (pc != "-" && fc > 0) ? sprintf("%6.3f", pc / fc) : "     -"
+    if (rel == ">=") { ok = ratio >= lim; target = ">= " lim }
+    else if (rel == "<=") { ok = ratio <= lim; target = "<= " lim }
+    else if (rel == "info") { ok = 1; target = "-" }
+    else { ok = p <= f + lim; target = "<= other + " lim }
+    printf "| %-46s | %-9s | %10.3f | %10.3f | %6.3f | %s | %-14s | %-3s |\n", c, u, p, f, ratio, cpu, target, ok ? "yes" : "NO"
+  }'
+}
+ms() { awk -v s="$(median "$1")" 'BEGIN { print s * 1000 }'; }
+
+echo
+echo "Medians of $runs run(s); movies in $cache; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+printf "| %-46s | %-9s | %10s | %10s | %6s | %6s | %-14s | %-3s |\n" case unit plug-in other ratio "by CPU" target met
+echo "|------------------------------------------------|-----------|------------|------------|--------|--------|----------------|-----|"
+row "1 H.264 1080p ${h264_seconds}s to YUY2 (vs FFmpeg)" "frames/s" "$(median p_forward.fps)" "$(median f_forward.fps)" \
+  "$(median p_forward.fps_cpu)" "$(median f_forward.fps_cpu)" ">=" 0.95
+row "2 '2vuy' 1080p ${raw_seconds}s direct (vs memcpy)" "frames/s" "$(median p_direct.fps)" "$(median f_copy.fps)" - - ">=" 0.5
+row "3 AAC 5.1 ${aac_seconds}s to stereo (vs FFmpeg)" "audio s/s" "$(median p_audio.speed)" "$(median f_audio.speed)" \
+  "$(median p_audio.speed_cpu)" "$(median f_audio.speed_cpu)" ">=" 0.95
+row "4 open ${long_minutes} min MP4 to 1st frame (vs FFmpeg)" "ms" "$(ms p_open.median_seconds)" "$(ms f_open.median_seconds)" \
+  "$(ms p_open.median_cpu_seconds)" "$(ms f_open.median_cpu_seconds)" "<=" 1.5
+row "5 seek + 1 frame, median (vs FFmpeg)" "ms" "$(ms p_seek.median_seconds)" "$(ms f_seek.median_seconds)" \
+  "$(ms p_seek.median_cpu_seconds)" "$(ms f_seek.median_cpu_seconds)" "<=" 1.5
+row "5 seek + 1 frame, 95th percentile (vs FFmpeg)" "ms" "$(ms p_seek.p95_seconds)" "$(ms f_seek.p95_seconds)" - - "info" 0
+row "6 backward at -1000 (vs case 1 forward)" "frames/s" "$(median p_backward.fps)" "$(median p_forward.fps)" \
+  "$(median p_backward.fps_cpu)" "$(median p_forward.fps_cpu)" ">=" 0.5
+row "7 peak memory, case 1 (vs FFmpeg + 64 MiB)" "MiB" "$(median p_forward.peak_mib)" "$(median f_forward.peak_mib)" - - "+" 64
+row "7 peak memory, case 3 (vs FFmpeg + 64 MiB)" "MiB" "$(median p_audio.peak_mib)" "$(median f_audio.peak_mib)" - - "+" 64
+
+if [ "$micro" = 1 ]; then
+  echo
+  "$bin/bench_micro" --benchmark_min_time=0.2
+fi
