@@ -143,12 +143,15 @@ void copyFrames(size_t frameBytes, int frames)
     constexpr size_t kSources = 16;
     std::vector<uint8_t> sources(frameBytes * kSources, 0x5A);
     std::vector<uint8_t> target(frameBytes, 0);
+    const double cpuStart = cpuSeconds();
     const Steady::time_point start = Steady::now();
     for (int frame = 0; frame < frames; ++frame)
         std::memcpy(target.data(), sources.data() + (size_t(frame) % kSources) * frameBytes, frameBytes);
     const double seconds = secondsSince(start);
+    const double cpu = cpuSeconds() - cpuStart;
     report("checksum", double(target[size_t(frames) % frameBytes]));
     report("fps", double(frames) / seconds);
+    report("fps_cpu", double(frames) / cpu);
     report("gib_per_second", double(frameBytes) * frames / seconds / (1024.0 * 1024.0 * 1024.0));
 }
 
