@@ -34,7 +34,7 @@ fi
 scripts/deps.sh
 build=$root/build/bench
 echo "== build ($build)" >&2
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEL_BUILD_TESTS=OFF >"$root/build/bench-configure.log" 2>&1 ||
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEL_BUILD_TESTS=OFF -DQEL_BUILD_BENCH=ON >"$root/build/bench-configure.log" 2>&1 ||
   { tail -n 30 "$root/build/bench-configure.log" >&2; exit 1; }
 cmake --build "$build" -j 2 --target bench_plugin bench_ffmpeg bench_micro >"$root/build/bench-build.log" 2>&1 ||
   { tail -n 30 "$root/build/bench-build.log" >&2; exit 1; }
