@@ -133,7 +133,10 @@ private:
     // time + 10 ms it jumps from sync sample to sync sample until one at or
     // past that time; reading backwards, while currentTime lies after the
     // clock's time it jumps back the same way to one at or before it. The
-    // sample landed on is the next one fetched.
+    // sample landed on is the next one fetched. Reading backwards steps with
+    // a negative rate at any negative speed (the runtime searches forwards at
+    // rate 0) and, from the movie's end where rewind puts it, starts with the
+    // last sample.
     QtTimeValue currentTime;
     // The sample at currentTime was delivered and had no successor in the
     // read direction (the first or last sample, or a track that ends early).

@@ -48,18 +48,5 @@ TEST(VideoSeek, NoSyncSampleThatWayFailsWithoutMoving)
     EXPECT_EQ(video.readSampleIndex(), 1);
 }
 
-TEST(VideoSeek, TurningBackAtABoundaryClearsTheEnd)
-{
-    VideoSession video(kTrack);
-    video.stream->setReadSpeed(-1000);
-    EXPECT_EQ(video.readSampleIndex(), 0);
-    EXPECT_TRUE(video.stream->isEndOfStream());
-    EXPECT_TRUE(video.stream->setReadSpeed(-2000));
-    EXPECT_TRUE(video.stream->isEndOfStream()) << "not turned round";
-    EXPECT_TRUE(video.stream->setReadSpeed(1000));
-    EXPECT_FALSE(video.stream->isEndOfStream());
-    EXPECT_EQ(video.stream->getReadSpeed(), 1000);
-}
-
 } // namespace
 } // namespace Qel::Testing
