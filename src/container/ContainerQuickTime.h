@@ -50,11 +50,15 @@ public:
     bool canOpen(const Location* location, uint32_t, uint32_t, uint32_t) override;
     void reserved3(uint32_t) override;
     int32_t reserved4(uint32_t) override;
+    // 0x80800001 for a location without text or whose text is no local
+    // file URL; the path is replaced before any other check.
     int32_t open(const Location* location) override;
     String<unsigned char> getPath() override;
     int32_t close() override;
     List<uint64_t> getTitles() override;
     String<unsigned char> getTitleName(uint64_t titleId) override;
+    // 0x80100001 for another title id, before initialize (no host to take
+    // the streams) or with no movie loaded.
     int32_t openTitle(uint64_t titleId) override;
     int32_t closeTitle(bool leaveOpen) override;
     int32_t getFileSize(uint64_t* size) override;
