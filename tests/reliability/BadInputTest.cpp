@@ -28,6 +28,8 @@ const std::string kValidMovie = Movie::document(Movie::videoTrack() + "," + Movi
 // stream; read every stream; rewind and read.
 const std::string kScript = decodeAllScript() + std::string("\x22\x40\x44\x40\x07\x0E\x13\x10\x0E");
 
+constexpr int32_t kSameOnWindows = 1;  // no result code is positive
+
 struct BadInput {
     const char* name;
     // The location the host hands over, made in the case's own folder.
@@ -35,7 +37,19 @@ struct BadInput {
     int32_t openResult;
     size_t streams = 0;  // handed over when the open succeeds
     size_t opened = 0;   // of those, opened by openStream
+    // Where Windows' URL conversion decides differently (remote hosts become
+    // UNC paths, escapes decode byte by byte into characters of their own).
+    int32_t windowsOpenResult = kSameOnWindows;
 };
+
+int32_t expectedOpenResult(const BadInput& input)
+{
+#ifdef _WIN32
+    if (input.windowsOpenResult != kSameOnWindows)
+        return input.windowsOpenResult;
+#endif
+    return input.openResult;
+}
 
 Host::HostLocation url(const std::string& text)
 {
@@ -70,7 +84,8 @@ std::string claimedFrames(int count)
 
 const BadInput kBadInputs[] = {
     {"WebUrl", [](TempFolder&) { return url("http://example.com/movie.mov"); }, kResultNotALocalPath},
-    {"RemoteFileHost", [](TempFolder&) { return url("file://server/share/movie.mov"); }, kResultNotALocalPath},
+    {"RemoteFileHost", [](TempFolder&) { return url("file://server/share/movie.mov"); }, kResultNotALocalPath, 0, 0,
+     kResultFailure},
     {"RelativeText", [](TempFolder&) { return url("movie.mov"); }, kResultNotALocalPath},
     {"EmptyText", [](TempFolder&) { return url(""); }, kResultNotALocalPath},
     {"NullTextData", [](TempFolder&) { return Host::HostLocation::withEmptyText(); }, kResultNotALocalPath},
@@ -90,14 +105,16 @@ const BadInput kBadInputs[] = {
              name += "%C3%A9";
          return nameEndingIn(m, name);
      },
-     kResultFailure},
-    {"EscapedMalformedUtf8", [](TempFolder& m) { return nameEndingIn(m, "%FF%FE.mov"); }, kResultNotALocalPath},
+     kResultFailure, 0, 0, kResultNotALocalPath},
+    {"EscapedMalformedUtf8", [](TempFolder& m) { return nameEndingIn(m, "%FF%FE.mov"); }, kResultNotALocalPath, 0,
+     0, kResultFailure},
     {"RawMalformedUtf8", [](TempFolder& m) { return nameEndingIn(m, "\xFF\xFE.mov"); }, kResultNotALocalPath},
     {"EncodedLoneSurrogate", [](TempFolder& m) { return nameEndingIn(m, "\xED\xA0\x80.mov"); },
-     kResultNotALocalPath},
+     kResultNotALocalPath, 0, 0, kResultFailure},
     // Escapes decode byte-wise and leniently: this names a file that is absent.
     {"EscapedLoneSurrogate", [](TempFolder& m) { return nameEndingIn(m, "%ED%A0%80.mov"); }, kResultFailure},
-    {"EscapedNul", [](TempFolder& m) { return nameEndingIn(m, "%00.mov"); }, kResultNotALocalPath},
+    {"EscapedNul", [](TempFolder& m) { return nameEndingIn(m, "%00.mov"); }, kResultNotALocalPath, 0, 0,
+     kResultFailure},
     {"MissingFile", [](TempFolder& m) { return Host::HostLocation::fromPath(m.path("absent.mov")); },
      kResultFailure},
     {"Directory", [](TempFolder& m) { return Host::HostLocation::fromPath(m.path(".")); },
@@ -141,8 +158,8 @@ TEST_P(BadInputTest, EndsInItsDocumentedResult)
     const RoadOutcome outcome =
         runRoadAt(location, reinterpret_cast<const uint8_t*>(kScript.data()), kScript.size());
     ASSERT_TRUE(outcome.moduleLoaded);
-    EXPECT_EQ(outcome.openResult, GetParam().openResult) << resultCodeText(outcome.openResult);
-    if (GetParam().openResult == kResultSuccess) {
+    EXPECT_EQ(outcome.openResult, expectedOpenResult(GetParam())) << resultCodeText(outcome.openResult);
+    if (expectedOpenResult(GetParam()) == kResultSuccess) {
         EXPECT_EQ(outcome.titleResult, kResultSuccess);
         EXPECT_EQ(outcome.streams, GetParam().streams);
         EXPECT_EQ(outcome.streamsOpened, GetParam().opened);

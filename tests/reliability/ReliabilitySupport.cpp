@@ -36,10 +36,19 @@ size_t residentKiB()
     return counters.WorkingSetSize / 1024;
 }
 
+// Wine counts no handles (GetProcessHandleCount answers 0); there the value
+// of a new handle stands in, since handle values are reused from the lowest
+// free slot and so climb only when handles leak.
 size_t openHandles()
 {
     DWORD count = 0;
-    return GetProcessHandleCount(GetCurrentProcess(), &count) ? count : 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0)
+        return count;
+    HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!probe)
+        return 0;
+    CloseHandle(probe);
+    return reinterpret_cast<uintptr_t>(probe) / 4;
 }
 
 #else

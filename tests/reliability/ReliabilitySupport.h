@@ -16,7 +16,8 @@ namespace Qel::Reliability {
 std::string pathOfLength(const Testing::TempFolder& folder, size_t bytes, const std::string& extension);
 
 // What the process holds now: resident memory in KiB and open descriptors
-// (POSIX) or handles (Windows). 0 when the platform cannot tell.
+// (POSIX) or handles (Windows; under Wine, a measure that climbs with
+// leaked handles). 0 when the platform cannot tell.
 size_t residentKiB();
 size_t openHandles();
 
