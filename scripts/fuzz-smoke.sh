@@ -5,11 +5,12 @@
 # plus real movies made by fuzz/make-seeds.sh for the road). Exit code 0
 # when nothing failed. Longer runs by hand:
 #   QEL_FUZZ_SECONDS=3600 scripts/fuzz-smoke.sh
+# QEL_FUZZ_BUILD names another build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${QEL_FUZZ_SECONDS:-20}
-build=build/fuzz
+build=${QEL_FUZZ_BUILD:-build/fuzz}
 
 mkdir -p "$build"
 CXX=clang++ CC=clang cmake -S fuzz -B "$build" -G Ninja >"$build.log" 2>&1 || { cat "$build.log" >&2; exit 1; }
