@@ -5,6 +5,7 @@
 // the same road.
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -41,6 +42,12 @@ struct BadInput {
     // UNC paths, escapes decode byte by byte into characters of their own).
     int32_t windowsOpenResult = kSameOnWindows;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadInput& input, std::ostream* out)
+{
+    *out << input.name;
+}
 
 int32_t expectedOpenResult(const BadInput& input)
 {

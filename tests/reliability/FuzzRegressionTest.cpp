@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,11 @@ const Regression kRegressions[] = {
     // frames of gigabytes.
     {"avi-huge-picture.avi", true, kResultSuccess, 1, 0},
 };
+
+void PrintTo(const Regression& regression, std::ostream* out)
+{
+    *out << regression.file;
+}
 
 class FuzzRegressionTest : public ::testing::TestWithParam<Regression> {};
 
