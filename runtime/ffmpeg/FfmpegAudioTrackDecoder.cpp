@@ -16,6 +16,22 @@ constexpr int kDamagedPacketsInARow = 32;
 // reservoir) produce the target's samples exactly.
 constexpr int kPrerollDivisor = 5;  // a fifth of a second
 
+// Whether the resampler was made for frames of this frame's rate, sample
+// format and channel count. A damaged or spliced stream can change them
+// midway, and the old resampler would read planes the frame does not have.
+bool fitsResampler(SwrContext* resampler, const AVFrame* frame)
+{
+    int64_t rate = 0;
+    AVSampleFormat format = AV_SAMPLE_FMT_NONE;
+    AVChannelLayout layout{};
+    const bool fits = av_opt_get_int(resampler, "in_sample_rate", 0, &rate) >= 0 && rate == frame->sample_rate &&
+                      av_opt_get_sample_fmt(resampler, "in_sample_fmt", 0, &format) >= 0 &&
+                      format == frame->format && av_opt_get_chlayout(resampler, "in_chlayout", 0, &layout) >= 0 &&
+                      layout.nb_channels == frame->ch_layout.nb_channels;
+    av_channel_layout_uninit(&layout);
+    return fits;
+}
+
 } // namespace
 
 std::unique_ptr<FfmpegAudioTrackDecoder> FfmpegAudioTrackDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
@@ -168,6 +184,8 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts) const
 
 void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
 {
+    if (resampler_ && frame && !fitsResampler(resampler_.get(), frame))
+        resampler_.reset();
     if (!resampler_) {
         if (!frame)
             return;

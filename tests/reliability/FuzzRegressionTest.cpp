@@ -30,6 +30,10 @@ const Regression kRegressions[] = {
     // describes no picture, so the stream refuses to open instead of making
     // frames of gigabytes.
     {"avi-huge-picture.avi", true, kResultSuccess, 1, 0},
+    // A movie whose sound frames change their format midway: the runtime
+    // makes a resampler for the new format instead of reading planes the
+    // frames do not have.
+    {"mov-sound-format-change.mov", true, kResultSuccess, 1, 3},
 };
 
 void PrintTo(const Regression& regression, std::ostream* out)
