@@ -37,7 +37,8 @@ ContainerQuickTime::VideoStream::VideoStream(ContainerQuickTime* owner, int32_t 
       outputRowBytes(0),
       frameSize(0),
       bitsPerPixel(0),
-      decodingReady(false)
+      decodingReady(false),
+      lastSyncPoint(0)
 {
 }
 

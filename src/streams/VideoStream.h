@@ -149,6 +149,10 @@ private:
     int32_t frameSize;
     int32_t bitsPerPixel;
     bool decodingReady;  // a decoding set-up exists for lastDescriptionSeed
+    // The sync sample that the last successful getSyncPoint found, in movie
+    // units. Its time in whole milliseconds usually converts back to a time
+    // inside the sample before it, so a seek starts from these units instead.
+    QtTimeValue lastSyncPoint;
 };
 
 } // namespace Qel

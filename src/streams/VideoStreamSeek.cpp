@@ -16,12 +16,14 @@ int32_t ContainerQuickTime::VideoStream::getSyncPoint(int32_t speed, uint32_t ti
         return kResultFailure;
     if (time == 0) {
         *syncTime = 0;
+        lastSyncPoint = 0;
         return kResultSuccess;
     }
     const QtTimeValue found = nextSampleTime(kNextSyncSample, msToUnits(time), stepRate(-int64_t(speed)));
     if (found == -1)
         return kResultFailure;
     *syncTime = unitsToMs(found);
+    lastSyncPoint = found;
     QEL_LOG(kVideoGetSyncPoint, "QT video getSyncPoint: %u got: %u", time, *syncTime);
     return kResultSuccess;
 }
@@ -33,7 +35,9 @@ int32_t ContainerQuickTime::VideoStream::seekStream(uint32_t time, uint32_t* act
     const int32_t status = getSyncPoint(readSpeed, time, &syncTime);
     if (status != kResultSuccess)
         return status;
-    currentTime = msToUnits(syncTime);
+    // Start from the sync sample itself: its whole milliseconds, converted
+    // back, would name a time inside the sample before it.
+    currentTime = lastSyncPoint;
     deliveredFinalSample = false;
     if (actualTime)
         *actualTime = syncTime;

@@ -24,6 +24,19 @@ TEST(VideoSeek, LandsOnThePreviousSyncSampleInForwardPlay)
     EXPECT_EQ(frame.startTime, 800u);
 }
 
+TEST(VideoSeek, LandsOnTheSyncSampleWhoseTimeIsNoWholeMillisecond)
+{
+    // 30000 units per second, samples of 1001 units: the sync sample 5 starts
+    // at 5005 units, 166.83 ms, reported as 166 ms (4980 units, inside sample 4).
+    VideoSession video(videoMovie(R"("compression": "2vuy", "width": 8, "height": 4)",
+                                  R"("count": 12, "duration": 1001, "syncEvery": 5)", "", "", 30000));
+    uint32_t reached = 0;
+    ASSERT_EQ(video.stream->seekStream(300, &reached, 0), kResultSuccess);
+    EXPECT_EQ(reached, 166u);
+    EXPECT_EQ(video.readSampleIndex(), 5);
+    EXPECT_EQ(video.readSampleIndex(), 6);
+}
+
 TEST(VideoSeek, SyncPointAtZeroIsZero)
 {
     VideoSession video(kTrack);
