@@ -46,7 +46,10 @@ int32_t readOnce(StreamInterface* stream, bool& delivered)
 
 class WrongOrderTest : public ::testing::Test {
 protected:
-    std::string movie() { return movies.write("movie.json", Movie::document(Movie::videoTrack() + "," + Movie::soundTrack())); }
+    std::string movie()
+    {
+        return movies.write("movie.json", Movie::document(Movie::videoTrack() + "," + Movie::soundTrack()));
+    }
 
     MovieFixture movies;
     Host::ScriptedClock clock;
