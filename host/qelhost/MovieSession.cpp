@@ -22,9 +22,16 @@ std::string codeText(int32_t code)
     return std::string(resultCodeText(code)) + " (" + hex + ")";
 }
 
+// The process's one load of the plug-in, from qelhost's own folder.
+Host::PluginModule& pluginModule()
+{
+    static Host::PluginModule* const module = new Host::PluginModule();
+    return *module;
+}
+
 } // namespace
 
-MovieSession::MovieSession() : pluginHost(events), containerHost(events) {}
+MovieSession::MovieSession() : module(pluginModule()), pluginHost(events), containerHost(events) {}
 
 MovieSession::~MovieSession()
 {

@@ -5,8 +5,11 @@
 //
 // The session owns everything it acquired and gives it back in reverse
 // order when it goes: closeTitle (the host then destroys the streams it was
-// given), close, the last dropReference, and finally the module. Streams
-// that a command opened must be closed by that command before.
+// given), close and the last dropReference. Streams that a command opened
+// must be closed by that command before. The module itself stays loaded
+// until the program ends, as a host keeps a plug-in it has used: the
+// plug-in keeps process-wide state (its started runtime, its logger) for
+// as long as it is loaded.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +50,7 @@ public:
 private:
     void loadPlugin();
 
-    Host::PluginModule module;
+    Host::PluginModule& module;
     Host::HostEventLog events;
     Host::RecordingPluginHost pluginHost;
     Host::RecordingContainerHost containerHost;

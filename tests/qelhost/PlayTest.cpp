@@ -1,4 +1,4 @@
-#include <regex>
+#include <cstdio>
 
 #include "QelhostTest.h"
 
@@ -23,16 +23,21 @@ protected:
         const QelhostRun played = run(arguments);
         EXPECT_EQ(played.exitCode, 0) << played.err;
         Figures figures;
-        std::smatch match;
-        if (std::regex_search(played.out, match, std::regex(R"(of movie in ([0-9.]+) s)")))
-            figures.wallSeconds = std::stod(match[1]);
-        if (std::regex_search(played.out, match, std::regex(R"(video  (\d+) frames delivered, (\d+) [^,]*, (\d+) late)"))) {
-            figures.delivered = std::stoi(match[1]);
-            figures.skipped = std::stoi(match[2]);
-            figures.late = std::stoi(match[3]);
+        const size_t reportAt = played.out.find("of movie in ");
+        if (reportAt != std::string::npos)
+            std::sscanf(played.out.c_str() + reportAt, "of movie in %lf s", &figures.wallSeconds);
+        // "video  N frames delivered, N skipped by catch-up, N late" (or "passed over ...")
+        const size_t video = played.out.find("video  ");
+        if (video != std::string::npos) {
+            const std::string line = played.out.substr(video, played.out.find('\n', video) - video);
+            std::sscanf(line.c_str(), "video  %d frames delivered, %d", &figures.delivered, &figures.skipped);
+            const size_t comma = line.rfind(", ");
+            if (comma != std::string::npos)
+                std::sscanf(line.c_str() + comma, ", %d late", &figures.late);
         }
-        if (std::regex_search(played.out, match, std::regex(R"(audio  ([^\n]*))")))
-            figures.audio = match[1];
+        const size_t audio = played.out.find("audio  ");
+        if (audio != std::string::npos)
+            figures.audio = played.out.substr(audio, played.out.find('\n', audio) - audio);
         EXPECT_EQ(played.out.find("had not ended"), std::string::npos) << played.out;
         return figures;
     }
