@@ -39,6 +39,14 @@ PacketPtr makePacket()
 
 FormatContextPtr openFormat(const char* path)
 {
+    FormatContextPtr context = openFormatHeader(path);
+    if (!context || avformat_find_stream_info(context.get(), nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
+FormatContextPtr openFormatHeader(const char* path)
+{
     quietenLibraries();
     // Only local files: a movie must not make FFmpeg open network addresses
     // or other files on its behalf.
@@ -53,9 +61,20 @@ FormatContextPtr openFormat(const char* path)
     if (opened < 0)
         return nullptr;
     FormatContextPtr context(raw);
-    if (isRefusedDemuxer(context->iformat->name) || avformat_find_stream_info(context.get(), nullptr) < 0)
+    if (isRefusedDemuxer(context->iformat->name))
         return nullptr;
     return context;
+}
+
+CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters)
+{
+    AVCodecParameters* copy = avcodec_parameters_alloc();
+    if (!copy)
+        throw std::bad_alloc();
+    CodecParametersPtr owned(copy, [](AVCodecParameters* p) { avcodec_parameters_free(&p); });
+    if (avcodec_parameters_copy(copy, parameters) < 0)
+        throw std::bad_alloc();
+    return owned;
 }
 
 CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads)

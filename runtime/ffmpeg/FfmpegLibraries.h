@@ -52,6 +52,15 @@ PacketPtr makePacket();
 // cannot open it.
 FormatContextPtr openFormat(const char* path);
 
+// Opens path for demuxing with only its header read: the streams' parameters
+// are what the header says, without the probing that decodes a few frames.
+// Null when FFmpeg cannot open it.
+FormatContextPtr openFormatHeader(const char* path);
+
+// Shared, immutable stream parameters (a copy of a probed stream's).
+using CodecParametersPtr = std::shared_ptr<const AVCodecParameters>;
+CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters);
+
 // A decoder for the stream's codec, opened with its parameters; null when
 // the codec is not supported.
 CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads);

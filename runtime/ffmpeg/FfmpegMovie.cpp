@@ -94,6 +94,7 @@ private:
         track.mediaType = mediaTypeOf(stream, format_->iformat->name);
         track.streamIndex = stream->index;
         track.timeBase = {stream->time_base.num, stream->time_base.den};
+        track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType))
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)

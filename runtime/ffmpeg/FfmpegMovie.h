@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+struct AVCodecParameters;
+
 namespace Qel {
 
 // One sample of a track in presentation order (for sound and text: one
@@ -67,6 +69,10 @@ struct FfmpegTrack {
 
     std::vector<FfmpegSample> samples;
     std::vector<FfmpegSamplePosition> positions;  // parallel to samples
+
+    // The stream's parameters as the movie's open probed them, so that
+    // readers opening the file again need not probe it once more.
+    std::shared_ptr<const AVCodecParameters> parameters;
 
     // The sync sample that decoding of sample index must start from.
     size_t syncSampleBefore(size_t index) const;

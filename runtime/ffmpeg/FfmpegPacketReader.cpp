@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace Qel {
 
@@ -33,13 +35,38 @@ bool isSamePacket(const AVPacket* a, const AVPacket* b)
     return a->pts == b->pts && a->dts == b->dts && a->pos == b->pos;
 }
 
+// The movie's open has already probed the streams, which decodes a few
+// frames of each. A QuickTime or MP4 header describes every stream and
+// indexes every packet, so a reader of such a file needs only the header and
+// the movie's probed parameters of its stream; elsewhere (streams found while
+// reading, parameters that only probing fills in) it probes for itself.
+FormatContextPtr openForTrack(const FfmpegMovie& movie, const FfmpegTrack& track)
+{
+    FormatContextPtr format = openFormatHeader(movie.path().c_str());
+    if (!format)
+        return nullptr;
+    const bool headerDescribesStreams = std::strstr(format->iformat->name, "mov") != nullptr &&
+                                        !(format->ctx_flags & AVFMTCTX_NOHEADER);
+    if (headerDescribesStreams && track.parameters && unsigned(track.streamIndex) < format->nb_streams) {
+        AVCodecParameters* own = format->streams[track.streamIndex]->codecpar;
+        if (own->codec_id == track.parameters->codec_id) {
+            if (avcodec_parameters_copy(own, track.parameters.get()) < 0)
+                throw std::bad_alloc();
+            return format;
+        }
+    }
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return nullptr;
+    return format;
+}
+
 } // namespace
 
 std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& movie, size_t trackIndex)
 {
     if (trackIndex >= movie.tracks().size())
         return nullptr;
-    FormatContextPtr format = openFormat(movie.path().c_str());
+    FormatContextPtr format = openForTrack(movie, movie.tracks()[trackIndex]);
     const int streamIndex = movie.tracks()[trackIndex].streamIndex;
     if (!format || unsigned(streamIndex) >= format->nb_streams)
         return nullptr;
