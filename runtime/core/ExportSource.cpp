@@ -57,8 +57,8 @@ QtStatus fillRequest(ExportSourceObject& source, MovieObject& movie, QtSampleReq
     const SampleEntry& sample = track.samples[size_t(index)];
     const DescriptionHandle& description = movie.descriptions[size_t(source.track - 1)][size_t(sample.descriptionIndex)];
     request.actualTime = sample.time;
-    request.data = source.sampleBytes.data();
-    request.dataSize = int32_t(source.sampleBytes.size());
+    request.data = source.sampleBytes.data;
+    request.dataSize = int32_t(source.sampleBytes.size);
     request.description = description.handle;
     request.descriptionType = kVideoType;
     request.descriptionSeed = description.seed;

@@ -3,6 +3,7 @@
 // while holding the runtime's lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,15 @@ struct SurfaceView {
     int32_t rowBytes = 0;
     int32_t width = 0;
     int32_t height = 0;
+};
+
+// The bytes of one sample, valid while `owner` lives: the source's own
+// buffer shared rather than copied, since an uncompressed picture is
+// megabytes.
+struct SampleBytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    std::shared_ptr<const void> owner;
 };
 
 // The mixed sound of some sound tracks, for a source that decodes, converts
@@ -46,7 +56,7 @@ public:
 
     // The bytes of sample `sample` (0-based) of video track `trackIndex`
     // (1-based), as the track stores them.
-    virtual QtStatus videoSample(int32_t trackIndex, int32_t sample, std::vector<uint8_t>& bytes) = 0;
+    virtual QtStatus videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes) = 0;
 
     // Draws the picture held by sample bytes of the track at its own size
     // into `target`, clipped to it and converted to its format.

@@ -68,7 +68,7 @@ struct ExportSourceObject : RuntimeObject {
     int32_t track = 0;
     QtTimeValue start = 0;
     QtTimeValue duration = 0;
-    std::vector<uint8_t> sampleBytes;  // the last sample handed out
+    SampleBytes sampleBytes;  // the last sample handed out
 };
 
 struct SurfaceObject : RuntimeObject {

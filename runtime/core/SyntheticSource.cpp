@@ -53,19 +53,20 @@ void draw(const SyntheticVideo& video, const SurfaceView& target, PixelAt pixelA
 
 } // namespace
 
-QtStatus SyntheticSource::videoSample(int32_t trackIndex, int32_t sample, std::vector<uint8_t>& bytes)
+QtStatus SyntheticSource::videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
 {
     const SyntheticVideo& video = movie.tracks[size_t(trackIndex - 1)].video;
+    auto owned = std::make_shared<std::vector<uint8_t>>();
     if (isRawFormat(video.compression)) {
-        bytes = expectedPicture(video.compression, video.depth, video.width, video.height, video.rowBytes,
-                                sample);
-        return 0;
+        *owned = expectedPicture(video.compression, video.depth, video.width, video.height, video.rowBytes, sample);
+    } else {
+        owned->assign(size_t(kTokenSize), 0);
+        std::copy(std::begin(kTokenMagic), std::end(kTokenMagic), owned->begin());
+        writeBigEndian(owned->data() + 4, uint32_t(sample), 4);
+        writeBigEndian(owned->data() + 8, uint32_t(video.width), 2);
+        writeBigEndian(owned->data() + 10, uint32_t(video.height), 2);
     }
-    bytes.assign(size_t(kTokenSize), 0);
-    std::copy(std::begin(kTokenMagic), std::end(kTokenMagic), bytes.begin());
-    writeBigEndian(bytes.data() + 4, uint32_t(sample), 4);
-    writeBigEndian(bytes.data() + 8, uint32_t(video.width), 2);
-    writeBigEndian(bytes.data() + 10, uint32_t(video.height), 2);
+    bytes = {owned->data(), owned->size(), owned};
     return 0;
 }
 

@@ -15,7 +15,7 @@ public:
     explicit SyntheticSource(SyntheticMovie movie) : movie(std::move(movie)) {}
 
     const MovieModel& model() const override { return movie.model; }
-    QtStatus videoSample(int32_t trackIndex, int32_t sample, std::vector<uint8_t>& bytes) override;
+    QtStatus videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes) override;
     QtStatus decodePicture(int32_t trackIndex, const uint8_t* data, int32_t size,
                            const SurfaceView& target) override;
     void audioFrames(int32_t trackIndex, int64_t first, int32_t count, int16_t* interleaved) override;

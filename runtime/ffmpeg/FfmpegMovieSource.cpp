@@ -73,15 +73,18 @@ public:
 
     const MovieModel& model() const override { return model_; }
 
-    QtStatus videoSample(int32_t trackIndex, int32_t sample, std::vector<uint8_t>& bytes) override
+    QtStatus videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes) override
     {
         FfmpegPacketReader* reader = readerOf(trackIndex);
         if (!reader || sample < 0)
             return kFfmpegBadData;
-        PacketPtr packet = makePacket();
-        if (!reader->readSample(size_t(sample), packet.get()))
+        PacketPtr read = makePacket();
+        if (!reader->readSample(size_t(sample), read.get()))
             return kFfmpegBadData;
-        bytes.assign(packet->data, packet->data + packet->size);
+        // Nothing writes into a read packet's bytes, so they can be handed out
+        // as they are.
+        std::shared_ptr<const AVPacket> packet(read.release(), PacketFreer());
+        bytes = {packet->data, size_t(packet->size), packet};
         std::deque<HandedOut>& handed = handedOut_[trackIndex];
         handed.push_back({size_t(sample), std::move(packet)});
         if (handed.size() > kHandedOutRemembered)
@@ -130,11 +133,10 @@ public:
 private:
     static constexpr size_t kHandedOutRemembered = 4;
 
-    // The packet itself, a reference to the reader's buffer: a copy would
-    // cost a whole picture's bytes per sample of an uncompressed track.
+    // The packet whose bytes were handed out, shared with the caller.
     struct HandedOut {
         size_t index;
-        PacketPtr packet;
+        std::shared_ptr<const AVPacket> packet;
     };
 
     FfmpegPacketReader* readerOf(int32_t trackIndex)
@@ -154,7 +156,8 @@ private:
             return nullptr;
         for (auto sample = handed->second.rbegin(); sample != handed->second.rend(); ++sample) {
             const AVPacket& packet = *sample->packet;
-            if (packet.size == size && std::memcmp(packet.data, data, size_t(size)) == 0)
+            // Callers usually pass the very bytes handed out; a copy is compared.
+            if (packet.size == size && (packet.data == data || std::memcmp(packet.data, data, size_t(size)) == 0))
                 return &*sample;
         }
         return nullptr;
