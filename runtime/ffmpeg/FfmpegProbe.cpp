@@ -2,6 +2,7 @@
 
 #include "FfmpegLibraries.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -13,11 +14,28 @@ namespace {
 // Enough for every container's signature, and for several packs of an MPEG
 // program stream.
 constexpr size_t kProbeBytes = 64 * 1024;
+constexpr size_t kFirstProbeBytes = 2048;
 
 bool endsWith(const std::string& text, const char* suffix)
 {
     const size_t length = std::strlen(suffix);
     return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
+}
+
+// Whether FFmpeg names a movie demuxer for these bytes, above the score at
+// which FFmpeg itself would read more bytes and retry: a match on the name's
+// extension alone is not enough.
+bool recognisedAsMovie(const std::string& path, const unsigned char* data, size_t size)
+{
+    std::vector<unsigned char> padded(size + AVPROBE_PADDING_SIZE, 0);
+    std::copy(data, data + size, padded.begin());
+    AVProbeData probe{};
+    probe.filename = path.c_str();
+    probe.buf = padded.data();
+    probe.buf_size = int(size);
+    int score = 0;
+    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
+    return format && score > AVPROBE_SCORE_RETRY && !isRefusedDemuxer(format->name);
 }
 
 } // namespace
@@ -41,21 +59,21 @@ bool ffmpegRecognisesMovie(const std::string& path)
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return false;
-    std::vector<unsigned char> bytes(kProbeBytes + AVPROBE_PADDING_SIZE, 0);
+    std::vector<unsigned char> bytes(kProbeBytes);
     const size_t read = std::fread(bytes.data(), 1, kProbeBytes, file);
     std::fclose(file);
     if (read == 0)
         return false;
 
-    AVProbeData probe{};
-    probe.filename = path.c_str();
-    probe.buf = bytes.data();
-    probe.buf_size = int(read);
-    int score = 0;
-    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
-    // Above the score at which FFmpeg itself would read more bytes and retry:
-    // a match on the name's extension alone is not enough.
-    return format && score > AVPROBE_SCORE_RETRY && !isRefusedDemuxer(format->name);
+    // Every demuxer's probe runs over the bytes given, so asking about all
+    // of them at once costs tens of millions of instructions. Like FFmpeg's
+    // own open, start small and grow: a confident answer on a prefix is the
+    // one FFmpeg's open reaches too. Anything else is decided on all of them.
+    for (size_t size = kFirstProbeBytes; size < read; size *= 4) {
+        if (recognisedAsMovie(path, bytes.data(), size))
+            return true;
+    }
+    return recognisedAsMovie(path, bytes.data(), read);
 }
 
 } // namespace Qel
