@@ -205,7 +205,15 @@ std::unique_ptr<FfmpegMovie> FfmpegMovie::open(const std::string& path)
     movie->path_ = path;
     if (!FfmpegMovieBuilder(*movie, format.get()).build())
         return nullptr;
+    if (headerDescribesStreams(format.get()))
+        movie->spareDemuxer_ = std::move(format);
     return movie;
+}
+
+FormatContextPtr FfmpegMovie::takeDemuxer() const
+{
+    std::lock_guard<std::mutex> guard(spareLock_);
+    return std::move(spareDemuxer_);
 }
 
 int64_t FfmpegMovie::originIn(FfmpegRational timeBase) const

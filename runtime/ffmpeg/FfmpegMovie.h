@@ -5,7 +5,8 @@
 //
 // Built once by open() and immutable afterwards, so readers on any thread may
 // share it. Readers (FfmpegPacketReader, FfmpegPictureDecoder,
-// FfmpegAudioExtraction) open the file again for themselves and must not
+// FfmpegAudioExtraction) open the file again for themselves, except the
+// first, which may take over the demuxer that open() used; they must not
 // outlive the movie.
 //
 // Time scale rule: the least common multiple of the video streams' own time
@@ -17,15 +18,15 @@
 // first sound sample's when there is no video).
 #pragma once
 
+#include "FfmpegLibraries.h"
 #include "quicktime/QtTypes.h"
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct AVCodecParameters;
 
 namespace Qel {
 
@@ -72,7 +73,7 @@ struct FfmpegTrack {
 
     // The stream's parameters as the movie's open probed them, so that
     // readers opening the file again need not probe it once more.
-    std::shared_ptr<const AVCodecParameters> parameters;
+    CodecParametersPtr parameters;
 
     // The sync sample that decoding of sample index must start from.
     size_t syncSampleBefore(size_t index) const;
@@ -96,6 +97,11 @@ public:
     // The movie's time 0 in a stream's time base.
     int64_t originIn(FfmpegRational timeBase) const;
 
+    // The demuxer that open() used, once, where its header describes every
+    // stream; null afterwards and for other files. Its position is
+    // anywhere: the taker seeks before reading.
+    FormatContextPtr takeDemuxer() const;
+
 private:
     friend class FfmpegMovieBuilder;
     FfmpegMovie() = default;
@@ -108,6 +114,8 @@ private:
     std::vector<FfmpegTrack> tracks_;
     int64_t originValue_ = 0;  // time 0, in units of originBase_
     FfmpegRational originBase_{1, 1};
+    mutable std::mutex spareLock_;
+    mutable FormatContextPtr spareDemuxer_;
 };
 
 } // namespace Qel

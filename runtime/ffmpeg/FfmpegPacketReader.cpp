@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace Qel {
@@ -36,18 +35,20 @@ bool isSamePacket(const AVPacket* a, const AVPacket* b)
 }
 
 // The movie's open has already probed the streams, which decodes a few
-// frames of each. A QuickTime or MP4 header describes every stream and
-// indexes every packet, so a reader of such a file needs only the header and
-// the movie's probed parameters of its stream; elsewhere (streams found while
-// reading, parameters that only probing fills in) it probes for itself.
+// frames of each. Where the header describes every stream, the first reader
+// takes over the movie's own demuxer, and later readers need only the header
+// and the movie's probed parameters of their stream; elsewhere (streams found
+// while reading, parameters that only probing fills in) a reader probes for
+// itself.
 FormatContextPtr openForTrack(const FfmpegMovie& movie, const FfmpegTrack& track)
 {
+    if (FormatContextPtr demuxer = movie.takeDemuxer())
+        return demuxer;
     FormatContextPtr format = openFormatHeader(movie.path().c_str());
     if (!format)
         return nullptr;
-    const bool headerDescribesStreams = std::strstr(format->iformat->name, "mov") != nullptr &&
-                                        !(format->ctx_flags & AVFMTCTX_NOHEADER);
-    if (headerDescribesStreams && track.parameters && unsigned(track.streamIndex) < format->nb_streams) {
+    if (headerDescribesStreams(format.get()) && track.parameters &&
+        unsigned(track.streamIndex) < format->nb_streams) {
         AVCodecParameters* own = format->streams[track.streamIndex]->codecpar;
         if (own->codec_id == track.parameters->codec_id) {
             if (avcodec_parameters_copy(own, track.parameters.get()) < 0)

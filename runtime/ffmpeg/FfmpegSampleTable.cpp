@@ -13,6 +13,11 @@ bool keepsCompleteIndex(const AVFormatContext* format)
     return std::strstr(name, "mov") != nullptr || std::strcmp(name, "avi") == 0;
 }
 
+bool headerDescribesStreams(const AVFormatContext* format)
+{
+    return std::strstr(format->iformat->name, "mov") != nullptr && !(format->ctx_flags & AVFMTCTX_NOHEADER);
+}
+
 namespace {
 
 bool isPlayable(const AVStream* stream)

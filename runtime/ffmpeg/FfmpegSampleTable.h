@@ -22,6 +22,11 @@ struct StreamPacket {
 // QuickTime, MP4 and AVI files index every packet in their headers.
 bool keepsCompleteIndex(const AVFormatContext* format);
 
+// Whether the header alone describes every stream and indexes every packet
+// (QuickTime and MP4), so that probing the streams adds nothing a reader
+// needs beyond the probed parameters.
+bool headerDescribesStreams(const AVFormatContext* format);
+
 // Packets of every stream, each list in decoding order.
 //
 // From the container's own index where it keeps a complete one (QuickTime
