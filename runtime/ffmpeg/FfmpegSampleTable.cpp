@@ -155,8 +155,11 @@ std::vector<StreamPacket> shiftedDecodingTimes(const std::vector<StreamPacket>& 
     ordered.reserve(packets.size());
     for (const StreamPacket& packet : packets)
         ordered.push_back({packet.dts + delay, packet.dts, 0, false});
-    std::sort(ordered.begin(), ordered.end(),
-              [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
+    // Decoding times normally only grow, and sorting the index of a long
+    // movie that is already in order would cost more than reading it.
+    const auto earlier = [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; };
+    if (!std::is_sorted(ordered.begin(), ordered.end(), earlier))
+        std::sort(ordered.begin(), ordered.end(), earlier);
     for (const StreamPacket& packet : packets) {
         if (!packet.key)
             continue;
