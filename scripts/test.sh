@@ -52,7 +52,7 @@ for preset in native asan tsan win32; do
   [ "$preset" = win32 ] && start_wine
   echo "== test $preset" >&2
   ctest --preset "$preset" -j "$jobs" --timeout 600 >"build/ctest-$preset.log" 2>&1
-  grep -E '(Failed|Not Run|Timeout|\*\*\*)' "build/ctest-$preset.log" >&2
+  grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' "build/ctest-$preset.log" >&2
   count_ctest "build/ctest-$preset.log"
   [ "$preset" = win32 ] && wineserver -k 2>/dev/null
 done
