@@ -60,19 +60,25 @@ size_t FfmpegAudioExtraction::mix(size_t frames)
     return produced;
 }
 
+// The hot loop of sound extraction: the state lives in locals so that the
+// stores into out need not reload it.
 void FfmpegAudioExtraction::limitInto(int16_t* out, size_t frames)
 {
-    for (size_t frame = 0; frame < frames; ++frame) {
-        const float* in = mixed_.data() + frame * size_t(channels_);
+    const size_t channels = size_t(channels_);
+    const float release = release_;
+    float gain = gain_;
+    const float* in = mixed_.data();
+    for (size_t frame = 0; frame < frames; ++frame, in += channels, out += channels) {
         float peak = 0.0f;
-        for (int c = 0; c < channels_; ++c)
+        for (size_t c = 0; c < channels; ++c)
             peak = std::max(peak, std::fabs(in[c]));
-        if (peak * gain_ > kLimiterCeiling)
-            gain_ = kLimiterCeiling / peak;
-        for (int c = 0; c < channels_; ++c)
-            out[frame * size_t(channels_) + size_t(c)] = int16_t(std::lrint(in[c] * gain_ * 32767.0f));
-        gain_ += (1.0f - gain_) * release_;
+        if (peak * gain > kLimiterCeiling)
+            gain = kLimiterCeiling / peak;
+        for (size_t c = 0; c < channels; ++c)
+            out[c] = int16_t(std::lrint(in[c] * gain * 32767.0f));
+        gain += (1.0f - gain) * release;
     }
+    gain_ = gain;
 }
 
 } // namespace Qel
