@@ -167,21 +167,27 @@ private:
         return 0;
     }
 
-    int64_t toMovieTime(const FfmpegTrack& track, int64_t pts) const
+    // The movie's time 0 in movie units, which every sample's time is
+    // measured from (computed once: a long movie has many samples).
+    int64_t originInMovieUnits() const
     {
-        const AVRational movieBase{1, movie_.timeScale_};
-        return av_rescale_q(pts, toAv(track.timeBase), movieBase) -
-               av_rescale_q(movie_.originValue_, toAv(movie_.originBase_), movieBase);
+        return av_rescale_q(movie_.originValue_, toAv(movie_.originBase_), {1, movie_.timeScale_});
+    }
+
+    int64_t toMovieTime(const FfmpegTrack& track, int64_t pts, int64_t origin) const
+    {
+        return av_rescale_q(pts, toAv(track.timeBase), {1, movie_.timeScale_}) - origin;
     }
 
     void fillSamples(FfmpegTrack& track) const
     {
         const std::vector<StreamPacket>& packets = packetsOf(track);
+        const int64_t origin = originInMovieUnits();
         track.samples.reserve(packets.size());
         track.positions.reserve(packets.size());
         for (const StreamPacket& packet : packets) {
-            const int64_t start = toMovieTime(track, packet.pts);
-            const int64_t end = toMovieTime(track, packet.pts + std::max<int64_t>(packet.duration, 0));
+            const int64_t start = toMovieTime(track, packet.pts, origin);
+            const int64_t end = toMovieTime(track, packet.pts + std::max<int64_t>(packet.duration, 0), origin);
             // Sound that begins before the first picture keeps its place in
             // the file but starts at time 0 in the tables.
             const int64_t time = std::max<int64_t>(start, 0);
