@@ -53,9 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Qel::Runtime::TrackModel& track = model.tracks[index];
         const int32_t trackIndex = int32_t(index + 1);
         if (!track.descriptions.empty() && !track.samples.empty()) {
-            std::vector<uint8_t> bytes;
+            Qel::Runtime::SampleBytes bytes;
             if (source.videoSample(trackIndex, 0, bytes) == 0)
-                require(bytes.size() == size_t(track.descriptions[size_t(track.samples[0].descriptionIndex)].dataSize));
+                require(bytes.size == size_t(track.descriptions[size_t(track.samples[0].descriptionIndex)].dataSize));
         }
         if (track.audio) {
             std::vector<int16_t> frames(size_t(16) * size_t(track.audio->channels));
