@@ -34,10 +34,17 @@ build_preset() {
 start_wine() {
   export WINEPREFIX="$root/build/win32/wineprefix"
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # A persistent server, then Wine's own services started here with no
+  # terminal or pipe of ours: a service started by a test would inherit
+  # that test's output pipe and keep CTest waiting for it.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
+  else
+    wineboot </dev/null >/dev/null 2>&1
   fi
-  wineserver -p
 }
 
 # tsan builds and runs only the concurrency tests (its presets say so).
@@ -54,7 +61,7 @@ for preset in native asan tsan win32; do
   ctest --preset "$preset" -j "$jobs" --timeout 600 >"build/ctest-$preset.log" 2>&1
   grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' "build/ctest-$preset.log" >&2
   count_ctest "build/ctest-$preset.log"
-  [ "$preset" = win32 ] && wineserver -k 2>/dev/null
+  [ "$preset" = win32 ] && { wineserver -k; wineserver -w; } >/dev/null 2>&1
 done
 
 if [ -x scripts/fuzz-smoke.sh ]; then
