@@ -16,6 +16,17 @@ mkdir -p "$build"
 CXX=clang++ CC=clang cmake -S fuzz -B "$build" -G Ninja >"$build.log" 2>&1 || { cat "$build.log" >&2; exit 1; }
 cmake --build "$build" -j 2 >>"$build.log" 2>&1 || { tail -n 40 "$build.log" >&2; exit 1; }
 
+# Options of a target's timed run. The road's end-of-run leak check is off:
+# LeakSanitizer's stop-the-world tracer crashes now and then beside the
+# decoders' threads at exit. Leaks along the road are checked by the asan
+# suite's road tests and by Valgrind.Road.
+run_options() {
+  case $1 in
+    fuzz_movie_road) echo "-detect_leaks=0" ;;
+    *) echo "" ;;
+  esac
+}
+
 # The longest input each target takes: the road's seeds are whole movies.
 max_len() {
   case $1 in
@@ -39,7 +50,7 @@ for target in "$build"/bin/fuzz_*; do
   fi
   echo "== $name for ${seconds}s" >&2
   (cd "$build/bin" && "./$name" -max_total_time="$seconds" -max_len="$(max_len "$name")" -timeout=30 \
-     -rss_limit_mb=4096 -close_fd_mask=2 -print_final_stats=1 "$corpus") >"$log" 2>&1 ||
+     -rss_limit_mb=4096 -close_fd_mask=2 -print_final_stats=1 $(run_options "$name") "$corpus") >"$log" 2>&1 ||
     { tail -n 40 "$log" >&2; exit 1; }
   grep -E '^stat::number_of_executed_units' "$log" | sed "s/^/$name /" >&2 || true
 done
