@@ -14,13 +14,6 @@ namespace Qel::Runtime {
 
 namespace {
 
-constexpr QtOSType kAudioClass = fourCc('x', 'a', 'u', 'd');
-constexpr QtOSType kMovieClass = fourCc('x', 'm', 'o', 'v');
-constexpr QtOSType kDescription = fourCc('a', 's', 'b', 'd');
-constexpr QtOSType kLayout = fourCc('c', 'l', 'a', 'y');
-constexpr QtOSType kTime = fourCc('t', 'i', 'm', 'e');
-constexpr QtOSType kLinearPcm = fourCc('l', 'p', 'c', 'm');
-constexpr uint32_t kSignedPacked = 12;
 constexpr uint32_t kFloatPackedPlanar = 41;
 constexpr uint32_t kLayoutSize = 32;
 constexpr uint32_t kComplete = 1;
@@ -47,7 +40,7 @@ QtPcmDescription sourceDescription(const AudioMixer& mixer)
 {
     QtPcmDescription description{};
     description.sampleRate = mixer.sampleRate();
-    description.formatCode = kLinearPcm;
+    description.formatCode = kQtLinearPcm;
     description.formatFlags = kFloatPackedPlanar;
     description.bytesPerPacket = 4;
     description.framesPerPacket = 1;
@@ -60,7 +53,7 @@ QtPcmDescription sourceDescription(const AudioMixer& mixer)
 bool isAcceptedOutput(const QtPcmDescription& wanted, const AudioMixer& mixer)
 {
     uint32_t channels = wanted.channelsPerFrame;
-    return wanted.formatCode == kLinearPcm && wanted.formatFlags == kSignedPacked && wanted.bitsPerChannel == 16 &&
+    return wanted.formatCode == kQtLinearPcm && wanted.formatFlags == kQtSignedPackedFlags && wanted.bitsPerChannel == 16 &&
            (channels == 1 || channels == 2) && wanted.bytesPerFrame == channels * 2 &&
            wanted.bytesPerPacket == channels * 2 && wanted.framesPerPacket == 1 &&
            wanted.sampleRate == mixer.sampleRate();
@@ -160,11 +153,11 @@ QtLongStatus QtExtractPropertyInfo(QtExtraction extraction, QtOSType propertyCla
     if (QtLongStatus status = begin(extraction, "QtExtractPropertyInfo", found))
         return status;
     uint32_t propertySize = 0;
-    if (propertyClass == kAudioClass && property == kDescription)
+    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty)
         propertySize = sizeof(QtPcmDescription);
-    else if (propertyClass == kAudioClass && property == kLayout)
+    else if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty)
         propertySize = kLayoutSize;
-    else if (propertyClass == kMovieClass && property == kTime)
+    else if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty)
         propertySize = sizeof(QtTimeRecord);
     else
         return kQtParamError;
@@ -187,13 +180,13 @@ QtLongStatus QtExtractPropertyGet(QtExtraction extraction, QtOSType propertyClas
     if (value == nullptr)
         return kQtParamError;
     uint32_t bytes = 0;
-    if (propertyClass == kAudioClass && property == kDescription && size >= sizeof(QtPcmDescription)) {
+    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty && size >= sizeof(QtPcmDescription)) {
         QtPcmDescription description = object.output ? *object.output : sourceDescription(*object.mixer);
         std::memcpy(value, &description, bytes = sizeof description);
-    } else if (propertyClass == kAudioClass && property == kLayout && size >= kLayoutSize) {
+    } else if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty && size >= kLayoutSize) {
         std::memset(value, 0, bytes = kLayoutSize);
         std::memcpy(value, &object.layoutTag, sizeof object.layoutTag);
-    } else if (propertyClass == kMovieClass && property == kTime && size >= sizeof(QtTimeRecord)) {
+    } else if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty && size >= sizeof(QtTimeRecord)) {
         QtTimeRecord time = currentTime(found);
         std::memcpy(value, &time, bytes = sizeof time);
     } else {
@@ -213,7 +206,7 @@ QtLongStatus QtExtractPropertySet(QtExtraction extraction, QtOSType propertyClas
     ExtractionObject& object = *found.extraction;
     if (value == nullptr)
         return kQtParamError;
-    if (propertyClass == kAudioClass && property == kDescription && size >= sizeof(QtPcmDescription)) {
+    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty && size >= sizeof(QtPcmDescription)) {
         QtPcmDescription wanted;
         std::memcpy(&wanted, value, sizeof wanted);
         if (!isAcceptedOutput(wanted, *object.mixer))
@@ -221,12 +214,12 @@ QtLongStatus QtExtractPropertySet(QtExtraction extraction, QtOSType propertyClas
         object.output = wanted;
         return 0;
     }
-    if (propertyClass == kAudioClass && property == kLayout && size >= kLayoutSize) {
+    if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty && size >= kLayoutSize) {
         uint32_t tag;
         std::memcpy(&tag, value, sizeof tag);
         return setLayout(object, tag);
     }
-    if (propertyClass == kMovieClass && property == kTime && size >= sizeof(QtTimeRecord)) {
+    if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty && size >= sizeof(QtTimeRecord)) {
         QtTimeRecord time;
         std::memcpy(&time, value, sizeof time);
         return moveTo(object, time);

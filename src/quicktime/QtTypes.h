@@ -170,6 +170,16 @@ struct QtTimeRecord {
     QtTimeBase base;
 };
 
+// Audio extraction properties: classes, properties and the output format
+// that the extraction delivers (16-bit signed, packed, interleaved).
+constexpr QtOSType kQtAudioPropertyClass = fourCc('x', 'a', 'u', 'd');
+constexpr QtOSType kQtPcmDescriptionProperty = fourCc('a', 's', 'b', 'd');
+constexpr QtOSType kQtChannelLayoutProperty = fourCc('c', 'l', 'a', 'y');
+constexpr QtOSType kQtMoviePropertyClass = fourCc('x', 'm', 'o', 'v');
+constexpr QtOSType kQtTimeProperty = fourCc('t', 'i', 'm', 'e');
+constexpr QtOSType kQtLinearPcm = fourCc('l', 'p', 'c', 'm');
+constexpr uint32_t kQtSignedPackedFlags = 12;
+
 // Channel layout record ('xaud'/'clay'): the tag in the first word, then
 // bitmap, description count and descriptions; at least 32 bytes.
 constexpr uint32_t kQtStereoLayoutTag = 0x00650002;

@@ -15,11 +15,6 @@ namespace Qel {
 
 namespace {
 
-constexpr QtOSType kAudioClass = fourCc('x', 'a', 'u', 'd');
-constexpr QtOSType kDescriptionProperty = fourCc('a', 's', 'b', 'd');
-constexpr QtOSType kLayoutProperty = fourCc('c', 'l', 'a', 'y');
-constexpr QtOSType kLinearPcm = fourCc('l', 'p', 'c', 'm');
-constexpr uint32_t kSignedPackedFlags = 12;
 constexpr uint32_t kBitsPerChannel = 16;
 constexpr uint32_t kBytesPerSample = kBitsPerChannel / 8;
 constexpr uint32_t kMaxChannels = 2;
@@ -30,8 +25,8 @@ constexpr uint32_t kLayoutRecordSize = 32;
 // channels down to two.
 bool requestPcm16(QtPcmDescription& description)
 {
-    description.formatCode = kLinearPcm;
-    description.formatFlags = kSignedPackedFlags;
+    description.formatCode = kQtLinearPcm;
+    description.formatFlags = kQtSignedPackedFlags;
     description.framesPerPacket = 1;
     const bool downmix = description.channelsPerFrame > kMaxChannels;
     if (downmix)
@@ -106,18 +101,18 @@ bool ContainerQuickTime::AudioStream::beginExtraction()
 bool ContainerQuickTime::AudioStream::agreeSampleFormat(bool& downmix)
 {
     QtLongStatus status =
-        QtExtractPropertyGet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description, nullptr);
+        QtExtractPropertyGet(extraction, kQtAudioPropertyClass, kQtPcmDescriptionProperty, sizeof description, &description, nullptr);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
     }
     downmix = requestPcm16(description);
-    status = QtExtractPropertySet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description);
+    status = QtExtractPropertySet(extraction, kQtAudioPropertyClass, kQtPcmDescriptionProperty, sizeof description, &description);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
     }
-    status = QtExtractPropertyGet(extraction, kAudioClass, kDescriptionProperty, sizeof description, &description, nullptr);
+    status = QtExtractPropertyGet(extraction, kQtAudioPropertyClass, kQtPcmDescriptionProperty, sizeof description, &description, nullptr);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
@@ -134,13 +129,13 @@ bool ContainerQuickTime::AudioStream::agreeStereoLayout()
     if (!layout)
         return false;
     std::memcpy(layout.get(), &kQtStereoLayoutTag, sizeof kQtStereoLayoutTag);
-    QtLongStatus status = QtExtractPropertySet(extraction, kAudioClass, kLayoutProperty, kLayoutRecordSize, layout.get());
+    QtLongStatus status = QtExtractPropertySet(extraction, kQtAudioPropertyClass, kQtChannelLayoutProperty, kLayoutRecordSize, layout.get());
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
     }
     uint32_t size = 0;
-    status = QtExtractPropertyInfo(extraction, kAudioClass, kLayoutProperty, nullptr, &size, nullptr);
+    status = QtExtractPropertyInfo(extraction, kQtAudioPropertyClass, kQtChannelLayoutProperty, nullptr, &size, nullptr);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
@@ -151,7 +146,7 @@ bool ContainerQuickTime::AudioStream::agreeStereoLayout()
     layout = zeroedRecord(size);
     if (!layout)
         return false;
-    status = QtExtractPropertyGet(extraction, kAudioClass, kLayoutProperty, size, layout.get(), nullptr);
+    status = QtExtractPropertyGet(extraction, kQtAudioPropertyClass, kQtChannelLayoutProperty, size, layout.get(), nullptr);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;

@@ -17,8 +17,6 @@ namespace Qel {
 
 namespace {
 
-constexpr QtOSType kMovieClass = fourCc('x', 'm', 'o', 'v');
-constexpr QtOSType kTimeProperty = fourCc('t', 'i', 'm', 'e');
 constexpr int32_t kClockLagMs = 10;
 
 // The low 32 bits of timeScale × ms / 1000 (64-bit product, unsigned division).
@@ -55,9 +53,9 @@ int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* act
     record.base = QtMovieTimeBase(container->movie);
     // The runtime answers with the time it actually reached; its statuses
     // say no more than the byte count does.
-    QtExtractPropertySet(extraction, kMovieClass, kTimeProperty, sizeof record, &record);
+    QtExtractPropertySet(extraction, kQtMoviePropertyClass, kQtTimeProperty, sizeof record, &record);
     uint32_t written = 0;
-    QtExtractPropertyGet(extraction, kMovieClass, kTimeProperty, sizeof record, &record, &written);
+    QtExtractPropertyGet(extraction, kQtMoviePropertyClass, kQtTimeProperty, sizeof record, &record, &written);
     if (written < sizeof(uint32_t))
         return kResultFailure;
 
