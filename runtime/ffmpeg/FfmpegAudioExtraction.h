@@ -43,11 +43,12 @@ private:
 
     size_t mix(size_t frames);
     void limitInto(int16_t* out, size_t frames);
+    void limitFrames(const float* in, size_t frames, int16_t* out);
 
     std::vector<std::unique_ptr<FfmpegAudioTrackDecoder>> tracks_;
     int channels_;
-    float release_;      // share of the way back to unity gain per frame
-    float gain_ = 1.0f;  // the limiter's current gain
+    float keep_;            // share of the gain's deficit kept from frame to frame
+    float deficit_ = 0.0f;  // the limiter's gain is 1 - deficit_
     std::vector<float> mixed_;
     std::vector<float> scratch_;
 };

@@ -16,22 +16,6 @@ constexpr int kDamagedPacketsInARow = 32;
 // reservoir) produce the target's samples exactly.
 constexpr int kPrerollDivisor = 5;  // a fifth of a second
 
-// Whether the resampler was made for frames of this frame's rate, sample
-// format and channel count. A damaged or spliced stream can change them
-// midway, and the old resampler would read planes the frame does not have.
-bool fitsResampler(SwrContext* resampler, const AVFrame* frame)
-{
-    int64_t rate = 0;
-    AVSampleFormat format = AV_SAMPLE_FMT_NONE;
-    AVChannelLayout layout{};
-    const bool fits = av_opt_get_int(resampler, "in_sample_rate", 0, &rate) >= 0 && rate == frame->sample_rate &&
-                      av_opt_get_sample_fmt(resampler, "in_sample_fmt", 0, &format) >= 0 &&
-                      format == frame->format && av_opt_get_chlayout(resampler, "in_chlayout", 0, &layout) >= 0 &&
-                      layout.nb_channels == frame->ch_layout.nb_channels;
-    av_channel_layout_uninit(&layout);
-    return fits;
-}
-
 } // namespace
 
 std::unique_ptr<FfmpegAudioTrackDecoder> FfmpegAudioTrackDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
@@ -68,8 +52,7 @@ void FfmpegAudioTrackDecoder::seek(int64_t frame)
     placed_ = false;
     silence_ = trim_ = 0;
     flushed_ = false;
-    pending_.clear();
-    pendingOffset_ = 0;
+    pendingOffset_ = pendingEnd_ = 0;
     avcodec_flush_buffers(codec_.get());
     resampler_.reset();
 
@@ -91,7 +74,7 @@ size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
             produced += count;
             continue;
         }
-        const size_t available = (pending_.size() - pendingOffset_) / channels_;
+        const size_t available = (pendingEnd_ - pendingOffset_) / channels_;
         if (available > 0) {
             const size_t count = std::min(available, frames - produced);
             std::memcpy(out + produced * channels_, pending_.data() + pendingOffset_,
@@ -100,8 +83,7 @@ size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
             produced += count;
             continue;
         }
-        pending_.clear();
-        pendingOffset_ = 0;
+        pendingOffset_ = pendingEnd_ = 0;
         if (!decodeMore())
             break;
     }
@@ -143,7 +125,7 @@ bool FfmpegAudioTrackDecoder::decodeMore()
     // The end: what the resampler still holds.
     convert(nullptr);
     flushed_ = true;
-    return pending_.size() > pendingOffset_;
+    return pendingEnd_ > pendingOffset_;
 }
 
 void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
@@ -184,22 +166,27 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts) const
 
 void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
 {
-    if (resampler_ && frame && !fitsResampler(resampler_.get(), frame))
+    // A damaged or spliced stream can change its rate, sample format or
+    // channel count midway, and a resampler made for other frames would read
+    // planes the frame does not have.
+    const ResamplerInput input{frame ? frame->sample_rate : 0, frame ? frame->format : -1,
+                               frame ? frame->ch_layout.nb_channels : 0};
+    if (resampler_ && frame && !(input == resamplerInput_))
         resampler_.reset();
     if (!resampler_) {
         if (!frame)
             return;
-        AVChannelLayout input{};
+        AVChannelLayout layout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&input, frame->ch_layout.nb_channels);
+            av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
         else
-            av_channel_layout_copy(&input, &frame->ch_layout);
+            av_channel_layout_copy(&layout, &frame->ch_layout);
         AVChannelLayout output{};
         av_channel_layout_default(&output, channels_);
         SwrContext* raw = nullptr;
-        swr_alloc_set_opts2(&raw, &output, AV_SAMPLE_FMT_FLT, rate_, &input, AVSampleFormat(frame->format),
+        swr_alloc_set_opts2(&raw, &output, AV_SAMPLE_FMT_FLT, rate_, &layout, AVSampleFormat(frame->format),
                             frame->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&input);
+        av_channel_layout_uninit(&layout);
         av_channel_layout_uninit(&output);
         resampler_.reset(raw);
         // Mixing in float keeps the matrix unnormalised (see the header). A
@@ -211,20 +198,22 @@ void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
             resampler_.reset();
             return;
         }
+        resamplerInput_ = input;
     }
     const int inputFrames = frame ? frame->nb_samples : 0;
     const int room = swr_get_out_samples(resampler_.get(), inputFrames);
     if (room <= 0)
         return;
-    const size_t used = pending_.size();
-    pending_.resize(used + size_t(room) * channels_);
-    uint8_t* destination = reinterpret_cast<uint8_t*>(pending_.data() + used);
+    // The buffer only grows, so converting never zero-fills it first.
+    if (pending_.size() < pendingEnd_ + size_t(room) * channels_)
+        pending_.resize(pendingEnd_ + size_t(room) * channels_);
+    uint8_t* destination = reinterpret_cast<uint8_t*>(pending_.data() + pendingEnd_);
     const int converted = swr_convert(resampler_.get(), &destination, room,
                                       frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
                                       inputFrames);
-    pending_.resize(used + size_t(std::max(converted, 0)) * channels_);
+    pendingEnd_ += size_t(std::max(converted, 0)) * channels_;
 
-    const size_t dropped = size_t(std::min<int64_t>(trim_, int64_t((pending_.size() - pendingOffset_) / channels_)));
+    const size_t dropped = size_t(std::min<int64_t>(trim_, int64_t((pendingEnd_ - pendingOffset_) / channels_)));
     pendingOffset_ += dropped * channels_;
     trim_ -= int64_t(dropped);
 }

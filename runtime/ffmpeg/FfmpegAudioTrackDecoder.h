@@ -51,6 +51,17 @@ private:
     std::unique_ptr<FfmpegPacketReader> reader_;
     CodecContextPtr codec_;
     ResampleContextPtr resampler_;
+    // What the resampler was made for.
+    struct ResamplerInput {
+        int rate = 0;
+        int format = -1;
+        int channels = 0;
+        bool operator==(const ResamplerInput& other) const
+        {
+            return rate == other.rate && format == other.format && channels == other.channels;
+        }
+    };
+    ResamplerInput resamplerInput_;
     PacketPtr packet_;
     FramePtr frame_;
     int rate_;
@@ -64,8 +75,11 @@ private:
     int64_t trim_ = 0;     // decoded frames still to drop
     bool flushed_ = false;  // decoder and resampler have given out everything
 
-    std::vector<float> pending_;  // converted frames not yet read
-    size_t pendingOffset_ = 0;    // in floats
+    // Converted frames not yet read: pending_[pendingOffset_, pendingEnd_),
+    // in floats.
+    std::vector<float> pending_;
+    size_t pendingOffset_ = 0;
+    size_t pendingEnd_ = 0;
 };
 
 } // namespace Qel

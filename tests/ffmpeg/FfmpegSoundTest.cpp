@@ -146,6 +146,26 @@ TEST(FfmpegSoundMixing, LoudDownmixIsLimitedNotClipped)
     EXPECT_NEAR(centre / front, 0.7071, 0.05);
 }
 
+// Half a second over full scale, then a quiet tone: once the limiter has
+// recovered, the quiet tone comes out exactly as decoded.
+TEST(FfmpegSoundMixing, LimiterReturnsToUnityGainAfterALoudPassage)
+{
+    const std::string path = testMedia("loud-then-quiet.mov",
+                                       "-f lavfi -i 'aevalsrc=if(lt(t\\,0.5)\\,1.2\\,0.25)*sin(2*PI*440*t):"
+                                       "c=stereo:s=48000:d=2' -c:a pcm_s16le");
+    auto movie = FfmpegMovie::open(path);
+    ASSERT_NE(movie, nullptr);
+    auto extraction = extractionOf(*movie, {0}, 48000, 2);
+    ASSERT_NE(extraction, nullptr);
+    const std::vector<int16_t> pcm = readAll(*extraction, 2);
+    const std::vector<int16_t> decoded = decodedSound(path, 2);
+    ASSERT_EQ(pcm.size(), decoded.size());
+    const size_t recovered = 2 * 72000;  // 1.5 s
+    EXPECT_EQ(maximumDifference(pcm.data() + recovered, decoded.data() + recovered, pcm.size() - recovered), 0);
+    // The loud passage itself was limited.
+    EXPECT_LE(*std::max_element(pcm.begin(), pcm.begin() + 48000), int(FfmpegAudioExtraction::kLimiterCeiling * 32767) + 1);
+}
+
 TEST(FfmpegSoundMixing, TwoSoundTracksAreMixed)
 {
     auto movie = FfmpegMovie::open(twoSoundMp4());
