@@ -94,6 +94,11 @@ bool FfmpegPictureDecoder::continuesRun(size_t index) const
     const FfmpegTrack& track = reader_->track();
     if (!runActive_ || drained_ || track.positions[index].pts <= lastOutput_)
         return false;
+    // Reading on in order: the run has shown every picture before this one,
+    // so its next picture is the one wanted. Starting again at the sync
+    // sample would throw away the pictures already in the decoder's threads.
+    if (index > 0 && track.positions[index - 1].pts <= lastOutput_)
+        return true;
     // Past a later sync sample, starting there decodes less.
     const size_t sync = track.syncSampleBefore(index);
     return sync == runSync_ || track.positions[sync].pts <= lastOutput_;
