@@ -99,8 +99,28 @@ private:
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
-        packets_[index] = presentationOrder(packets_[index], stream);
+        std::vector<StreamPacket> shown = presentationOrder(packets_[index], stream);
+        placeSampleBytes(track, packets_[index], shown);
+        packets_[index] = std::move(shown);
         movie_.tracks_.push_back(std::move(track));
+    }
+
+    // A QuickTime or MP4 demuxer hands out a sample as the bytes at its index
+    // entry. Uncompressed pictures are shown in the order they are stored,
+    // which the decoding times confirm entry by entry.
+    void placeSampleBytes(FfmpegTrack& track, const std::vector<StreamPacket>& stored,
+                          const std::vector<StreamPacket>& shown) const
+    {
+        if (track.descriptionDataSize == 0 || !headerDescribesStreams(format_) || stored.size() != shown.size())
+            return;
+        std::vector<FfmpegByteRange> ranges;
+        ranges.reserve(stored.size());
+        for (size_t i = 0; i < stored.size(); ++i) {
+            if (stored[i].filePosition < 0 || stored[i].fileSize <= 0 || stored[i].dts != shown[i].dts)
+                return;
+            ranges.push_back({stored[i].filePosition, stored[i].fileSize});
+        }
+        track.byteRanges = std::move(ranges);
     }
 
     const std::vector<StreamPacket>& packetsOf(const FfmpegTrack& track) const

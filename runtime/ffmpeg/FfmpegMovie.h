@@ -45,6 +45,12 @@ struct FfmpegSamplePosition {
     uint64_t identity;  // of the packet's bytes where the track was scanned, else 0
 };
 
+// Where a sample's bytes lie in the file.
+struct FfmpegByteRange {
+    int64_t offset;
+    int64_t size;
+};
+
 struct FfmpegRational {
     int num;
     int den;
@@ -70,6 +76,10 @@ struct FfmpegTrack {
 
     std::vector<FfmpegSample> samples;
     std::vector<FfmpegSamplePosition> positions;  // parallel to samples
+    // Parallel to samples where the file's index places every sample's bytes
+    // exactly and readers may take them straight from the file
+    // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.
+    std::vector<FfmpegByteRange> byteRanges;
 
     // The stream's parameters as the movie's open probed them, so that
     // readers opening the file again need not probe it once more.

@@ -1,6 +1,7 @@
 #include "FfmpegMovieSource.h"
 
 #include "FfmpegAudioExtraction.h"
+#include "FfmpegMappedFile.h"
 #include "FfmpegModel.h"
 #include "FfmpegPacketReader.h"
 #include "FfmpegPictureDecoder.h"
@@ -75,18 +76,15 @@ public:
 
     QtStatus videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes) override
     {
-        FfmpegPacketReader* reader = readerOf(trackIndex);
-        if (!reader || sample < 0)
+        if (trackIndex < 1 || size_t(trackIndex) > movie_->tracks().size() || sample < 0)
             return kFfmpegBadData;
-        PacketPtr read = makePacket();
-        if (!reader->readSample(size_t(sample), read.get()))
+        const FfmpegTrack& track = movie_->tracks()[size_t(trackIndex - 1)];
+        const bool read = size_t(sample) < track.byteRanges.size() ? mapSample(track.byteRanges[size_t(sample)], bytes)
+                                                                   : readSample(trackIndex, sample, bytes);
+        if (!read)
             return kFfmpegBadData;
-        // Nothing writes into a read packet's bytes, so they can be handed out
-        // as they are.
-        std::shared_ptr<const AVPacket> packet(read.release(), PacketFreer());
-        bytes = {packet->data, size_t(packet->size), packet};
         std::deque<HandedOut>& handed = handedOut_[trackIndex];
-        handed.push_back({size_t(sample), std::move(packet)});
+        handed.push_back({size_t(sample), bytes});
         if (handed.size() > kHandedOutRemembered)
             handed.pop_front();
         return 0;
@@ -133,11 +131,32 @@ public:
 private:
     static constexpr size_t kHandedOutRemembered = 4;
 
-    // The packet whose bytes were handed out, shared with the caller.
+    // The bytes handed out, shared with the caller.
     struct HandedOut {
         size_t index;
-        std::shared_ptr<const AVPacket> packet;
+        SampleBytes bytes;
     };
+
+    // Straight from the file, where the index places the sample exactly.
+    bool mapSample(const FfmpegByteRange& range, SampleBytes& bytes)
+    {
+        if (!mappedFile_)
+            mappedFile_ = FfmpegMappedFile::open(movie_->path());
+        return mappedFile_ && mappedFile_->map(range.offset, range.size, bytes);
+    }
+
+    // Through the track's demuxer. Nothing writes into a read packet's bytes,
+    // so they can be handed out as they are.
+    bool readSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
+    {
+        FfmpegPacketReader* reader = readerOf(trackIndex);
+        PacketPtr read = makePacket();
+        if (!reader || !reader->readSample(size_t(sample), read.get()))
+            return false;
+        std::shared_ptr<const AVPacket> packet(read.release(), PacketFreer());
+        bytes = {packet->data, size_t(packet->size), packet};
+        return true;
+    }
 
     FfmpegPacketReader* readerOf(int32_t trackIndex)
     {
@@ -155,9 +174,9 @@ private:
         if (handed == handedOut_.end() || !data || size <= 0)
             return nullptr;
         for (auto sample = handed->second.rbegin(); sample != handed->second.rend(); ++sample) {
-            const AVPacket& packet = *sample->packet;
+            const SampleBytes& bytes = sample->bytes;
             // Callers usually pass the very bytes handed out; a copy is compared.
-            if (packet.size == size && (packet.data == data || std::memcmp(packet.data, data, size_t(size)) == 0))
+            if (bytes.size == size_t(size) && (bytes.data == data || std::memcmp(bytes.data, data, bytes.size) == 0))
                 return &*sample;
         }
         return nullptr;
@@ -165,6 +184,7 @@ private:
 
     std::unique_ptr<FfmpegMovie> movie_;
     MovieModel model_;
+    std::unique_ptr<FfmpegMappedFile> mappedFile_;
     std::map<int32_t, std::unique_ptr<FfmpegPacketReader>> readers_;
     std::map<int32_t, std::unique_ptr<FfmpegPictureDecoder>> decoders_;
     std::map<int32_t, std::deque<HandedOut>> handedOut_;

@@ -1,0 +1,123 @@
+// Sample bytes taken straight from the file: the mapped windows hand out
+// exactly the file's bytes wherever a sample lies (across the windows' grid,
+// forwards, backwards, at the end), bytes stay valid while held after the
+// file has moved on, and ranges outside the file are refused. Movies whose
+// index places every picture exactly hand out the stream's own packets.
+#include "FfmpegMappedFile.h"
+#include "FfmpegMovie.h"
+#include "FfmpegOracle.h"
+#include "TempFolder.h"
+#include "TestMovies.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace Qel::Testing {
+namespace {
+
+using Runtime::SampleBytes;
+
+std::string patternOf(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+class FfmpegMappedFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        page = sysconf(_SC_PAGESIZE);
+        content = patternOf(size_t(page) * 10 + 123);
+        file = FfmpegMappedFile::open(folder.write("movie.mov", content), page * 2);
+        ASSERT_NE(file, nullptr);
+    }
+
+    void expectBytes(int64_t offset, int64_t size, SampleBytes& bytes)
+    {
+        ASSERT_TRUE(file->map(offset, size, bytes)) << offset << "+" << size;
+        ASSERT_EQ(bytes.size, size_t(size));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data), bytes.size),
+                  content.substr(size_t(offset), size_t(size)))
+            << offset << "+" << size;
+    }
+
+    TempFolder folder;
+    int64_t page = 0;
+    std::string content;
+    std::unique_ptr<FfmpegMappedFile> file;
+};
+
+TEST_F(FfmpegMappedFileTest, HandsOutTheFilesBytesWhereverASampleLies)
+{
+    const int64_t length = int64_t(content.size());
+    std::vector<SampleBytes> held;
+    // Forwards in pieces that straddle the grid, then backwards, then the
+    // very end and a range as long as the file.
+    for (int64_t offset = 0; offset + 1000 <= length; offset += 1000) {
+        held.emplace_back();
+        expectBytes(offset, 1000, held.back());
+    }
+    for (int64_t offset = length - 3000; offset >= 0; offset -= 3000) {
+        SampleBytes bytes;
+        expectBytes(offset, 3000, bytes);
+    }
+    SampleBytes last;
+    expectBytes(length - 1, 1, last);
+    SampleBytes whole;
+    expectBytes(0, length, whole);
+    // Bytes handed out first are still the file's after many other windows.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(held.front().data), 1000), content.substr(0, 1000));
+}
+
+TEST_F(FfmpegMappedFileTest, RangesOutsideTheFileAreRefused)
+{
+    const int64_t length = int64_t(content.size());
+    SampleBytes bytes;
+    for (const auto& [offset, size] : std::vector<std::pair<int64_t, int64_t>>{
+             {-1, 10}, {0, 0}, {0, -5}, {length, 1}, {length - 10, 11}, {1, INT64_MAX}, {INT64_MAX, 1}}) {
+        EXPECT_FALSE(file->map(offset, size, bytes)) << offset << "+" << size;
+        EXPECT_EQ(bytes.data, nullptr);
+    }
+}
+
+TEST(FfmpegMappedFileOpen, RefusesWhatIsNotAReadableFile)
+{
+    TempFolder folder;
+    EXPECT_EQ(FfmpegMappedFile::open(folder.path("missing.mov")), nullptr);
+    EXPECT_EQ(FfmpegMappedFile::open(folder.path("")), nullptr);  // the folder itself
+    EXPECT_EQ(FfmpegMappedFile::open(folder.write("odd.mov", "x"), 1000), nullptr);  // not whole pages
+}
+
+TEST(FfmpegMappedSamples, UncompressedQuickTimePicturesAreTheStreamsPackets)
+{
+    const std::string path = yuvsMov();
+    auto movie = FfmpegMovie::open(path);
+    ASSERT_NE(movie, nullptr);
+    const FfmpegTrack& track = movie->tracks()[0];
+    const std::vector<CopiedPacket> packets = presentedVideoPackets(path);
+    ASSERT_EQ(track.byteRanges.size(), packets.size());
+    auto file = FfmpegMappedFile::open(path);
+    ASSERT_NE(file, nullptr);
+    for (size_t i = 0; i < packets.size(); ++i) {
+        SampleBytes bytes;
+        ASSERT_TRUE(file->map(track.byteRanges[i].offset, track.byteRanges[i].size, bytes)) << "sample " << i;
+        EXPECT_EQ(bytes.size, packets[i].size) << "sample " << i;
+        EXPECT_EQ(checksumOf(bytes.data, bytes.size), packets[i].checksum) << "sample " << i;
+    }
+}
+
+TEST(FfmpegMappedSamples, CompressedPicturesAreReadThroughTheDemuxer)
+{
+    for (const std::string& path : {h264Mp4(), mjpegMov(), mpeg4Avi()}) {
+        auto movie = FfmpegMovie::open(path);
+        ASSERT_NE(movie, nullptr) << path;
+        EXPECT_TRUE(movie->tracks()[0].byteRanges.empty()) << path;
+    }
+}
+
+} // namespace
+} // namespace Qel::Testing
