@@ -13,6 +13,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <set>
 
 namespace Qel::Runtime {
 
@@ -79,8 +80,9 @@ public:
         if (trackIndex < 1 || size_t(trackIndex) > movie_->tracks().size() || sample < 0)
             return kFfmpegBadData;
         const FfmpegTrack& track = movie_->tracks()[size_t(trackIndex - 1)];
-        const bool read = size_t(sample) < track.byteRanges.size() ? mapSample(track.byteRanges[size_t(sample)], bytes)
-                                                                   : readSample(trackIndex, sample, bytes);
+        const bool read = size_t(sample) < track.byteRanges.size()
+                              ? mapSample(track.byteRanges[size_t(sample)], bytes)
+                              : decoderSample(trackIndex, sample, bytes) || readSample(trackIndex, sample, bytes);
         if (!read)
             return kFfmpegBadData;
         std::deque<HandedOut>& handed = handedOut_[trackIndex];
@@ -97,13 +99,10 @@ public:
         const HandedOut* sample = findHandedOut(trackIndex, data, size);
         if (!sample)
             return kFfmpegBadData;
-        std::unique_ptr<FfmpegPictureDecoder>& decoder = decoders_[trackIndex];
-        if (!decoder) {
-            QtStatus status = 0;
-            decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status);
-            if (!decoder)
-                return status;
-        }
+        QtStatus status = 0;
+        FfmpegPictureDecoder* decoder = decoderOf(trackIndex, status);
+        if (!decoder)
+            return status;
         const FfmpegSurface surface{target.format, target.base, target.rowBytes, target.width, target.height};
         return decoder->decodeInto(sample->index, surface);
     }
@@ -145,17 +144,45 @@ private:
         return mappedFile_ && mappedFile_->map(range.offset, range.size, bytes);
     }
 
-    // Through the track's demuxer. Nothing writes into a read packet's bytes,
-    // so they can be handed out as they are.
+    // Through the demuxer of the track's picture decoder, which is about to
+    // decode the sample. A track without a decoder is not tried again.
+    bool decoderSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
+    {
+        if (undecodable_.count(trackIndex))
+            return false;
+        QtStatus status = 0;
+        FfmpegPictureDecoder* decoder = decoderOf(trackIndex, status);
+        if (!decoder) {
+            undecodable_.insert(trackIndex);
+            return false;
+        }
+        PacketPtr read = makePacket();
+        return decoder->sampleBytes(size_t(sample), read.get()) && handOut(std::move(read), bytes);
+    }
+
+    // Through a demuxer of the sample bytes' own.
     bool readSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
     {
         FfmpegPacketReader* reader = readerOf(trackIndex);
         PacketPtr read = makePacket();
-        if (!reader || !reader->readSample(size_t(sample), read.get()))
-            return false;
+        return reader && reader->readSample(size_t(sample), read.get()) && handOut(std::move(read), bytes);
+    }
+
+    // Nothing writes into a read packet's bytes, so they can be handed out
+    // as they are.
+    static bool handOut(PacketPtr read, SampleBytes& bytes)
+    {
         std::shared_ptr<const AVPacket> packet(read.release(), PacketFreer());
         bytes = {packet->data, size_t(packet->size), packet};
         return true;
+    }
+
+    FfmpegPictureDecoder* decoderOf(int32_t trackIndex, QtStatus& status)
+    {
+        std::unique_ptr<FfmpegPictureDecoder>& decoder = decoders_[trackIndex];
+        if (!decoder)
+            decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status);
+        return decoder.get();
     }
 
     FfmpegPacketReader* readerOf(int32_t trackIndex)
@@ -187,6 +214,7 @@ private:
     std::unique_ptr<FfmpegMappedFile> mappedFile_;
     std::map<int32_t, std::unique_ptr<FfmpegPacketReader>> readers_;
     std::map<int32_t, std::unique_ptr<FfmpegPictureDecoder>> decoders_;
+    std::set<int32_t> undecodable_;
     std::map<int32_t, std::deque<HandedOut>> handedOut_;
 };
 

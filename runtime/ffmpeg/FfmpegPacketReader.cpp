@@ -12,6 +12,8 @@ namespace {
 
 constexpr size_t kRecentPackets = 128;
 constexpr size_t kRecentBytes = 32 * 1024 * 1024;
+constexpr size_t kAheadPackets = 64;
+constexpr size_t kAheadBytes = kRecentBytes / 2;
 // How far before a sync sample to seek again, in seconds, when a demuxer that
 // seeks by searching (MPEG) lands after it.
 constexpr int kSeekBackoffSeconds[] = {0, 1, 4, 16};
@@ -87,6 +89,8 @@ bool FfmpegPacketReader::readFromFile(AVPacket* packet)
     while (av_read_frame(format_.get(), packet) >= 0) {
         if (packet->stream_index == track_.streamIndex && (!recognition_.active() || recognition_.recognise(packet))) {
             lastReadDts_ = packet->dts != AV_NOPTS_VALUE ? packet->dts : presentationTime(packet);
+            if (remembersEveryPacket_)
+                remember(packet);
             return true;
         }
         av_packet_unref(packet);
@@ -101,11 +105,18 @@ bool FfmpegPacketReader::readPacket(AVPacket* packet)
         av_packet_move_ref(packet, pending_.get());
         return true;
     }
+    if (!ahead_.empty()) {
+        av_packet_unref(packet);
+        av_packet_move_ref(packet, ahead_.front().get());
+        ahead_.pop_front();
+        return true;
+    }
     return readFromFile(packet);
 }
 
 bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
 {
+    ahead_.clear();
     recognition_.restart(dts);
     if (backoff != INT64_MAX &&
         av_seek_frame(format_.get(), track_.streamIndex, dts - backoff, AVSEEK_FLAG_BACKWARD) >= 0)
@@ -194,6 +205,7 @@ bool FfmpegPacketReader::rewind()
 {
     if (pending_)
         av_packet_unref(pending_.get());
+    ahead_.clear();
     lastSync_ = SIZE_MAX;
     lastReadDts_ = INT64_MIN;
     return seekBefore(track_.positions.empty() ? 0 : track_.positions.front().dts, INT64_MAX);
@@ -255,6 +267,45 @@ bool FfmpegPacketReader::readSample(size_t index, AVPacket* packet)
     if (!seekToSync(sync))
         return false;
     return readForwardTo(position, packet);
+}
+
+bool FfmpegPacketReader::recentSample(size_t index, AVPacket* packet)
+{
+    return index < track_.positions.size() && takeRecent(track_.positions[index], packet);
+}
+
+bool FfmpegPacketReader::readAheadTo(size_t index, AVPacket* packet)
+{
+    if (index >= track_.positions.size())
+        return false;
+    const FfmpegSamplePosition& position = track_.positions[index];
+    const auto give = [packet](const AVPacket* found) {
+        av_packet_unref(packet);
+        return av_packet_ref(packet, found) >= 0;
+    };
+    if (pending_ && pending_->data && isSample(pending_.get(), position))
+        return give(pending_.get());
+    size_t aheadBytes = 0;
+    for (const PacketPtr& read : ahead_) {
+        if (isSample(read.get(), position))
+            return give(read.get());
+        aheadBytes += size_t(read->size);
+    }
+    while (ahead_.size() < kAheadPackets && aheadBytes < kAheadBytes) {
+        PacketPtr read = makePacket();
+        if (!readFromFile(read.get()))
+            return false;
+        aheadBytes += size_t(read->size);
+        ahead_.push_back(std::move(read));
+        const AVPacket* last = ahead_.back().get();
+        if (isSample(last, position))
+            return give(last);
+        // A packet is decoded no later than it is shown: past this one, the
+        // sample wanted lies behind the reader.
+        if (last->dts != AV_NOPTS_VALUE && last->dts > position.pts)
+            return false;
+    }
+    return false;
 }
 
 } // namespace Qel

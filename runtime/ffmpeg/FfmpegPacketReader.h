@@ -41,6 +41,22 @@ public:
     // sample cannot be read (truncated file, index out of range).
     bool readSample(size_t index, AVPacket* packet);
 
+    // For a reader whose packets are read in order by a decoder and whose
+    // samples are also asked for one by one: every packet read from the
+    // file is remembered from now on (within the bounds of the recent
+    // packets), so that recentSample() finds it.
+    void rememberEveryPacket() { remembersEveryPacket_ = true; }
+
+    // The bytes of sample index into packet where they have been read
+    // lately, without moving the reader.
+    bool recentSample(size_t index, AVPacket* packet);
+
+    // Reads on from the reader's position to sample index, at most
+    // kAheadPackets packets, keeping what it reads for readPacket() to give
+    // out in order; the sample's bytes into packet. False when the sample
+    // does not lie that close ahead.
+    bool readAheadTo(size_t index, AVPacket* packet);
+
 private:
     FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format);
 
@@ -68,6 +84,10 @@ private:
     // kRecentPackets and kRecentBytes; the oldest go first.
     std::deque<PacketPtr> recent_;
     size_t recentBytes_ = 0;
+    bool remembersEveryPacket_ = false;
+    // Packets read ahead by readAheadTo, given out by readPacket after
+    // pending_; fewer than the recent packets, so each is also one of them.
+    std::deque<PacketPtr> ahead_;
     size_t lastSync_ = SIZE_MAX;     // the sync sample the reader last started from
     int64_t lastReadDts_ = INT64_MIN;  // decoding time of the last packet read from the file
 };

@@ -48,6 +48,19 @@ std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMov
 FfmpegPictureDecoder::FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec)
     : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket())
 {
+    reader_->rememberEveryPacket();
+}
+
+bool FfmpegPictureDecoder::sampleBytes(size_t index, AVPacket* packet)
+{
+    const FfmpegTrack& track = reader_->track();
+    if (index >= track.positions.size())
+        return false;
+    if (reader_->recentSample(index, packet))
+        return true;
+    if (runActive_ && !drained_ && reader_->readAheadTo(index, packet))
+        return true;
+    return startRun(track.syncSampleBefore(index)) && reader_->readAheadTo(index, packet);
 }
 
 QtStatus FfmpegPictureDecoder::decodeInto(size_t index, const FfmpegSurface& surface)
@@ -73,8 +86,10 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
     const bool continuing = continuesRun(index);
     if (!continuing && !startRun(sync))
         return nearestCachedBetween(groupStart, pts);
+    // A run that has shown pictures before this request is read forwards.
+    const bool forwards = continuing && lastOutput_ != INT64_MIN;
     if (const AVFrame* decoded = decodeUntil(pts)) {
-        if (continuing)
+        if (forwards)
             forgetBefore(pts);
         return decoded;
     }

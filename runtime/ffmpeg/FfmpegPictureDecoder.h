@@ -47,6 +47,15 @@ public:
     // picture(index) converted into surface: 0, or a QuickTime status.
     QtStatus decodeInto(size_t index, const FfmpegSurface& surface);
 
+    // The compressed bytes of sample index into packet, read by the
+    // decoder's own reader: from the packets read lately, by reading on in
+    // the current run, or by starting the run that decoding the sample
+    // would start anyway. One demuxer thus serves both the sample's bytes
+    // and its picture, and each packet is read once. False when the sample
+    // cannot be reached that way (a group of pictures longer than the
+    // reader reads ahead); the caller then reads it elsewhere.
+    bool sampleBytes(size_t index, AVPacket* packet);
+
 private:
     FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec);
 

@@ -1,12 +1,15 @@
 // Pictures and sample bytes of real movies against ffmpeg's own decode, in
 // forward, backward and jumping order.
 #include "FfmpegMovie.h"
+#include "FfmpegMovieSource.h"
 #include "FfmpegOracle.h"
 #include "FfmpegPacketReader.h"
 #include "FfmpegPictureDecoder.h"
 #include "TestMovies.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace Qel::Testing {
 namespace {
@@ -15,6 +18,12 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
 constexpr QtOSType kYuvs = fourCc('y', 'u', 'v', 's');
+
+void expectPacket(const uint8_t* data, size_t size, const CopiedPacket& expected, size_t sample)
+{
+    EXPECT_EQ(size, expected.size) << "sample " << sample;
+    EXPECT_EQ(checksumOf(data, size), expected.checksum) << "sample " << sample;
+}
 
 class FfmpegPictureTest : public ::testing::TestWithParam<TestMovie> {
 protected:
@@ -44,6 +53,17 @@ protected:
         for (size_t i = 0; i < samples; ++i)
             pictures.push_back(picture(i));
         return pictures;
+    }
+
+    // Every sample forwards, then backwards, then a few jumps.
+    void inEveryOrder(const std::function<void(size_t)>& visit) const
+    {
+        for (size_t i = 0; i < samples; ++i)
+            visit(i);
+        for (size_t i = samples; i-- > 0;)
+            visit(i);
+        for (size_t i : {size_t(30), size_t(7), samples - 1, size_t(13), size_t(0), size_t(26), size_t(25), size_t(3)})
+            visit(i);
     }
 
     std::string path;
@@ -108,21 +128,58 @@ TEST_P(FfmpegPictureTest, SampleBytesAreTheStreamsPackets)
     auto reader = FfmpegPacketReader::open(*movie, 0);
     ASSERT_NE(reader, nullptr);
     PacketPtr packet = makePacket();
-    const auto expectSampleBytes = [&](size_t i) {
+    inEveryOrder([&](size_t i) {
         ASSERT_TRUE(reader->readSample(i, packet.get())) << "sample " << i;
-        EXPECT_EQ(size_t(packet->size), packets[i].size) << "sample " << i;
-        EXPECT_EQ(checksumOf(packet->data, size_t(packet->size)), packets[i].checksum) << "sample " << i;
-    };
-    for (size_t i = 0; i < samples; ++i)
-        expectSampleBytes(i);
-    for (size_t i = samples; i-- > 0;)
-        expectSampleBytes(i);
-    for (size_t i : {size_t(30), size_t(7), samples - 1, size_t(13), size_t(0), size_t(26), size_t(25), size_t(3)})
-        expectSampleBytes(i);
+        expectPacket(packet->data, size_t(packet->size), packets[i], i);
+    });
+}
+
+// The export source asks the decoder for each sample's bytes just before
+// its picture: bytes and pictures both stay right in every order, with one
+// demuxer serving both.
+TEST_P(FfmpegPictureTest, DecodersOwnSampleBytesInterleaveWithItsPictures)
+{
+    const std::vector<CopiedPacket> packets = presentedVideoPackets(path);
+    ASSERT_EQ(packets.size(), samples);
+    const std::vector<std::vector<uint8_t>> forward = forwardPictures();
+    QtStatus status = -1;
+    decoder = FfmpegPictureDecoder::open(*movie, 0, status);
+    ASSERT_NE(decoder, nullptr);
+    PacketPtr packet = makePacket();
+    inEveryOrder([&](size_t i) {
+        ASSERT_TRUE(decoder->sampleBytes(i, packet.get())) << "sample " << i;
+        expectPacket(packet->data, size_t(packet->size), packets[i], i);
+        EXPECT_EQ(picture(i), forward[i]) << "sample " << i;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(RealMovies, FfmpegPictureTest, ::testing::ValuesIn(kTestMovies),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A group of pictures longer than the decoder reads ahead: the source takes
+// a sample's bytes from a demuxer of their own where the decoder's cannot
+// reach them, and the pictures are still right.
+TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
+{
+    const std::string path = testMedia("long-group.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 "
+                                                         "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p");
+    std::string error;
+    std::unique_ptr<Runtime::MovieSource> source = Runtime::ffmpegMovieSourceFactory().open(path, error);
+    ASSERT_NE(source, nullptr) << error;
+    const std::vector<CopiedPacket> packets = presentedVideoPackets(path);
+    const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
+    ASSERT_EQ(packets.size(), 100u);
+    for (int32_t i : {99, 98, 40, 0, 70, 71}) {
+        Runtime::SampleBytes bytes;
+        ASSERT_EQ(source->videoSample(1, i, bytes), 0) << "sample " << i;
+        expectPacket(bytes.data, bytes.size, packets[size_t(i)], size_t(i));
+        std::vector<uint8_t> picture(kYuyvBytes);
+        const Runtime::SurfaceView surface{kYuvs, picture.data(), kWidth * 2, kWidth, kHeight};
+        ASSERT_EQ(source->decodePicture(1, bytes.data, int32_t(bytes.size), surface), 0) << "sample " << i;
+        EXPECT_GE(psnr(picture.data(), expected.data() + size_t(i) * kYuyvBytes, kYuyvBytes), 1000.0)
+            << "sample " << i;
+    }
+}
 
 TEST(FfmpegPictureSurfaces, UnsupportedSurfaceFormatIsRefused)
 {
