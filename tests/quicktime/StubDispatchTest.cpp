@@ -52,8 +52,9 @@ void expectEchoed(const HeldRuntime& runtime, Result (*stub)(Params...), uint32_
         stub(fromWord<Params>(words[Index])...);
     } else {
         const Result result = stub(fromWord<Params>(words[Index])...);
-        if (!isRuntimeOperation(selector))
+        if (!isRuntimeOperation(selector)) {
             EXPECT_EQ(result, fromWord<Result>(EchoRuntime::echoResult(selector)));
+        }
     }
     const EchoRuntime::Call& call = runtime.lastCall();
     EXPECT_EQ(call.selector, selector);
