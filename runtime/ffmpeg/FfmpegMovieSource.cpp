@@ -82,7 +82,8 @@ public:
         const FfmpegTrack& track = movie_->tracks()[size_t(trackIndex - 1)];
         const bool read = size_t(sample) < track.byteRanges.size()
                               ? mapSample(track.byteRanges[size_t(sample)], bytes)
-                              : decoderSample(trackIndex, sample, bytes) || readSample(trackIndex, sample, bytes);
+                              : (track.compressionType != 0 && decoderSample(trackIndex, sample, bytes)) ||
+                                    readSample(trackIndex, sample, bytes);
         if (!read)
             return kFfmpegBadData;
         std::deque<HandedOut>& handed = handedOut_[trackIndex];
@@ -144,7 +145,7 @@ private:
         return mappedFile_ && mappedFile_->map(range.offset, range.size, bytes);
     }
 
-    // Through the demuxer of the track's picture decoder, which is about to
+    // Through the demuxer of the picture track's decoder, which is about to
     // decode the sample. A track without a decoder is not tried again.
     bool decoderSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
     {
