@@ -15,6 +15,6 @@ extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const Qel::Runtime::Ru
         return dispatchOperation(selector, args);
     } catch (const std::bad_alloc&) {
         // Nothing may unwind through the dispatcher into the plug-in.
-        return kQtOutOfMemory;
+        return Qel::kQtOutOfMemory;
     }
 }

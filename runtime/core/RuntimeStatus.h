@@ -1,5 +1,6 @@
-// Statuses the runtime answers besides success and kQtParamError (-50,
-// a bad argument: an unknown handle, a null pointer, a value out of range).
+// Statuses the runtime answers besides success, kQtParamError (-50, a bad
+// argument: an unknown handle, a null pointer, a value out of range) and
+// kQtOutOfMemory (-108).
 #pragma once
 
 #include "quicktime/QtTypes.h"
@@ -8,7 +9,6 @@ namespace Qel::Runtime {
 
 constexpr QtStatus kQtFileNotFound = -43;
 constexpr QtStatus kQtPermissionError = -54;
-constexpr QtStatus kQtOutOfMemory = -108;
 constexpr QtStatus kQtBadComponentSelector = -2006;
 constexpr QtStatus kQtUserDataItemNotFound = -2026;
 constexpr QtStatus kQtMovieNotFound = -2048;

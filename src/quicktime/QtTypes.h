@@ -55,6 +55,9 @@ constexpr QtStatus kQtLibraryNotFound = -2093;
 constexpr QtStatus kQtEntryPointMissing = -2094;
 constexpr QtStatus kQtNotBound = -2095;
 constexpr QtStatus kQtParamError = -50;
+// Not enough memory: answered by the runtime, and used by the plug-in when a
+// picture's memory cannot be had.
+constexpr QtStatus kQtOutOfMemory = -108;
 
 // A file spec made from a counted path: volume, directory and the counted
 // name (length byte, then up to 255 bytes).

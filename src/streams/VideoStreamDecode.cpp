@@ -4,6 +4,7 @@
 #include "streams/VideoStream.h"
 
 #include <algorithm>
+#include <new>
 
 #include "quicktime/QtFailure.h"
 #include "quicktime/QtOperations.h"
@@ -57,8 +58,14 @@ bool ContainerQuickTime::VideoStream::startDecompression(QtStatus& status)
     const uint32_t pixelFormat = decodeFormat == kRaw ? kArgb32 : decodeFormat;
 
     // Cleared, so that a decompressor that draws less than the whole frame
-    // never hands the host stale or uninitialised bytes.
-    unsigned char* block = new unsigned char[size_t(frameSize)]();
+    // never hands the host stale or uninitialised bytes. A picture too large
+    // for the memory at hand fails like a runtime failure.
+    unsigned char* block = new (std::nothrow) unsigned char[size_t(frameSize)]();
+    if (!block) {
+        status = kQtOutOfMemory;
+        QEL_LOG_QT_FAILURE(kVideoReadStream, status);
+        return false;
+    }
     if (frameBuffer.dataSize() != 0) {
         delete[] frameBuffer.lockData();
         frameBuffer.unlockData();

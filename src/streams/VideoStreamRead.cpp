@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "media/BufferAllocator.h"
 #include "plugin/ResultCodes.h"
@@ -51,6 +52,8 @@ int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
         next = nextStepTime(next);
 
     MediaChunk* frame = deliverFrame(source);
+    if (!frame)
+        return failRead(kQtOutOfMemory);
     *chunk = frame;
     // Both ends of the read direction: the sample at 0 read backwards, the
     // one at the movie's end read forwards, and the last sample that has no
@@ -113,9 +116,14 @@ bool ContainerQuickTime::VideoStream::readDescription(QtImageDescription& descri
     return true;
 }
 
+// Null when the frame's memory cannot be had: a damaged movie can claim a
+// picture of a gigabyte, and the failure must not leave through the host's
+// call as an exception.
 MediaChunk* ContainerQuickTime::VideoStream::deliverFrame(const PictureSource& source)
 {
-    std::unique_ptr<unsigned char[]> block(new unsigned char[source.frameBytes]);
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[source.frameBytes]);
+    if (!block)
+        return nullptr;
     fillFrame(block.get(), source);
     MediaChunk* frame = container->allocator->createChunk(block.get(), uint32_t(source.frameBytes));
     block.release();
