@@ -84,8 +84,10 @@ size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
             continue;
         }
         pendingOffset_ = pendingEnd_ = 0;
-        if (!decodeMore())
+        size_t direct = 0;
+        if (!decodeMore(out + produced * channels_, frames - produced, direct))
             break;
+        produced += direct;
     }
     return produced;
 }
@@ -111,21 +113,22 @@ bool FfmpegAudioTrackDecoder::receiveFrame(AVFrame* frame)
     }
 }
 
-bool FfmpegAudioTrackDecoder::decodeMore()
+bool FfmpegAudioTrackDecoder::decodeMore(float* out, size_t capacity, size_t& direct)
 {
+    direct = 0;
     if (flushed_)
         return false;
     if (receiveFrame(frame_.get())) {
         if (!placed_)
             placeFirstFrame(frame_.get());
-        convert(frame_.get());
+        direct = convert(frame_.get(), out, capacity);
         av_frame_unref(frame_.get());
         return true;
     }
     // The end: what the resampler still holds.
-    convert(nullptr);
+    direct = convert(nullptr, out, capacity);
     flushed_ = true;
-    return pendingEnd_ > pendingOffset_;
+    return direct > 0 || pendingEnd_ > pendingOffset_;
 }
 
 void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
@@ -164,7 +167,7 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts) const
     return std::llround(seconds * rate_);
 }
 
-void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
+bool FfmpegAudioTrackDecoder::readyResampler(const AVFrame* frame)
 {
     // A damaged or spliced stream can change its rate, sample format or
     // channel count midway, and a resampler made for other frames would read
@@ -175,7 +178,7 @@ void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
         resampler_.reset();
     if (!resampler_) {
         if (!frame)
-            return;
+            return false;
         AVChannelLayout layout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
@@ -196,26 +199,40 @@ void FfmpegAudioTrackDecoder::convert(const AVFrame* frame)
         if (!resampler_ || av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0) < 0 ||
             (monoToStereo && swr_set_matrix(raw, monoToBothSides, 1) < 0) || swr_init(raw) < 0) {
             resampler_.reset();
-            return;
+            return false;
         }
         resamplerInput_ = input;
     }
+    return true;
+}
+
+size_t FfmpegAudioTrackDecoder::convert(const AVFrame* frame, float* out, size_t capacity)
+{
+    if (!readyResampler(frame))
+        return 0;
     const int inputFrames = frame ? frame->nb_samples : 0;
     const int room = swr_get_out_samples(resampler_.get(), inputFrames);
     if (room <= 0)
-        return;
-    // The buffer only grows, so converting never zero-fills it first.
-    if (pending_.size() < pendingEnd_ + size_t(room) * channels_)
+        return 0;
+    // Straight into the caller's buffer where the frames surely fit there and
+    // nothing is to come before them or be dropped from them; otherwise into
+    // pending_, which only grows, so converting never zero-fills it first.
+    const bool direct = trim_ == 0 && silence_ == 0 && pendingEnd_ == pendingOffset_ && size_t(room) <= capacity;
+    if (!direct && pending_.size() < pendingEnd_ + size_t(room) * channels_)
         pending_.resize(pendingEnd_ + size_t(room) * channels_);
-    uint8_t* destination = reinterpret_cast<uint8_t*>(pending_.data() + pendingEnd_);
+    uint8_t* destination = reinterpret_cast<uint8_t*>(direct ? out : pending_.data() + pendingEnd_);
     const int converted = swr_convert(resampler_.get(), &destination, room,
                                       frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
                                       inputFrames);
-    pendingEnd_ += size_t(std::max(converted, 0)) * channels_;
+    const size_t count = size_t(std::max(converted, 0));
+    if (direct)
+        return count;
+    pendingEnd_ += count * channels_;
 
     const size_t dropped = size_t(std::min<int64_t>(trim_, int64_t((pendingEnd_ - pendingOffset_) / channels_)));
     pendingOffset_ += dropped * channels_;
     trim_ -= int64_t(dropped);
+    return 0;
 }
 
 } // namespace Qel

@@ -39,9 +39,16 @@ private:
     FfmpegAudioTrackDecoder(const FfmpegMovie& movie, std::unique_ptr<FfmpegPacketReader> reader,
                             CodecContextPtr codec, ResampleContextPtr resampler, int rate, int channels);
 
-    bool decodeMore();
+    // Decodes and converts the next frame (at the end, what the resampler
+    // holds): into out (direct: how many frames) or into pending_. False
+    // when nothing more comes.
+    bool decodeMore(float* out, size_t capacity, size_t& direct);
     bool receiveFrame(AVFrame* frame);
-    void convert(const AVFrame* frame);
+    // Makes the resampler for frame's format unless the one there fits; null
+    // frame: the one there, if any.
+    bool readyResampler(const AVFrame* frame);
+    // Returns the frames written straight into out (room for capacity).
+    size_t convert(const AVFrame* frame, float* out, size_t capacity);
     void placeFirstFrame(const AVFrame* frame);
     // The output frame (from time 0) at which a decoded frame of time pts
     // (the track's time base) begins.
