@@ -1,5 +1,7 @@
 #include "FfmpegPictureConverter.h"
 
+#include <cstring>
+
 namespace Qel {
 
 namespace {
@@ -20,11 +22,23 @@ AVPixelFormat ffmpegFormatOf(QtOSType pixelFormat)
     }
 }
 
+// A decoder stores the codes of a stream's colour description as the stream
+// gives them, values outside the enumerations included: they are read as
+// the integers they are.
+template <class Enumeration>
+int codeOf(const Enumeration& field)
+{
+    static_assert(sizeof(Enumeration) == sizeof(int), "FFmpeg's enumerations are stored as int");
+    int code = 0;
+    std::memcpy(&code, &field, sizeof code);
+    return code;
+}
+
 // Pictures whose matrix is not recorded are taken as BT.601, as FFmpeg's own
 // tools take them.
-int matrixOf(AVColorSpace space)
+int matrixOf(const AVFrame* picture)
 {
-    switch (space) {
+    switch (codeOf(picture->colorspace)) {
     case AVCOL_SPC_BT709:
         return SWS_CS_ITU709;
     case AVCOL_SPC_FCC:
@@ -49,7 +63,7 @@ bool isFullRange(const AVFrame* picture)
     case AV_PIX_FMT_YUVJ411P:
         return true;
     default:
-        return picture->color_range == AVCOL_RANGE_JPEG;
+        return codeOf(picture->color_range) == AVCOL_RANGE_JPEG;
     }
 }
 
@@ -95,7 +109,7 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
                                         nullptr, nullptr));
     if (!context_)
         return false;
-    const int* matrix = sws_getCoefficients(matrixOf(picture->colorspace));
+    const int* matrix = sws_getCoefficients(matrixOf(picture));
     // YUV surfaces keep the source's matrix in video range; ARGB is full range.
     const int targetFullRange = target == AV_PIX_FMT_ARGB ? 1 : 0;
     sws_setColorspaceDetails(context_.get(), matrix, isFullRange(picture) ? 1 : 0, matrix, targetFullRange, 0,

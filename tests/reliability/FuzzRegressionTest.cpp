@@ -34,6 +34,10 @@ const Regression kRegressions[] = {
     // makes a resampler for the new format instead of reading planes the
     // frames do not have.
     {"mov-sound-format-change.mov", true, kResultSuccess, 1, 3},
+    // An MPEG-1 picture whose colour description carries a matrix code (192)
+    // outside FFmpeg's enumeration: the runtime reads the code as an integer
+    // and takes the picture as BT.601.
+    {"mpeg-colour-code-outside-enum.mpg", true, kResultSuccess, 1, 3},
 };
 
 void PrintTo(const Regression& regression, std::ostream* out)
