@@ -2,6 +2,7 @@
 
 #include "FfmpegCodecCodes.h"
 #include "FfmpegLibraries.h"
+#include "FfmpegRescaler.h"
 #include "FfmpegSampleTable.h"
 #include "FfmpegTimeScale.h"
 
@@ -99,9 +100,13 @@ private:
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
-        std::vector<StreamPacket> shown = presentationOrder(packets_[index], stream);
-        placeSampleBytes(track, packets_[index], shown);
-        packets_[index] = std::move(shown);
+        // Only uncompressed pictures need the packets in their stored order
+        // as well (a long movie's sound table is not copied).
+        const bool mappable = track.descriptionDataSize != 0 && headerDescribesStreams(format_);
+        const std::vector<StreamPacket> stored = mappable ? packets_[index] : std::vector<StreamPacket>{};
+        packets_[index] = presentationOrder(std::move(packets_[index]), stream);
+        if (mappable)
+            placeSampleBytes(track, stored, packets_[index]);
         movie_.tracks_.push_back(std::move(track));
     }
 
@@ -111,7 +116,7 @@ private:
     void placeSampleBytes(FfmpegTrack& track, const std::vector<StreamPacket>& stored,
                           const std::vector<StreamPacket>& shown) const
     {
-        if (track.descriptionDataSize == 0 || !headerDescribesStreams(format_) || stored.size() != shown.size())
+        if (stored.size() != shown.size())
             return;
         std::vector<FfmpegByteRange> ranges;
         ranges.reserve(stored.size());
@@ -194,20 +199,16 @@ private:
         return av_rescale_q(movie_.originValue_, toAv(movie_.originBase_), {1, movie_.timeScale_});
     }
 
-    int64_t toMovieTime(const FfmpegTrack& track, int64_t pts, int64_t origin) const
-    {
-        return av_rescale_q(pts, toAv(track.timeBase), {1, movie_.timeScale_}) - origin;
-    }
-
     void fillSamples(FfmpegTrack& track) const
     {
+        const FfmpegRescaler toMovieUnits(toAv(track.timeBase), {1, movie_.timeScale_});
         const std::vector<StreamPacket>& packets = packetsOf(track);
         const int64_t origin = originInMovieUnits();
         track.samples.reserve(packets.size());
         track.positions.reserve(packets.size());
         for (const StreamPacket& packet : packets) {
-            const int64_t start = toMovieTime(track, packet.pts, origin);
-            const int64_t end = toMovieTime(track, packet.pts + std::max<int64_t>(packet.duration, 0), origin);
+            const int64_t start = toMovieUnits(packet.pts) - origin;
+            const int64_t end = toMovieUnits(packet.pts + std::max<int64_t>(packet.duration, 0)) - origin;
             // Sound that begins before the first picture keeps its place in
             // the file but starts at time 0 in the tables.
             const int64_t time = std::max<int64_t>(start, 0);

@@ -147,11 +147,25 @@ int64_t reorderingDelay(const std::vector<StreamPacket>& packets, const AVStream
     return std::max<int64_t>(firstPts - firstDts, 0);
 }
 
+bool nonePacketHasItsTime(const std::vector<StreamPacket>& packets)
+{
+    return std::none_of(packets.begin(), packets.end(),
+                        [](const StreamPacket& packet) { return packet.pts != AV_NOPTS_VALUE; });
+}
+
 // Presentation times from decoding times, sync marks placed on the
 // packets' own presentation times where known.
-std::vector<StreamPacket> shiftedDecodingTimes(const std::vector<StreamPacket>& packets, const AVStream* stream)
+std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets, const AVStream* stream)
 {
     const int64_t delay = reorderingDelay(packets, stream);
+    // An index's packets in decoding order (the usual case) stay in place
+    // with their own sync marks: a long movie's table is not copied.
+    const auto decodedEarlier = [](const StreamPacket& a, const StreamPacket& b) { return a.dts < b.dts; };
+    if (nonePacketHasItsTime(packets) && std::is_sorted(packets.begin(), packets.end(), decodedEarlier)) {
+        for (StreamPacket& packet : packets)
+            packet.pts = packet.dts + delay;
+        return packets;
+    }
     std::vector<StreamPacket> ordered;
     ordered.reserve(packets.size());
     for (const StreamPacket& packet : packets)
@@ -159,14 +173,23 @@ std::vector<StreamPacket> shiftedDecodingTimes(const std::vector<StreamPacket>& 
     // Decoding times normally only grow, and sorting the index of a long
     // movie that is already in order would cost more than reading it.
     const auto earlier = [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; };
-    if (!std::is_sorted(ordered.begin(), ordered.end(), earlier))
+    const bool reordered = !std::is_sorted(ordered.begin(), ordered.end(), earlier);
+    if (reordered)
         std::sort(ordered.begin(), ordered.end(), earlier);
-    for (const StreamPacket& packet : packets) {
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const StreamPacket& packet = packets[i];
         if (!packet.key)
             continue;
-        const int64_t shown = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts + delay;
-        auto at = std::lower_bound(ordered.begin(), ordered.end(), shown,
-                                   [](const StreamPacket& entry, int64_t time) { return entry.pts < time; });
+        // A packet without a time of its own is shown where its decoding time
+        // put it: in place, unless the list had to be sorted (every sound
+        // packet is a sync packet, and searching for each would cost more
+        // than the rest of the table).
+        auto at = ordered.begin() + std::ptrdiff_t(i);
+        if (packet.pts != AV_NOPTS_VALUE || reordered) {
+            const int64_t shown = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts + delay;
+            at = std::lower_bound(ordered.begin(), ordered.end(), shown,
+                                  [](const StreamPacket& entry, int64_t time) { return entry.pts < time; });
+        }
         if (at != ordered.end()) {
             at->key = true;
             at->dts = packet.dts;
@@ -177,16 +200,18 @@ std::vector<StreamPacket> shiftedDecodingTimes(const std::vector<StreamPacket>& 
 
 } // namespace
 
-std::vector<StreamPacket> presentationOrder(const std::vector<StreamPacket>& packets, const AVStream* stream)
+std::vector<StreamPacket> presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
 {
     if (packets.empty())
         return {};
-    std::vector<StreamPacket> ordered = packets;
-    if (everyPacketHasItsTime(packets))
+    std::vector<StreamPacket> ordered;
+    if (everyPacketHasItsTime(packets)) {
+        ordered = std::move(packets);
         std::stable_sort(ordered.begin(), ordered.end(),
                          [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
-    else
-        ordered = shiftedDecodingTimes(packets, stream);
+    } else {
+        ordered = shiftedDecodingTimes(std::move(packets), stream);
+    }
     for (size_t i = 0; i + 1 < ordered.size(); ++i)
         ordered[i].duration = ordered[i + 1].pts - ordered[i].pts;
     StreamPacket& last = ordered.back();

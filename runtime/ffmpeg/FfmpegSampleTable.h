@@ -49,6 +49,6 @@ std::vector<std::vector<StreamPacket>> collectStreamPackets(AVFormatContext* for
 // container gives it (open groups of pictures in MPEG) and the shifted
 // decoding time elsewhere (exact for closed groups). Sync entries keep the
 // decoding time of their packet, which is where a reader seeks to.
-std::vector<StreamPacket> presentationOrder(const std::vector<StreamPacket>& packets, const AVStream* stream);
+std::vector<StreamPacket> presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream);
 
 } // namespace Qel

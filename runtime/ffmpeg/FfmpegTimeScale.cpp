@@ -46,13 +46,14 @@ int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeco
         return fits(soundRate, lengthSeconds) ? soundRate : kFallbackScale;
 
     int64_t ownBases = 1;
-    int64_t smallestExact = 1;
-    for (const VideoTiming& timing : video) {
+    for (const VideoTiming& timing : video)
         ownBases = combine(ownBases, timing.timeBase.den);
-        smallestExact = combine(smallestExact, exactScale(timing));
-    }
     if (fits(ownBases, lengthSeconds))
         return int32_t(ownBases);
+    // Only now is the exact scale worth its pass over every tick.
+    int64_t smallestExact = 1;
+    for (const VideoTiming& timing : video)
+        smallestExact = combine(smallestExact, exactScale(timing));
     if (fits(smallestExact, lengthSeconds))
         return int32_t(smallestExact);
     return kFallbackScale;
