@@ -100,32 +100,31 @@ private:
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
-        // Only uncompressed pictures need the packets in their stored order
-        // as well (a long movie's sound table is not copied).
-        const bool mappable = track.descriptionDataSize != 0 && headerDescribesStreams(format_);
-        const std::vector<StreamPacket> stored = mappable ? packets_[index] : std::vector<StreamPacket>{};
         packets_[index] = presentationOrder(std::move(packets_[index]), stream);
-        if (mappable)
-            placeSampleBytes(track, stored, packets_[index]);
+        if (track.descriptionDataSize != 0 && headerDescribesStreams(format_))
+            placeSampleBytes(track, format_->streams[index], packets_[index]);
         movie_.tracks_.push_back(std::move(track));
     }
 
     // A QuickTime or MP4 demuxer hands out a sample as the bytes at its index
     // entry. Uncompressed pictures are shown in the order they are stored,
     // which the decoding times confirm entry by entry.
-    void placeSampleBytes(FfmpegTrack& track, const std::vector<StreamPacket>& stored,
-                          const std::vector<StreamPacket>& shown) const
+    static void placeSampleBytes(FfmpegTrack& track, AVStream* stream, const std::vector<StreamPacket>& shown)
     {
-        if (stored.size() != shown.size())
-            return;
         std::vector<FfmpegByteRange> ranges;
-        ranges.reserve(stored.size());
-        for (size_t i = 0; i < stored.size(); ++i) {
-            if (stored[i].filePosition < 0 || stored[i].fileSize <= 0 || stored[i].dts != shown[i].dts)
+        ranges.reserve(shown.size());
+        const int entries = avformat_index_get_entries_count(stream);
+        for (int i = 0; i < entries; ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+            if (entry->flags & AVINDEX_DISCARD_FRAME)
+                continue;
+            const size_t sample = ranges.size();
+            if (sample >= shown.size() || entry->timestamp != shown[sample].dts || entry->pos < 0 || entry->size <= 0)
                 return;
-            ranges.push_back({stored[i].filePosition, stored[i].fileSize});
+            ranges.push_back({entry->pos, entry->size});
         }
-        track.byteRanges = std::move(ranges);
+        if (ranges.size() == shown.size())
+            track.byteRanges = std::move(ranges);
     }
 
     const std::vector<StreamPacket>& packetsOf(const FfmpegTrack& track) const
@@ -163,6 +162,7 @@ private:
                 continue;
             VideoTiming timing{track.timeBase, {}};
             const int64_t origin = movie_.originIn(track.timeBase);
+            timing.ticks.reserve(2 * packetsOf(track).size());
             for (const StreamPacket& packet : packetsOf(track)) {
                 timing.ticks.push_back(packet.pts - origin);
                 timing.ticks.push_back(packet.duration);

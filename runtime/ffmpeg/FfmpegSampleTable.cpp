@@ -46,8 +46,7 @@ std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
             continue;
-        packets.push_back({AV_NOPTS_VALUE, entry->timestamp, 0, (entry->flags & AVINDEX_KEYFRAME) != 0, false, 0,
-                           entry->pos, entry->size});
+        packets.push_back({AV_NOPTS_VALUE, entry->timestamp, 0, (entry->flags & AVINDEX_KEYFRAME) != 0});
     }
     return packets;
 }

@@ -17,8 +17,6 @@ struct StreamPacket {
     bool key;
     bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
     uint64_t identity = 0;       // packetIdentity() of a scanned packet's bytes, 0 when not scanned
-    int64_t filePosition = -1;   // where an index places the packet's bytes, -1 when not indexed
-    int64_t fileSize = 0;
 };
 
 // QuickTime, MP4 and AVI files index every packet in their headers.
