@@ -74,44 +74,40 @@ size_t FfmpegAudioExtraction::mix(size_t frames)
 namespace {
 
 // Frames limited together: a block at unity gain with no sample over the
-// ceiling is converted in one pass, four samples at a time where SSE2 is
+// ceiling is converted in one pass, eight samples at a time where SSE2 is
 // there (it rounds to nearest even, as lrint does).
 constexpr size_t kLimiterBlockFrames = 256;
 // A gain this close to unity changes no 16-bit sample by half a step.
 constexpr float kUnityDeficit = 1.0f / 65536.0f;
 constexpr float kFullScale = 32767.0f;
 
-bool withinCeiling(const float* in, size_t samples)
+// Converts a block at unity gain and answers whether every sample was
+// within the ceiling; when one was not, the block is to be limited instead.
+bool convertAtUnity(const float* in, size_t samples, int16_t* out)
 {
     float peak = 0.0f;
     size_t i = 0;
 #if defined(__SSE2__)
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 scale = _mm_set1_ps(kFullScale);
     __m128 peaks = _mm_setzero_ps();
-    for (; i + 4 <= samples; i += 4)
-        peaks = _mm_max_ps(peaks, _mm_and_ps(_mm_loadu_ps(in + i), magnitude));
+    for (; i + 8 <= samples; i += 8) {
+        const __m128 first = _mm_loadu_ps(in + i);
+        const __m128 second = _mm_loadu_ps(in + i + 4);
+        peaks = _mm_max_ps(peaks, _mm_max_ps(_mm_and_ps(first, magnitude), _mm_and_ps(second, magnitude)));
+        const __m128i low = _mm_cvtps_epi32(_mm_mul_ps(first, scale));
+        const __m128i high = _mm_cvtps_epi32(_mm_mul_ps(second, scale));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(low, high));
+    }
     alignas(16) float lanes[4];
     _mm_store_ps(lanes, peaks);
     peak = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
 #endif
-    for (; i < samples; ++i)
+    for (; i < samples; ++i) {
         peak = std::max(peak, std::fabs(in[i]));
-    return peak <= FfmpegAudioExtraction::kLimiterCeiling;
-}
-
-void convertAtUnity(const float* in, size_t samples, int16_t* out)
-{
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128 scale = _mm_set1_ps(kFullScale);
-    for (; i + 8 <= samples; i += 8) {
-        const __m128i low = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(in + i), scale));
-        const __m128i high = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(in + i + 4), scale));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(low, high));
-    }
-#endif
-    for (; i < samples; ++i)
         out[i] = int16_t(std::lrint(in[i] * kFullScale));
+    }
+    return peak <= FfmpegAudioExtraction::kLimiterCeiling;
 }
 
 } // namespace
@@ -123,9 +119,7 @@ void FfmpegAudioExtraction::limitInto(int16_t* out, size_t frames)
     while (frames > 0) {
         const size_t block = std::min(frames, kLimiterBlockFrames);
         const size_t samples = block * channels;
-        if (deficit_ == 0.0f && withinCeiling(in, samples))
-            convertAtUnity(in, samples, out);
-        else
+        if (deficit_ != 0.0f || !convertAtUnity(in, samples, out))
             limitFrames(in, block, out);
         in += samples;
         out += samples;
