@@ -8,12 +8,16 @@ namespace Qel {
 
 namespace {
 
+void discardMessage(void*, int, const char*, va_list) {}
+
 // FFmpeg reports damaged input on stderr by default; the runtime reports
-// through statuses instead.
+// through statuses instead. Its messages are dropped before any formatting
+// or level test: a long movie's index alone sends one per sample.
 void quietenLibraries()
 {
     static const bool quietened = [] {
-        av_log_set_level(AV_LOG_FATAL);
+        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_callback(discardMessage);
         return true;
     }();
     (void)quietened;
