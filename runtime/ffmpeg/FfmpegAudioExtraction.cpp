@@ -44,10 +44,20 @@ void FfmpegAudioExtraction::seek(int64_t frame)
     deficit_ = 0.0f;
 }
 
+// In pieces, so that the float mix of one piece stays in the processor's
+// nearest caches between mixing and limiting.
 size_t FfmpegAudioExtraction::fill(int16_t* out, size_t frames, bool& complete)
 {
-    const size_t produced = mix(frames);
-    limitInto(out, produced);
+    constexpr size_t kPieceFrames = 2048;
+    size_t produced = 0;
+    while (produced < frames) {
+        const size_t wanted = std::min(kPieceFrames, frames - produced);
+        const size_t mixed = mix(wanted);
+        limitInto(out + produced * size_t(channels_), mixed);
+        produced += mixed;
+        if (mixed < wanted)
+            break;
+    }
     complete = produced < frames;
     return produced;
 }
