@@ -72,7 +72,9 @@ public:
         if (movie_.tracks_.empty())
             return false;
         placeOrigin();
-        movie_.timeScale_ = chooseTimeScale(videoTimings(), lengthSeconds(), firstSoundRate());
+        const double length = lengthSeconds();
+        const int32_t common = commonVideoScale(videoBases(), length);
+        movie_.timeScale_ = common ? common : chooseTimeScale(videoTimings(), length, firstSoundRate());
         int64_t duration = 0;
         for (FfmpegTrack& track : movie_.tracks_) {
             fillSamples(track);
@@ -152,6 +154,16 @@ private:
             if (found)
                 return;
         }
+    }
+
+    std::vector<FfmpegRational> videoBases() const
+    {
+        std::vector<FfmpegRational> bases;
+        for (const FfmpegTrack& track : movie_.tracks_) {
+            if (isPicture(track.mediaType))
+                bases.push_back(track.timeBase);
+        }
+        return bases;
     }
 
     std::vector<VideoTiming> videoTimings() const

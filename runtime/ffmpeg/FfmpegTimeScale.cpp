@@ -40,16 +40,26 @@ int64_t exactScale(const VideoTiming& timing)
 
 } // namespace
 
+int32_t commonVideoScale(const std::vector<FfmpegRational>& videoBases, double lengthSeconds)
+{
+    if (videoBases.empty())
+        return 0;
+    int64_t ownBases = 1;
+    for (const FfmpegRational& base : videoBases)
+        ownBases = combine(ownBases, base.den);
+    return fits(ownBases, lengthSeconds) ? int32_t(ownBases) : 0;
+}
+
 int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate)
 {
     if (video.empty())
         return fits(soundRate, lengthSeconds) ? soundRate : kFallbackScale;
 
-    int64_t ownBases = 1;
+    std::vector<FfmpegRational> bases;
     for (const VideoTiming& timing : video)
-        ownBases = combine(ownBases, timing.timeBase.den);
-    if (fits(ownBases, lengthSeconds))
-        return int32_t(ownBases);
+        bases.push_back(timing.timeBase);
+    if (const int32_t common = commonVideoScale(bases, lengthSeconds))
+        return common;
     // Only now is the exact scale worth its pass over every tick.
     int64_t smallestExact = 1;
     for (const VideoTiming& timing : video)

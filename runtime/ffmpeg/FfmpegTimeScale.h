@@ -20,4 +20,10 @@ struct VideoTiming {
 // sample rate, 0 when none.
 int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate);
 
+// The rule's first choice alone, from the video streams' time bases: their
+// least common multiple where it fits the movie's length, else 0 (also for
+// a movie without video). Where it answers, chooseTimeScale answers the
+// same without the ticks a long movie takes to list.
+int32_t commonVideoScale(const std::vector<FfmpegRational>& videoBases, double lengthSeconds);
+
 } // namespace Qel
