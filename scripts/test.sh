@@ -47,7 +47,7 @@ start_wine() {
   fi
 }
 
-# tsan builds and runs only the concurrency tests (its presets say so).
+# tsan builds and runs only the concurrency and prefetch tests (its presets say so).
 for preset in native asan tsan win32; do
   mkdir -p build
   if ! build_preset "$preset"; then

@@ -1,6 +1,7 @@
 #include "FfmpegMappedFile.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -9,27 +10,42 @@
 
 namespace Qel {
 
-// File bytes [start, end) mapped at base; unmapped with the last owner.
+// File bytes [start, end) mapped at base, released with the last owner,
+// which may be the prefetch thread's job.
 struct FfmpegMappedFile::Window {
     const uint8_t* base;
+    int64_t cell;
     int64_t start;
     int64_t end;
+    std::shared_ptr<FfmpegReleasedMappings> released;
 
-    Window(const uint8_t* mappedBase, int64_t mappedStart, int64_t mappedEnd)
-        : base(mappedBase), start(mappedStart), end(mappedEnd)
+    Window(const uint8_t* mappedBase, int64_t windowCell, int64_t mappedStart, int64_t mappedEnd,
+           std::shared_ptr<FfmpegReleasedMappings> releasedMappings)
+        : base(mappedBase), cell(windowCell), start(mappedStart), end(mappedEnd), released(std::move(releasedMappings))
     {
     }
-    ~Window() { munmap(const_cast<uint8_t*>(base), size_t(end - start)); }
+    ~Window() { released->release(const_cast<uint8_t*>(base), length()); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
+    size_t length() const { return size_t(end - start); }
     bool holds(int64_t offset, int64_t size) const { return offset >= start && size <= end - offset; }
 };
 
+namespace {
+
+const int64_t kPageBytes = sysconf(_SC_PAGESIZE);
+
+int64_t wholePages(int64_t bytes)
+{
+    return (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+}
+
+} // namespace
+
 std::unique_ptr<FfmpegMappedFile> FfmpegMappedFile::open(const std::string& path, int64_t windowBytes)
 {
-    static const int64_t page = sysconf(_SC_PAGESIZE);
-    if (windowBytes <= 0 || windowBytes % page != 0)
+    if (windowBytes <= 0 || windowBytes % kPageBytes != 0)
         return nullptr;
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0)
@@ -42,6 +58,17 @@ std::unique_ptr<FfmpegMappedFile> FfmpegMappedFile::open(const std::string& path
     return std::unique_ptr<FfmpegMappedFile>(new FfmpegMappedFile(descriptor, int64_t(status.st_size), windowBytes));
 }
 
+FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes)
+    : descriptor_(descriptor), size_(size), windowBytes_(windowBytes),
+      released_(std::make_shared<FfmpegReleasedMappings>())
+{
+    try {
+        prefetch_ = std::make_unique<FfmpegPrefetchThread>();
+    } catch (const std::system_error&) {
+        // Reading works the same without; the reader then maps its own pages.
+    }
+}
+
 FfmpegMappedFile::~FfmpegMappedFile()
 {
     ::close(descriptor_);
@@ -52,27 +79,67 @@ bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& b
     if (offset < 0 || size <= 0 || offset > size_ || size > size_ - offset)
         return false;
     if (!current_ || !current_->holds(offset, size)) {
-        const int64_t start = offset - offset % windowBytes_;
-        const int64_t end = std::min(std::max(start + windowBytes_, offset + size), size_);
-        std::shared_ptr<const Window> window = mapWindow(start, end);
+        WindowPtr window = windowFor(offset, size);
         if (!window)
             return false;
+        const int64_t previousCell = current_ ? current_->cell : -1;
         current_ = std::move(window);
+        released_->unmapAll();
+        prepareAfter(current_->cell, previousCell, wholePages(size));
     }
     bytes = {current_->base + (offset - current_->start), size_t(size), current_};
     return true;
 }
 
-std::shared_ptr<const FfmpegMappedFile::Window> FfmpegMappedFile::mapWindow(int64_t start, int64_t end) const
+FfmpegMappedFile::WindowPtr FfmpegMappedFile::windowFor(int64_t offset, int64_t size)
 {
+    WindowPtr prepared = std::move(prepared_);
+    if (prepared && prepared->holds(offset, size))
+        return prepared;
+    const int64_t cell = offset / windowBytes_;
+    return mapWindow(cell, std::max(wholePages(size), offset + size - cell * windowBytes_ - windowBytes_));
+}
+
+// The cell's bytes and reach bytes after it, as far as the file goes.
+FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t reach)
+{
+    const int64_t start = cell * windowBytes_;
+    const int64_t end = std::min(start + windowBytes_ + reach, size_);
     void* base = mmap(nullptr, size_t(end - start), PROT_READ, MAP_PRIVATE, descriptor_, off_t(start));
     if (base == MAP_FAILED)
         return nullptr;
+    ++windowsMapped_;
     try {
-        return std::make_shared<const Window>(static_cast<const uint8_t*>(base), start, end);
+        return std::make_shared<const Window>(static_cast<const uint8_t*>(base), cell, start, end, released_);
     } catch (...) {
         munmap(base, size_t(end - start));
         throw;
+    }
+}
+
+// Having stepped from previousCell to its neighbour cell, the reader will
+// most likely step on the same way once it has read this window.
+void FfmpegMappedFile::prepareAfter(int64_t cell, int64_t previousCell, int64_t reach)
+{
+    const int64_t step = previousCell < 0 ? 1 : cell - previousCell;
+    const int64_t next = cell + step;
+    if (!prefetch_ || (step != 1 && step != -1) || next < 0 || next * windowBytes_ >= size_)
+        return;
+    prepared_ = mapWindow(next, reach);
+    if (prepared_)
+        prefetch_->request([window = prepared_] { populate(*window); });
+}
+
+// In pieces: each call holds the process's memory map for reading, and the
+// reader's mapping or unmapping of a window, which holds it for writing,
+// then waits for one piece at most.
+void FfmpegMappedFile::populate(const Window& window)
+{
+    constexpr size_t kPieceBytes = 2 * 1024 * 1024;
+    auto* base = const_cast<uint8_t*>(window.base);
+    for (size_t done = 0; done < window.length(); done += kPieceBytes) {
+        if (madvise(base + done, std::min(kPieceBytes, window.length() - done), MADV_POPULATE_READ) != 0)
+            return;
     }
 }
 

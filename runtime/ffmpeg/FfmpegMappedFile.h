@@ -1,17 +1,27 @@
 // A movie file read through memory mappings, so that an uncompressed picture
 // of megabytes is handed out without the kernel copying it into a buffer
-// first. The file is mapped in windows (kWindowBytes unless a test asks
-// for others) on a fixed grid (a
-// sample that crosses the grid stretches its window): reading forwards or
-// backwards maps each window once, and at most the window in use and those
-// that handed-out samples still hold stay mapped. POSIX only (the FFmpeg
-// movie source exists in the Linux build alone). One thread at a time.
+// first. The file is mapped in windows: one per cell of a fixed grid
+// (kWindowBytes unless a test asks for others), each reaching past its cell
+// by the last sample's size, so that a sample starting in a cell lies in
+// that cell's window (a larger one stretches it). At most the window in
+// use, the one prepared next and those that handed-out samples still hold
+// stay mapped.
+//
+// Reading on from one cell to its neighbour, forwards or backwards, maps
+// the following window in advance and has a prefetch thread bring its pages
+// into the page tables, so that the reading thread only copies; a jump
+// elsewhere prepares nothing. Without a thread, the reader maps pages as it
+// touches them. POSIX only (the FFmpeg movie source exists in the Linux
+// build alone). One reading thread at a time.
 //
 // The file is taken to keep its length while the movie is open: a sample
 // that lay in the file when mapped but has since been cut off by another
-// process faults when read, as with any mapped file.
+// process faults when read, as with any mapped file (preparing its pages
+// merely fails).
 #pragma once
 
+#include "FfmpegPrefetchThread.h"
+#include "FfmpegReleasedMappings.h"
 #include "core/MovieSource.h"
 
 #include <cstdint>
@@ -34,19 +44,27 @@ public:
     // range does not lie within the file or cannot be mapped.
     bool map(int64_t offset, int64_t size, Runtime::SampleBytes& bytes);
 
+    // How many windows have been mapped so far, prepared ones included.
+    int64_t windowsMapped() const { return windowsMapped_; }
+
 private:
     struct Window;
+    using WindowPtr = std::shared_ptr<const Window>;
 
-    FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes)
-        : descriptor_(descriptor), size_(size), windowBytes_(windowBytes)
-    {
-    }
-    std::shared_ptr<const Window> mapWindow(int64_t start, int64_t end) const;
+    FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes);
+    WindowPtr windowFor(int64_t offset, int64_t size);
+    WindowPtr mapWindow(int64_t cell, int64_t reach);
+    void prepareAfter(int64_t cell, int64_t previousCell, int64_t reach);
+    static void populate(const Window& window);
 
     int descriptor_;
     int64_t size_;
     int64_t windowBytes_;
-    std::shared_ptr<const Window> current_;
+    int64_t windowsMapped_ = 0;
+    std::shared_ptr<FfmpegReleasedMappings> released_;
+    WindowPtr current_;
+    WindowPtr prepared_;
+    std::unique_ptr<FfmpegPrefetchThread> prefetch_;  // null when no thread could start
 };
 
 } // namespace Qel

@@ -1,7 +1,8 @@
 // Sample bytes taken straight from the file: the mapped windows hand out
 // exactly the file's bytes wherever a sample lies (across the windows' grid,
 // forwards, backwards, at the end), bytes stay valid while held after the
-// file has moved on, and ranges outside the file are refused. Movies whose
+// file has moved on or closed, reading on maps each window once (the one
+// prepared ahead is the one used), and ranges outside the file are refused. Movies whose
 // index places every picture exactly hand out the stream's own packets.
 #include "FfmpegMappedFile.h"
 #include "FfmpegMovie.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace Qel::Testing {
@@ -69,8 +71,31 @@ TEST_F(FfmpegMappedFileTest, HandsOutTheFilesBytesWhereverASampleLies)
     expectBytes(length - 1, 1, last);
     SampleBytes whole;
     expectBytes(0, length, whole);
-    // Bytes handed out first are still the file's after many other windows.
+    // Bytes handed out first are still the file's after many other windows
+    // and after the file has closed.
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(held.front().data), 1000), content.substr(0, 1000));
+    file.reset();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(held.back().data), 1000),
+              content.substr(held.size() * 1000 - 1000, 1000));
+}
+
+TEST_F(FfmpegMappedFileTest, ReadingOnMapsEachWindowOnceInEitherDirection)
+{
+    const int64_t sample = page / 2 + 7;
+    const int64_t samples = int64_t(content.size()) / sample;
+    const int64_t cells = (int64_t(content.size()) + page * 2 - 1) / (page * 2);
+    for (int64_t i = 0; i < samples; ++i) {
+        SampleBytes bytes;
+        expectBytes(i * sample, sample, bytes);
+    }
+    EXPECT_EQ(file->windowsMapped(), cells);
+
+    file = FfmpegMappedFile::open(folder.path("movie.mov"), page * 2);
+    for (int64_t i = samples - 1; i >= 0; --i) {
+        SampleBytes bytes;
+        expectBytes(i * sample, sample, bytes);
+    }
+    EXPECT_EQ(file->windowsMapped(), cells);
 }
 
 TEST_F(FfmpegMappedFileTest, RangesOutsideTheFileAreRefused)
@@ -82,6 +107,29 @@ TEST_F(FfmpegMappedFileTest, RangesOutsideTheFileAreRefused)
         EXPECT_FALSE(file->map(offset, size, bytes)) << offset << "+" << size;
         EXPECT_EQ(bytes.data, nullptr);
     }
+}
+
+bool isMapped(void* base, size_t length)
+{
+    return msync(base, length, MS_ASYNC) == 0;
+}
+
+TEST(FfmpegReleasedMappings, KeepReleasedRangesUntilUnmappedAndLeaveNoneBehind)
+{
+    const size_t length = size_t(sysconf(_SC_PAGESIZE)) * 4;
+    void* first = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* second = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(first, MAP_FAILED);
+    ASSERT_NE(second, MAP_FAILED);
+    auto released = std::make_unique<FfmpegReleasedMappings>();
+    released->release(first, length);
+    EXPECT_TRUE(isMapped(first, length));
+    released->unmapAll();
+    EXPECT_FALSE(isMapped(first, length));
+
+    released->release(second, length);
+    released.reset();
+    EXPECT_FALSE(isMapped(second, length));
 }
 
 TEST(FfmpegMappedFileOpen, RefusesWhatIsNotAReadableFile)
