@@ -73,11 +73,16 @@ make_movie "$long" -stream_loop $((long_minutes - 1)) -i "$segment" -c copy -t $
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
-# measure KEY PROGRAM ARGS...: appends every "name value" line of one run to
-# $results/KEY.name.
+# measure KEY PROGRAM MODE FILE ARGS...: appends every "name value" line of
+# one run to $results/KEY.name. Every case measures work on a movie in the
+# page cache, as FFmpeg's side and the copy do, so the movie is read just
+# before its run: a machine that pages out what has not been touched for a
+# while (this one does after about a minute) would otherwise make a case
+# wait for the disk.
 measure() {
   local key=$1; shift
   local out
+  if [ -f "$3" ]; then cat "$3" >/dev/null; fi
   out=$("$@") || { echo "bench: '$*' failed" >&2; exit 1; }
   while read -r name value; do
     echo "$value" >>"$results/$key.$name"
@@ -87,10 +92,6 @@ measure() {
 median() {  # median KEY.name
   sort -g "$results/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-
-# Every case measures work on files in the page cache, as FFmpeg's side
-# and the copy do: the movies are read once before the rounds.
-cat "$h264" "$raw" "$aac" "$long" >/dev/null
 
 seek_span=$(( (h264_seconds - 1) * 1000 ))
 for round in $(seq 1 "$runs"); do
