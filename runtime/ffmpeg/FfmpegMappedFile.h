@@ -5,7 +5,8 @@
 // by the last sample's size, so that a sample starting in a cell lies in
 // that cell's window (a larger one stretches it). At most the window in
 // use, the one prepared next and those that handed-out samples still hold
-// stay mapped.
+// keep their pages; a released window's empty mapping stands until the
+// reader next changes window (see FfmpegReleasedMappings).
 //
 // Reading on from one cell to its neighbour, forwards or backwards, maps
 // the following window in advance and has a prefetch thread bring its pages
