@@ -1,6 +1,7 @@
 #include "FfmpegModel.h"
 
 #include "FfmpegCodecCodes.h"
+#include "FfmpegLargeTables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,7 +48,7 @@ TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track)
         format.frames = int64_t(std::ceil(double(track.duration) * track.sampleRate / movie.timeScale()));
         model.audio = format;
     }
-    model.samples.reserve(track.samples.size());
+    reserveLargeTable(model.samples, track.samples.size());
     for (const FfmpegSample& sample : track.samples)
         model.samples.push_back({clampTime(sample.time), clampTime(sample.duration), sample.sync, 0});
     return model;

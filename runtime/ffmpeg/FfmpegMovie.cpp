@@ -1,6 +1,7 @@
 #include "FfmpegMovie.h"
 
 #include "FfmpegCodecCodes.h"
+#include "FfmpegLargeTables.h"
 #include "FfmpegLibraries.h"
 #include "FfmpegRescaler.h"
 #include "FfmpegSampleTable.h"
@@ -174,7 +175,7 @@ private:
                 continue;
             VideoTiming timing{track.timeBase, {}};
             const int64_t origin = movie_.originIn(track.timeBase);
-            timing.ticks.reserve(2 * packetsOf(track).size());
+            reserveLargeTable(timing.ticks, 2 * packetsOf(track).size());
             for (const StreamPacket& packet : packetsOf(track)) {
                 timing.ticks.push_back(packet.pts - origin);
                 timing.ticks.push_back(packet.duration);
@@ -216,8 +217,8 @@ private:
         const FfmpegRescaler toMovieUnits(toAv(track.timeBase), {1, movie_.timeScale_});
         const std::vector<StreamPacket>& packets = packetsOf(track);
         const int64_t origin = originInMovieUnits();
-        track.samples.reserve(packets.size());
-        track.positions.reserve(packets.size());
+        reserveLargeTable(track.samples, packets.size());
+        reserveLargeTable(track.positions, packets.size());
         for (const StreamPacket& packet : packets) {
             const int64_t start = toMovieUnits(packet.pts) - origin;
             const int64_t end = toMovieUnits(packet.pts + std::max<int64_t>(packet.duration, 0)) - origin;

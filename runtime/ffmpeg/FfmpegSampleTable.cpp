@@ -1,5 +1,6 @@
 #include "FfmpegSampleTable.h"
 
+#include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
 {
     const int count = avformat_index_get_entries_count(stream);
     std::vector<StreamPacket> packets;
-    packets.reserve(size_t(count));
+    reserveLargeTable(packets, size_t(count));
     for (int i = 0; i < count; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
@@ -166,7 +167,7 @@ std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets
         return packets;
     }
     std::vector<StreamPacket> ordered;
-    ordered.reserve(packets.size());
+    reserveLargeTable(ordered, packets.size());
     for (const StreamPacket& packet : packets)
         ordered.push_back({packet.dts + delay, packet.dts, 0, false});
     // Decoding times normally only grow, and sorting the index of a long
