@@ -75,7 +75,7 @@ public:
         placeOrigin();
         const double length = lengthSeconds();
         const int32_t common = commonVideoScale(videoBases(), length);
-        movie_.timeScale_ = common ? common : chooseTimeScale(videoTimings(), length, firstSoundRate());
+        movie_.timeScale_ = common ? common : scaleBeyondVideoBases(videoTimings(), length, firstSoundRate());
         int64_t duration = 0;
         for (FfmpegTrack& track : movie_.tracks_) {
             fillSamples(track);

@@ -1,7 +1,7 @@
 // A thread that runs work ahead of the reader: the latest job requested
 // runs there, and a job still waiting when a newer one arrives is dropped
 // (only the latest guess of what the reader needs next is worth doing).
-// Jobs run one at a time in the order they started; a job's captures are
+// Jobs run one at a time, in the order requested; a job's captures are
 // released on the thread that ran or dropped it.
 //
 // One owner, which may request from any one thread at a time. The

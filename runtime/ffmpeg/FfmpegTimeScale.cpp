@@ -50,17 +50,10 @@ int32_t commonVideoScale(const std::vector<FfmpegRational>& videoBases, double l
     return fits(ownBases, lengthSeconds) ? int32_t(ownBases) : 0;
 }
 
-int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate)
+int32_t scaleBeyondVideoBases(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate)
 {
     if (video.empty())
         return fits(soundRate, lengthSeconds) ? soundRate : kFallbackScale;
-
-    std::vector<FfmpegRational> bases;
-    for (const VideoTiming& timing : video)
-        bases.push_back(timing.timeBase);
-    if (const int32_t common = commonVideoScale(bases, lengthSeconds))
-        return common;
-    // Only now is the exact scale worth its pass over every tick.
     int64_t smallestExact = 1;
     for (const VideoTiming& timing : video)
         smallestExact = combine(smallestExact, exactScale(timing));

@@ -16,14 +16,18 @@ struct VideoTiming {
     std::vector<int64_t> ticks;
 };
 
-// lengthSeconds: the movie's length. soundRate: the first sound track's
-// sample rate, 0 when none.
-int32_t chooseTimeScale(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate);
+// The rule in two steps, so that the ticks a long movie takes to list are
+// gathered only when the first step gives no scale. lengthSeconds: the
+// movie's length.
 
-// The rule's first choice alone, from the video streams' time bases: their
-// least common multiple where it fits the movie's length, else 0 (also for
-// a movie without video). Where it answers, chooseTimeScale answers the
-// same without the ticks a long movie takes to list.
+// The first choice, from the video streams' time bases: their least common
+// multiple where it fits the movie's length, else 0 (also for a movie
+// without video).
 int32_t commonVideoScale(const std::vector<FfmpegRational>& videoBases, double lengthSeconds);
+
+// The rest of the rule, where commonVideoScale gave 0: the smallest scale
+// exact for every tick, or (without video) the first sound track's sample
+// rate (soundRate, 0 when none), else the fallback.
+int32_t scaleBeyondVideoBases(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate);
 
 } // namespace Qel
