@@ -49,8 +49,12 @@ TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track)
         model.audio = format;
     }
     reserveLargeTable(model.samples, track.samples.size());
-    for (const FfmpegSample& sample : track.samples)
-        model.samples.push_back({clampTime(sample.time), clampTime(sample.duration), sample.sync, 0});
+    for (const FfmpegSample& sample : track.samples) {
+        SampleEntry& entry = model.samples.emplace_back();  // in place: see FfmpegLargeTables.h
+        entry.time = clampTime(sample.time);
+        entry.duration = clampTime(sample.duration);
+        entry.sync = sample.sync;
+    }
     return model;
 }
 

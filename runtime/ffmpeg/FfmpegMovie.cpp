@@ -225,8 +225,14 @@ private:
             // Sound that begins before the first picture keeps its place in
             // the file but starts at time 0 in the tables.
             const int64_t time = std::max<int64_t>(start, 0);
-            track.samples.push_back({time, std::max<int64_t>(end - time, 1), packet.key});
-            track.positions.push_back({packet.pts, packet.dts, packet.identity});
+            FfmpegSample& sample = track.samples.emplace_back();  // in place: see FfmpegLargeTables.h
+            sample.time = time;
+            sample.duration = std::max<int64_t>(end - time, 1);
+            sample.sync = packet.key;
+            FfmpegSamplePosition& position = track.positions.emplace_back();
+            position.pts = packet.pts;
+            position.dts = packet.dts;
+            position.identity = packet.identity;
         }
         track.duration = track.samples.back().time + track.samples.back().duration;
     }

@@ -47,7 +47,11 @@ std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
             continue;
-        packets.push_back({AV_NOPTS_VALUE, entry->timestamp, 0, (entry->flags & AVINDEX_KEYFRAME) != 0});
+        StreamPacket& packet = packets.emplace_back();  // in place: see FfmpegLargeTables.h
+        packet.pts = AV_NOPTS_VALUE;
+        packet.dts = entry->timestamp;
+        packet.duration = 0;
+        packet.key = (entry->flags & AVINDEX_KEYFRAME) != 0;
     }
     return packets;
 }
