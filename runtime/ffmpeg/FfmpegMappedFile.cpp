@@ -62,10 +62,14 @@ FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowB
     : descriptor_(descriptor), size_(size), windowBytes_(windowBytes),
       released_(std::make_shared<FfmpegReleasedMappings>())
 {
+    // Reading works the same without a faulter or a thread; the reader then
+    // maps its own pages.
+    faulter_ = FfmpegPageFaulter::create();
+    if (!faulter_)
+        return;
     try {
         prefetch_ = std::make_unique<FfmpegPrefetchThread>();
     } catch (const std::system_error&) {
-        // Reading works the same without; the reader then maps its own pages.
     }
 }
 
@@ -82,10 +86,10 @@ bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& b
         WindowPtr window = windowFor(offset, size);
         if (!window)
             return false;
-        const int64_t previousCell = current_ ? current_->cell : -1;
-        current_ = std::move(window);
+        WindowPtr left = std::exchange(current_, std::move(window));
+        const int64_t previousCell = left ? left->cell : -1;
         released_->unmapAll();
-        prepareAfter(current_->cell, previousCell, wholePages(size));
+        prepareAfter(previousCell, wholePages(size), std::move(left));
     }
     bytes = {current_->base + (offset - current_->start), size_t(size), current_};
     return true;
@@ -117,30 +121,26 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
     }
 }
 
-// Having stepped from previousCell to its neighbour cell, the reader will
-// most likely step on the same way once it has read this window.
-void FfmpegMappedFile::prepareAfter(int64_t cell, int64_t previousCell, int64_t reach)
+// Having stepped from previousCell to its neighbour, the current cell, the
+// reader will most likely step on the same way once it has read this
+// window. The prefetch thread then also releases the window left, after the
+// preparation: dropping its pages costs the reader half as much again as
+// copying them.
+void FfmpegMappedFile::prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left)
 {
-    const int64_t step = previousCell < 0 ? 1 : cell - previousCell;
-    const int64_t next = cell + step;
+    const int64_t step = previousCell < 0 ? 1 : current_->cell - previousCell;
+    const int64_t next = current_->cell + step;
     if (!prefetch_ || (step != 1 && step != -1) || next < 0 || next * windowBytes_ >= size_)
         return;
     prepared_ = mapWindow(next, reach);
-    if (prepared_)
-        prefetch_->request([window = prepared_] { populate(*window); });
-}
-
-// In pieces: each call holds the process's memory map for reading, and the
-// reader's mapping or unmapping of a window, which holds it for writing,
-// then waits for one piece at most.
-void FfmpegMappedFile::populate(const Window& window)
-{
-    constexpr size_t kPieceBytes = 2 * 1024 * 1024;
-    auto* base = const_cast<uint8_t*>(window.base);
-    for (size_t done = 0; done < window.length(); done += kPieceBytes) {
-        if (madvise(base + done, std::min(kPieceBytes, window.length() - done), MADV_POPULATE_READ) != 0)
-            return;
-    }
+    if (!prepared_)
+        return;
+    // A part that cannot be faulted in (a file cut short meanwhile) ends the
+    // preparation: the reader then faults as it would without.
+    prefetch_->request([faulter = faulter_.get(), window = prepared_, left = std::move(left)]() mutable {
+        faulter->fault(window->base, window->length());
+        left.reset();
+    });
 }
 
 } // namespace Qel

@@ -10,9 +10,10 @@
 //
 // Reading on from one cell to its neighbour, forwards or backwards, maps
 // the following window in advance and has a prefetch thread bring its pages
-// into the page tables, so that the reading thread only copies; a jump
+// into the page tables (FfmpegPageFaulter) and then drop those of the
+// window just left, so that the reading thread only copies; a jump
 // elsewhere prepares nothing. Without a thread, the reader maps pages as it
-// touches them. POSIX only (the FFmpeg movie source exists in the Linux
+// touches them and drops them as it leaves a window. POSIX only (the FFmpeg movie source exists in the Linux
 // build alone). One reading thread at a time.
 //
 // The file is taken to keep its length while the movie is open: a sample
@@ -21,6 +22,7 @@
 // merely fails).
 #pragma once
 
+#include "FfmpegPageFaulter.h"
 #include "FfmpegPrefetchThread.h"
 #include "FfmpegReleasedMappings.h"
 #include "core/MovieSource.h"
@@ -55,8 +57,7 @@ private:
     FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes);
     WindowPtr windowFor(int64_t offset, int64_t size);
     WindowPtr mapWindow(int64_t cell, int64_t reach);
-    void prepareAfter(int64_t cell, int64_t previousCell, int64_t reach);
-    static void populate(const Window& window);
+    void prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left);
 
     int descriptor_;
     int64_t size_;
@@ -65,6 +66,7 @@ private:
     std::shared_ptr<FfmpegReleasedMappings> released_;
     WindowPtr current_;
     WindowPtr prepared_;
+    std::unique_ptr<FfmpegPageFaulter> faulter_;  // outlives the thread's jobs
     std::unique_ptr<FfmpegPrefetchThread> prefetch_;  // null when no thread could start
 };
 

@@ -2,7 +2,8 @@
 // stand, to be unmapped together at a moment of the reader's choosing.
 // Unmapping holds the process's memory map for writing and so waits for a
 // window being prepared on the prefetch thread; the reader unmaps these just
-// before it asks for the next preparation, when none is running.
+// before it asks for the next preparation, when the last one has normally
+// finished.
 //
 // Shared by a mapped file and its windows (a window may outlive its file);
 // the last owner unmaps what is left. Any thread may add or unmap.
