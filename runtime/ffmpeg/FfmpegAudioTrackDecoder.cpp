@@ -59,7 +59,7 @@ void FfmpegAudioTrackDecoder::seek(int64_t frame)
     const FfmpegTrack& track = reader_->track();
     const int64_t scale = movie_.timeScale();
     const int64_t time = av_rescale(target_, scale, rate_) - scale / kPrerollDivisor;
-    if (time <= 0 || !reader_->seekToSync(track.syncSampleBefore(track.sampleAtTime(time))))
+    if (time <= 0 || !reader_->seekToSync(track.syncSampleBefore(movie_.sampleAtTime(track, time))))
         reader_->rewind();
 }
 

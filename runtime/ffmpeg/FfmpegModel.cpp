@@ -1,7 +1,6 @@
 #include "FfmpegModel.h"
 
 #include "FfmpegCodecCodes.h"
-#include "FfmpegLargeTables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,11 +12,6 @@ namespace Qel::Runtime {
 namespace {
 
 constexpr int32_t k72DotsPerInch = 72 << 16;
-
-QtTimeValue clampTime(int64_t value)
-{
-    return QtTimeValue(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
-}
 
 QtImageDescription imageDescriptionOf(const FfmpegTrack& track)
 {
@@ -35,7 +29,7 @@ QtImageDescription imageDescriptionOf(const FfmpegTrack& track)
     return description;
 }
 
-TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track)
+TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track, std::vector<SampleEntry> samples)
 {
     TrackModel model;
     model.mediaType = track.mediaType;
@@ -48,19 +42,18 @@ TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track)
         format.frames = int64_t(std::ceil(double(track.duration) * track.sampleRate / movie.timeScale()));
         model.audio = format;
     }
-    reserveLargeTable(model.samples, track.samples.size());
-    for (const FfmpegSample& sample : track.samples) {
-        SampleEntry& entry = model.samples.emplace_back();  // in place: see FfmpegLargeTables.h
-        entry.time = clampTime(sample.time);
-        entry.duration = clampTime(sample.duration);
-        entry.sync = sample.sync;
-    }
+    model.samples = std::move(samples);
     return model;
 }
 
 } // namespace
 
-MovieModel modelOf(const FfmpegMovie& movie)
+QtTimeValue modelTime(int64_t value)
+{
+    return QtTimeValue(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+}
+
+MovieModel modelOf(const FfmpegMovie& movie, std::vector<std::vector<SampleEntry>> sampleTables)
 {
     MovieModel model;
     model.timeScale = movie.timeScale();
@@ -72,8 +65,8 @@ MovieModel modelOf(const FfmpegMovie& movie)
         userData.ctyp = movie.contentType();
         model.userData = userData;
     }
-    for (const FfmpegTrack& track : movie.tracks())
-        model.tracks.push_back(trackModelOf(movie, track));
+    for (size_t i = 0; i < movie.tracks().size(); ++i)
+        model.tracks.push_back(trackModelOf(movie, movie.tracks()[i], std::move(sampleTables[i])));
     return model;
 }
 

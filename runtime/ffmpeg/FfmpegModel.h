@@ -8,8 +8,12 @@
 
 namespace Qel::Runtime {
 
-// Sound tracks report as many frames as their duration holds at their rate;
-// the extraction itself ends where decoding really ends.
-MovieModel modelOf(const FfmpegMovie& movie);
+// A time or duration in movie units as the model holds it (31 bits).
+QtTimeValue modelTime(int64_t value);
+
+// The model of the movie, given its tracks' sample tables. Sound tracks
+// report as many frames as their duration holds at their rate; the
+// extraction itself ends where decoding really ends.
+MovieModel modelOf(const FfmpegMovie& movie, std::vector<std::vector<SampleEntry>> sampleTables);
 
 } // namespace Qel::Runtime

@@ -3,6 +3,7 @@
 #include "FfmpegCodecCodes.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegLibraries.h"
+#include "FfmpegModel.h"
 #include "FfmpegRescaler.h"
 #include "FfmpegSampleTable.h"
 #include "FfmpegTimeScale.h"
@@ -59,6 +60,14 @@ std::optional<QtOSType> contentTypeOf(const AVFormatContext* format)
     return fourCc(v[0], v[1], v[2], v[3]);
 }
 
+// A presentation time's place in the movie: movie units from time 0. Sound
+// that begins before the first picture keeps its place in the file but
+// starts at time 0 in the tables.
+int64_t movieTime(const FfmpegRescaler& toMovieUnits, int64_t origin, int64_t pts)
+{
+    return std::max<int64_t>(toMovieUnits(pts) - origin, 0);
+}
+
 } // namespace
 
 class FfmpegMovieBuilder {
@@ -67,7 +76,7 @@ public:
 
     bool build()
     {
-        packets_ = collectStreamPackets(format_);
+        ordered_ = orderedStreamPackets(format_);
         for (unsigned i = 0; i < format_->nb_streams; ++i)
             addTrack(format_->streams[i]);
         if (movie_.tracks_.empty())
@@ -77,14 +86,16 @@ public:
         const int32_t common = commonVideoScale(videoBases(), length);
         movie_.timeScale_ = common ? common : scaleBeyondVideoBases(videoTimings(), length, firstSoundRate());
         int64_t duration = 0;
+        std::vector<std::vector<Runtime::SampleEntry>> sampleTables;
         for (FfmpegTrack& track : movie_.tracks_) {
-            fillSamples(track);
+            sampleTables.push_back(sampleTableOf(track));
             duration = std::max(duration, track.duration);
         }
         movie_.duration_ = int32_t(std::min<int64_t>(duration, std::numeric_limits<int32_t>::max()));
         if (const AVDictionaryEntry* title = av_dict_get(format_->metadata, "title", nullptr, 0))
             movie_.title_ = title->value;
         movie_.contentType_ = contentTypeOf(format_);
+        movie_.model_ = Runtime::modelOf(movie_, std::move(sampleTables));
         return true;
     }
 
@@ -92,7 +103,7 @@ private:
     void addTrack(const AVStream* stream)
     {
         const unsigned index = unsigned(stream->index);
-        if (packets_[index].empty())
+        if (ordered_[index].positions.empty())
             return;
         FfmpegTrack track;
         track.mediaType = mediaTypeOf(stream, format_->iformat->name);
@@ -103,16 +114,15 @@ private:
             describeVideo(stream, track);
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
-        packets_[index] = presentationOrder(std::move(packets_[index]), stream);
         if (track.descriptionDataSize != 0 && headerDescribesStreams(format_))
-            placeSampleBytes(track, format_->streams[index], packets_[index]);
+            placeSampleBytes(track, format_->streams[index], ordered_[index].positions);
         movie_.tracks_.push_back(std::move(track));
     }
 
     // A QuickTime or MP4 demuxer hands out a sample as the bytes at its index
     // entry. Uncompressed pictures are shown in the order they are stored,
     // which the decoding times confirm entry by entry.
-    static void placeSampleBytes(FfmpegTrack& track, AVStream* stream, const std::vector<StreamPacket>& shown)
+    static void placeSampleBytes(FfmpegTrack& track, AVStream* stream, const std::vector<FfmpegSamplePosition>& shown)
     {
         std::vector<FfmpegByteRange> ranges;
         ranges.reserve(shown.size());
@@ -130,10 +140,7 @@ private:
             track.byteRanges = std::move(ranges);
     }
 
-    const std::vector<StreamPacket>& packetsOf(const FfmpegTrack& track) const
-    {
-        return packets_[size_t(track.streamIndex)];
-    }
+    const OrderedPackets& packetsOf(const FfmpegTrack& track) const { return ordered_[size_t(track.streamIndex)]; }
 
     // The earliest first picture; the earliest first sound sample when there
     // is no picture.
@@ -144,7 +151,7 @@ private:
             for (const FfmpegTrack& track : movie_.tracks_) {
                 if (isPicture(track.mediaType) != pictures || (!pictures && track.mediaType != kSoundMediaType))
                     continue;
-                const int64_t first = packetsOf(track).front().pts;
+                const int64_t first = packetsOf(track).positions.front().pts;
                 if (!found || av_compare_ts(first, toAv(track.timeBase), movie_.originValue_,
                                             toAv(movie_.originBase_)) < 0) {
                     movie_.originValue_ = first;
@@ -175,10 +182,11 @@ private:
                 continue;
             VideoTiming timing{track.timeBase, {}};
             const int64_t origin = movie_.originIn(track.timeBase);
-            reserveLargeTable(timing.ticks, 2 * packetsOf(track).size());
-            for (const StreamPacket& packet : packetsOf(track)) {
-                timing.ticks.push_back(packet.pts - origin);
-                timing.ticks.push_back(packet.duration);
+            const OrderedPackets& packets = packetsOf(track);
+            reserveLargeTable(timing.ticks, 2 * packets.positions.size());
+            for (size_t i = 0; i < packets.positions.size(); ++i) {
+                timing.ticks.push_back(packets.positions[i].pts - origin);
+                timing.ticks.push_back(packets.durationOf(i));
             }
             timings.push_back(std::move(timing));
         }
@@ -189,8 +197,8 @@ private:
     {
         double length = 0;
         for (const FfmpegTrack& track : movie_.tracks_) {
-            const StreamPacket& last = packetsOf(track).back();
-            const int64_t end = last.pts + last.duration - movie_.originIn(track.timeBase);
+            const OrderedPackets& packets = packetsOf(track);
+            const int64_t end = packets.positions.back().pts + packets.lastDuration - movie_.originIn(track.timeBase);
             length = std::max(length, double(end) * av_q2d(toAv(track.timeBase)));
         }
         return length;
@@ -205,41 +213,36 @@ private:
         return 0;
     }
 
-    // The movie's time 0 in movie units, which every sample's time is
-    // measured from (computed once: a long movie has many samples).
-    int64_t originInMovieUnits() const
-    {
-        return av_rescale_q(movie_.originValue_, toAv(movie_.originBase_), {1, movie_.timeScale_});
-    }
-
-    void fillSamples(FfmpegTrack& track) const
+    // The track's sample table for the model: its samples' times in movie
+    // units. The positions and sync marks pass to the track as they are.
+    std::vector<Runtime::SampleEntry> sampleTableOf(FfmpegTrack& track)
     {
         const FfmpegRescaler toMovieUnits(toAv(track.timeBase), {1, movie_.timeScale_});
-        const std::vector<StreamPacket>& packets = packetsOf(track);
-        const int64_t origin = originInMovieUnits();
-        reserveLargeTable(track.samples, packets.size());
-        reserveLargeTable(track.positions, packets.size());
-        for (const StreamPacket& packet : packets) {
-            const int64_t start = toMovieUnits(packet.pts) - origin;
-            const int64_t end = toMovieUnits(packet.pts + std::max<int64_t>(packet.duration, 0)) - origin;
-            // Sound that begins before the first picture keeps its place in
-            // the file but starts at time 0 in the tables.
-            const int64_t time = std::max<int64_t>(start, 0);
-            FfmpegSample& sample = track.samples.emplace_back();  // in place: see FfmpegLargeTables.h
-            sample.time = time;
-            sample.duration = std::max<int64_t>(end - time, 1);
-            sample.sync = packet.key;
-            FfmpegSamplePosition& position = track.positions.emplace_back();
-            position.pts = packet.pts;
-            position.dts = packet.dts;
-            position.identity = packet.identity;
+        OrderedPackets& packets = ordered_[size_t(track.streamIndex)];
+        const int64_t origin = movie_.originIn({1, movie_.timeScale_});
+        std::vector<Runtime::SampleEntry> samples;
+        reserveLargeTable(samples, packets.positions.size());
+        int64_t lastEnd = 0;
+        for (size_t i = 0; i < packets.positions.size(); ++i) {
+            const int64_t pts = packets.positions[i].pts;
+            const int64_t time = movieTime(toMovieUnits, origin, pts);
+            const int64_t end = toMovieUnits(pts + std::max<int64_t>(packets.durationOf(i), 0)) - origin;
+            const int64_t duration = std::max<int64_t>(end - time, 1);
+            Runtime::SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
+            sample.time = Runtime::modelTime(time);
+            sample.duration = Runtime::modelTime(duration);
+            sample.sync = packets.sync[i];
+            lastEnd = time + duration;
         }
-        track.duration = track.samples.back().time + track.samples.back().duration;
+        track.duration = lastEnd;
+        track.positions = std::move(packets.positions);
+        track.sync = std::move(packets.sync);
+        return samples;
     }
 
     FfmpegMovie& movie_;
     AVFormatContext* format_;
-    std::vector<std::vector<StreamPacket>> packets_;
+    std::vector<OrderedPackets> ordered_;
 };
 
 std::unique_ptr<FfmpegMovie> FfmpegMovie::open(const std::string& path)
@@ -269,18 +272,25 @@ int64_t FfmpegMovie::originIn(FfmpegRational timeBase) const
 
 size_t FfmpegTrack::syncSampleBefore(size_t index) const
 {
-    for (size_t i = std::min(index, samples.size() - 1) + 1; i-- > 0;) {
-        if (samples[i].sync)
+    for (size_t i = std::min(index, sync.size() - 1) + 1; i-- > 0;) {
+        if (sync[i])
             return i;
     }
     return 0;
 }
 
-size_t FfmpegTrack::sampleAtTime(int64_t time) const
+// Sample times grow with the presentation times, so a search over these
+// converts only the times it looks at.
+size_t FfmpegMovie::sampleAtTime(const FfmpegTrack& track, int64_t time) const
 {
-    const auto after = std::upper_bound(samples.begin(), samples.end(), time,
-                                        [](int64_t t, const FfmpegSample& sample) { return t < sample.time; });
-    return after == samples.begin() ? 0 : size_t(after - samples.begin()) - 1;
+    const FfmpegRescaler toMovieUnits(toAv(track.timeBase), {1, timeScale_});
+    const int64_t origin = originIn({1, timeScale_});
+    const auto& positions = track.positions;
+    const auto after = std::upper_bound(positions.begin(), positions.end(), time,
+                                        [&](int64_t t, const FfmpegSamplePosition& position) {
+                                            return t < movieTime(toMovieUnits, origin, position.pts);
+                                        });
+    return after == positions.begin() ? 0 : size_t(after - positions.begin()) - 1;
 }
 
 } // namespace Qel

@@ -1,7 +1,8 @@
 // A movie opened by the FFmpeg movie source: the model that the runtime
 // presents (time scale, duration, title, 'ctyp', tracks in file order with
 // their sample tables and descriptions) and what the source's readers need to
-// find each sample again in the file.
+// find each sample again in the file. The model's sample tables are the
+// movie's own: a long movie's are not kept twice.
 //
 // Built once by open() and immutable afterwards, so readers on any thread may
 // share it. Readers (FfmpegPacketReader, FfmpegPictureDecoder,
@@ -19,6 +20,7 @@
 #pragma once
 
 #include "FfmpegLibraries.h"
+#include "core/MovieModel.h"
 #include "quicktime/QtTypes.h"
 
 #include <cstdint>
@@ -29,14 +31,6 @@
 #include <vector>
 
 namespace Qel {
-
-// One sample of a track in presentation order (for sound and text: one
-// packet as the container stores it).
-struct FfmpegSample {
-    int64_t time;      // movie units
-    int64_t duration;  // movie units, at least 1
-    bool sync;
-};
 
 // Where a sample sits in its stream, in the stream's own time base.
 struct FfmpegSamplePosition {
@@ -74,9 +68,12 @@ struct FfmpegTrack {
     int sampleRate = 0;
     int channels = 0;
 
-    std::vector<FfmpegSample> samples;
-    std::vector<FfmpegSamplePosition> positions;  // parallel to samples
-    // Parallel to samples where the file's index places every sample's bytes
+    // One per sample, in presentation order (for sound and text: one packet
+    // as the container stores it); the model's sample table holds their
+    // times.
+    std::vector<FfmpegSamplePosition> positions;
+    std::vector<bool> sync;  // parallel to positions
+    // Parallel to positions where the file's index places every sample's bytes
     // exactly and readers may take them straight from the file
     // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.
     std::vector<FfmpegByteRange> byteRanges;
@@ -87,9 +84,6 @@ struct FfmpegTrack {
 
     // The sync sample that decoding of sample index must start from.
     size_t syncSampleBefore(size_t index) const;
-    // The last sample whose time is at or before time (movie units); 0 when
-    // time lies before the first sample.
-    size_t sampleAtTime(int64_t time) const;
 };
 
 class FfmpegMovie {
@@ -104,8 +98,13 @@ public:
     const std::string& title() const { return title_; }
     std::optional<QtOSType> contentType() const { return contentType_; }
     const std::vector<FfmpegTrack>& tracks() const { return tracks_; }
+    const Runtime::MovieModel& model() const { return model_; }
     // The movie's time 0 in a stream's time base.
     int64_t originIn(FfmpegRational timeBase) const;
+    // The last sample of the track whose time is at or before time (movie
+    // units, not limited to the model's 31 bits); 0 when time lies before
+    // the first sample.
+    size_t sampleAtTime(const FfmpegTrack& track, int64_t time) const;
 
     // The demuxer that open() used, once, where its header describes every
     // stream; null afterwards and for other files. Its position is
@@ -122,6 +121,7 @@ private:
     std::string title_;
     std::optional<QtOSType> contentType_;
     std::vector<FfmpegTrack> tracks_;
+    Runtime::MovieModel model_;
     int64_t originValue_ = 0;  // time 0, in units of originBase_
     FfmpegRational originBase_{1, 1};
     mutable std::mutex spareLock_;

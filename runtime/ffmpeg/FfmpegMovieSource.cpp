@@ -2,7 +2,6 @@
 
 #include "FfmpegAudioExtraction.h"
 #include "FfmpegMappedFile.h"
-#include "FfmpegModel.h"
 #include "FfmpegPacketReader.h"
 #include "FfmpegPictureDecoder.h"
 #include "FfmpegProbe.h"
@@ -69,11 +68,11 @@ private:
 class FfmpegMovieSource : public MovieSource {
 public:
     explicit FfmpegMovieSource(std::unique_ptr<FfmpegMovie> movie)
-        : movie_(std::move(movie)), model_(modelOf(*movie_))
+        : movie_(std::move(movie))
     {
     }
 
-    const MovieModel& model() const override { return model_; }
+    const MovieModel& model() const override { return movie_->model(); }
 
     QtStatus videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes) override
     {
@@ -112,7 +111,7 @@ public:
     // silent.
     void audioFrames(int32_t trackIndex, int64_t, int32_t count, int16_t* interleaved) override
     {
-        const std::optional<AudioFormat>& audio = model_.tracks[size_t(trackIndex - 1)].audio;
+        const std::optional<AudioFormat>& audio = model().tracks[size_t(trackIndex - 1)].audio;
         std::fill_n(interleaved, size_t(std::max(count, 0)) * size_t(audio ? audio->channels : 0), int16_t(0));
     }
 
@@ -122,9 +121,9 @@ public:
         int32_t channels = 0;
         for (int32_t track : tracks) {
             indices.push_back(size_t(track - 1));
-            channels = std::max(channels, model_.tracks[size_t(track - 1)].audio->channels);
+            channels = std::max(channels, model().tracks[size_t(track - 1)].audio->channels);
         }
-        const double rate = model_.tracks[size_t(tracks.front() - 1)].audio->sampleRate;
+        const double rate = model().tracks[size_t(tracks.front() - 1)].audio->sampleRate;
         return std::make_unique<FfmpegSoundRenderer>(*movie_, std::move(indices), rate, channels);
     }
 
@@ -211,7 +210,6 @@ private:
     }
 
     std::unique_ptr<FfmpegMovie> movie_;
-    MovieModel model_;
     std::unique_ptr<FfmpegMappedFile> mappedFile_;
     std::map<int32_t, std::unique_ptr<FfmpegPacketReader>> readers_;
     std::map<int32_t, std::unique_ptr<FfmpegPictureDecoder>> decoders_;

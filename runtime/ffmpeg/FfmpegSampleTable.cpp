@@ -21,6 +21,16 @@ bool headerDescribesStreams(const AVFormatContext* format)
 
 namespace {
 
+// A packet of a stream as gathered, in the stream's time base.
+struct StreamPacket {
+    int64_t pts;  // AV_NOPTS_VALUE when the container does not say
+    int64_t dts;
+    int64_t duration;  // 0 when unknown
+    bool key;
+    bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
+    uint64_t identity = 0;       // packetIdentity() of a scanned packet's bytes, 0 when not scanned
+};
+
 bool isPlayable(const AVStream* stream)
 {
     const AVMediaType type = stream->codecpar->codec_type;
@@ -118,36 +128,19 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
     }
 }
 
-} // namespace
-
-std::vector<std::vector<StreamPacket>> collectStreamPackets(AVFormatContext* format)
-{
-    std::vector<std::vector<StreamPacket>> packets(format->nb_streams);
-    if (indexCoversEveryStream(format)) {
-        for (unsigned i = 0; i < format->nb_streams; ++i)
-            packets[i] = packetsFromIndex(format->streams[i]);
-        return packets;
-    }
-    // Only the packets' times are needed: the parsers still split frames, but
-    // nothing is decoded.
-    scanPackets(format, packets);
-    return packets;
-}
-
-namespace {
-
 bool everyPacketHasItsTime(const std::vector<StreamPacket>& packets)
 {
     return std::all_of(packets.begin(), packets.end(),
                        [](const StreamPacket& packet) { return packet.pts != AV_NOPTS_VALUE; });
 }
 
-int64_t reorderingDelay(const std::vector<StreamPacket>& packets, const AVStream* stream)
+// The stream's first presentation time (its start; else the first packet's
+// own time, else its decoding time) minus its first decoding time.
+int64_t reorderingDelay(const AVStream* stream, int64_t firstDts, int64_t firstOwnPts)
 {
-    const int64_t firstDts = packets.front().dts;
     int64_t firstPts = stream->start_time;
     if (firstPts == AV_NOPTS_VALUE)
-        firstPts = packets.front().pts != AV_NOPTS_VALUE ? packets.front().pts : firstDts;
+        firstPts = firstOwnPts != AV_NOPTS_VALUE ? firstOwnPts : firstDts;
     return std::max<int64_t>(firstPts - firstDts, 0);
 }
 
@@ -161,9 +154,9 @@ bool nonePacketHasItsTime(const std::vector<StreamPacket>& packets)
 // packets' own presentation times where known.
 std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets, const AVStream* stream)
 {
-    const int64_t delay = reorderingDelay(packets, stream);
-    // An index's packets in decoding order (the usual case) stay in place
-    // with their own sync marks: a long movie's table is not copied.
+    const int64_t delay = reorderingDelay(stream, packets.front().dts, packets.front().pts);
+    // Packets in decoding order stay in place with their own sync marks: a
+    // long movie's table is not copied.
     const auto decodedEarlier = [](const StreamPacket& a, const StreamPacket& b) { return a.dts < b.dts; };
     if (nonePacketHasItsTime(packets) && std::is_sorted(packets.begin(), packets.end(), decodedEarlier)) {
         for (StreamPacket& packet : packets)
@@ -202,12 +195,25 @@ std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets
     return ordered;
 }
 
-} // namespace
-
-std::vector<StreamPacket> presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
+// The last packet lasts until the stream's end where that lies beyond its
+// start; otherwise as long as the one before it lasts, or (the only one)
+// its own duration, at least 1.
+int64_t lastDurationOf(const AVStream* stream, const std::vector<FfmpegSamplePosition>& positions, int64_t ownDuration)
 {
+    const int64_t lastPts = positions.back().pts;
+    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
+        stream->start_time + stream->duration > lastPts)
+        return stream->start_time + stream->duration - lastPts;
+    if (positions.size() > 1)
+        return lastPts - positions[positions.size() - 2].pts;
+    return std::max<int64_t>(ownDuration, 1);
+}
+
+OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
+{
+    OrderedPackets result;
     if (packets.empty())
-        return {};
+        return result;
     std::vector<StreamPacket> ordered;
     if (everyPacketHasItsTime(packets)) {
         ordered = std::move(packets);
@@ -216,14 +222,78 @@ std::vector<StreamPacket> presentationOrder(std::vector<StreamPacket> packets, c
     } else {
         ordered = shiftedDecodingTimes(std::move(packets), stream);
     }
-    for (size_t i = 0; i + 1 < ordered.size(); ++i)
-        ordered[i].duration = ordered[i + 1].pts - ordered[i].pts;
-    StreamPacket& last = ordered.back();
-    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
-        stream->start_time + stream->duration > last.pts)
-        last.duration = stream->start_time + stream->duration - last.pts;
-    else
-        last.duration = ordered.size() > 1 ? ordered[ordered.size() - 2].duration : std::max<int64_t>(last.duration, 1);
+    reserveLargeTable(result.positions, ordered.size());
+    result.sync.reserve(ordered.size());
+    for (const StreamPacket& packet : ordered) {
+        FfmpegSamplePosition& position = result.positions.emplace_back();  // in place: see FfmpegLargeTables.h
+        position.pts = packet.pts;
+        position.dts = packet.dts;
+        position.identity = packet.identity;
+        result.sync.push_back(packet.key);
+    }
+    result.lastDuration = lastDurationOf(stream, result.positions, ordered.back().duration);
+    return result;
+}
+
+// The usual index: in decoding order, without presentation times (an index
+// holds none). Its presentation times are the decoding times shifted by the
+// reordering delay, and its sync marks stay in place: ordered straight from
+// the index into the positions that the track keeps, with no table in
+// between. False, with nothing ordered, for an index out of decoding order.
+bool orderFromIndex(AVStream* stream, OrderedPackets& ordered)
+{
+    const int entries = avformat_index_get_entries_count(stream);
+    size_t kept = 0;
+    int64_t firstDts = 0;
+    int64_t previousDts = 0;
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->flags & AVINDEX_DISCARD_FRAME)
+            continue;
+        if (kept > 0 && entry->timestamp < previousDts)
+            return false;
+        if (kept++ == 0)
+            firstDts = entry->timestamp;
+        previousDts = entry->timestamp;
+    }
+    if (kept == 0)
+        return true;
+    const int64_t delay = reorderingDelay(stream, firstDts, AV_NOPTS_VALUE);
+    reserveLargeTable(ordered.positions, kept);
+    ordered.sync.reserve(kept);
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->flags & AVINDEX_DISCARD_FRAME)
+            continue;
+        FfmpegSamplePosition& position = ordered.positions.emplace_back();  // in place: see FfmpegLargeTables.h
+        position.pts = entry->timestamp + delay;
+        position.dts = entry->timestamp;
+        position.identity = 0;
+        ordered.sync.push_back((entry->flags & AVINDEX_KEYFRAME) != 0);
+    }
+    ordered.lastDuration = lastDurationOf(stream, ordered.positions, 0);
+    return true;
+}
+
+} // namespace
+
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
+{
+    std::vector<OrderedPackets> ordered(format->nb_streams);
+    if (indexCoversEveryStream(format)) {
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            AVStream* stream = format->streams[i];
+            if (!orderFromIndex(stream, ordered[i]))
+                ordered[i] = presentationOrder(packetsFromIndex(stream), stream);
+        }
+        return ordered;
+    }
+    // Only the packets' times are needed: the parsers still split frames, but
+    // nothing is decoded.
+    std::vector<std::vector<StreamPacket>> packets(format->nb_streams);
+    scanPackets(format, packets);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i]);
     return ordered;
 }
 

@@ -56,7 +56,9 @@ TEST_P(FfmpegMovieTest, FrameTimesDurationsAndSyncSamplesMatchFfprobe)
 {
     const std::vector<ProbedFrame> frames = probedVideoFrames(path);
     const FfmpegTrack& video = movie->tracks()[0];
-    ASSERT_EQ(video.samples.size(), frames.size());
+    const std::vector<Runtime::SampleEntry>& samples = movie->model().tracks[0].samples;
+    ASSERT_EQ(samples.size(), frames.size());
+    ASSERT_EQ(video.positions.size(), frames.size());
     const int64_t scale = movie->timeScale();
     const auto toMovie = [&](int64_t ticks) {
         const int64_t numerator = ticks * video.timeBase.num * scale;
@@ -65,10 +67,11 @@ TEST_P(FfmpegMovieTest, FrameTimesDurationsAndSyncSamplesMatchFfprobe)
     };
     for (size_t i = 0; i < frames.size(); ++i) {
         SCOPED_TRACE("frame " + std::to_string(i));
-        EXPECT_EQ(video.samples[i].time, toMovie(frames[i].pts - frames[0].pts));
+        EXPECT_EQ(samples[i].time, toMovie(frames[i].pts - frames[0].pts));
         const int64_t duration = i + 1 < frames.size() ? frames[i + 1].pts - frames[i].pts : frames[i].duration;
-        EXPECT_EQ(video.samples[i].duration, toMovie(duration));
-        EXPECT_EQ(video.samples[i].sync, frames[i].key);
+        EXPECT_EQ(samples[i].duration, toMovie(duration));
+        EXPECT_EQ(samples[i].sync, frames[i].key);
+        EXPECT_EQ(movie->sampleAtTime(video, samples[i].time), i);
     }
 }
 
@@ -79,7 +82,7 @@ TEST_P(FfmpegMovieTest, SyncSampleLookupFollowsTheKeyFrames)
     const std::vector<ProbedFrame> frames = probedVideoFrames(path);
     const FfmpegTrack& video = movie->tracks()[0];
     size_t lastKey = 0;
-    for (size_t i = 0; i < frames.size() && i < video.samples.size(); ++i) {
+    for (size_t i = 0; i < frames.size() && i < video.positions.size(); ++i) {
         if (frames[i].key)
             lastKey = i;
         EXPECT_EQ(video.syncSampleBefore(i), lastKey) << "sample " << i;
@@ -170,7 +173,7 @@ TEST(FfmpegMovieOpening, TruncatedFilesGiveStatusesNotCrashes)
                                                                  "-movflags faststart");
     auto cut = FfmpegMovie::open(truncatedCopy(folder, faststart, "cut.mov", 0.6));
     ASSERT_NE(cut, nullptr);
-    const size_t samples = cut->tracks()[0].samples.size();
+    const size_t samples = cut->tracks()[0].positions.size();
     auto reader = FfmpegPacketReader::open(*cut, 0);
     ASSERT_NE(reader, nullptr);
     PacketPtr packet = makePacket();
@@ -189,7 +192,7 @@ TEST(FfmpegMovieOpening, TruncatedFilesGiveStatusesNotCrashes)
     ASSERT_NE(mpeg, nullptr);
     auto mpegDecoder = FfmpegPictureDecoder::open(*mpeg, 0, status);
     ASSERT_NE(mpegDecoder, nullptr);
-    for (size_t i = 0; i < mpeg->tracks()[0].samples.size(); ++i)
+    for (size_t i = 0; i < mpeg->tracks()[0].positions.size(); ++i)
         EXPECT_EQ(mpegDecoder->decodeInto(i, surface), 0) << "sample " << i;
 }
 

@@ -32,7 +32,7 @@ protected:
         path = GetParam().path();
         movie = FfmpegMovie::open(path);
         ASSERT_NE(movie, nullptr);
-        samples = movie->tracks()[0].samples.size();
+        samples = movie->tracks()[0].positions.size();
         QtStatus status = -1;
         decoder = FfmpegPictureDecoder::open(*movie, 0, status);
         ASSERT_NE(decoder, nullptr);

@@ -22,7 +22,7 @@ TEST_P(FfmpegReaderReuseTest, EveryReaderHandsOutTheSameBytes)
     auto second = FfmpegPacketReader::open(*movie, 0);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    const size_t samples = movie->tracks()[0].samples.size();
+    const size_t samples = movie->tracks()[0].positions.size();
     PacketPtr a = makePacket();
     PacketPtr b = makePacket();
     const auto expectSame = [&](size_t i) {
