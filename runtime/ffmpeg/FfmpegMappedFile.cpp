@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -10,21 +11,21 @@
 
 namespace Qel {
 
-// File bytes [start, end) mapped at base, released with the last owner,
-// which may be the prefetch thread's job.
+// File bytes [start, end) mapped at base, unmapped by the last owner, which
+// is normally the prefetch thread's job. Faults in another window go on
+// meanwhile: they lock only the window they fall in, not the whole memory
+// map that unmapping holds.
 struct FfmpegMappedFile::Window {
     const uint8_t* base;
     int64_t cell;
     int64_t start;
     int64_t end;
-    std::shared_ptr<FfmpegReleasedMappings> released;
 
-    Window(const uint8_t* mappedBase, int64_t windowCell, int64_t mappedStart, int64_t mappedEnd,
-           std::shared_ptr<FfmpegReleasedMappings> releasedMappings)
-        : base(mappedBase), cell(windowCell), start(mappedStart), end(mappedEnd), released(std::move(releasedMappings))
+    Window(const uint8_t* mappedBase, int64_t windowCell, int64_t mappedStart, int64_t mappedEnd)
+        : base(mappedBase), cell(windowCell), start(mappedStart), end(mappedEnd)
     {
     }
-    ~Window() { released->release(const_cast<uint8_t*>(base), length()); }
+    ~Window() { munmap(const_cast<uint8_t*>(base), length()); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
@@ -59,8 +60,7 @@ std::unique_ptr<FfmpegMappedFile> FfmpegMappedFile::open(const std::string& path
 }
 
 FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes)
-    : descriptor_(descriptor), size_(size), windowBytes_(windowBytes),
-      released_(std::make_shared<FfmpegReleasedMappings>())
+    : descriptor_(descriptor), size_(size), windowBytes_(windowBytes)
 {
     // Reading works the same without a faulter or a thread; the reader then
     // maps its own pages.
@@ -88,7 +88,6 @@ bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& b
             return false;
         WindowPtr left = std::exchange(current_, std::move(window));
         const int64_t previousCell = left ? left->cell : -1;
-        released_->unmapAll();
         prepareAfter(previousCell, wholePages(size), std::move(left));
     }
     bytes = {current_->base + (offset - current_->start), size_t(size), current_};
@@ -114,7 +113,7 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
         return nullptr;
     ++windowsMapped_;
     try {
-        return std::make_shared<const Window>(static_cast<const uint8_t*>(base), cell, start, end, released_);
+        return std::make_shared<const Window>(static_cast<const uint8_t*>(base), cell, start, end);
     } catch (...) {
         munmap(base, size_t(end - start));
         throw;
@@ -124,7 +123,7 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
 // Having stepped from previousCell to its neighbour, the current cell, the
 // reader will most likely step on the same way once it has read this
 // window. The prefetch thread then also releases the window left, after the
-// preparation: dropping its pages costs the reader half as much again as
+// preparation: unmapping its pages costs the reader half as much again as
 // copying them.
 void FfmpegMappedFile::prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left)
 {

@@ -5,16 +5,15 @@
 // by the last sample's size, so that a sample starting in a cell lies in
 // that cell's window (a larger one stretches it). At most the window in
 // use, the one prepared next and those that handed-out samples still hold
-// keep their pages; a released window's empty mapping stands until the
-// reader next changes window (see FfmpegReleasedMappings).
+// stay mapped.
 //
 // Reading on from one cell to its neighbour, forwards or backwards, maps
 // the following window in advance and has a prefetch thread bring its pages
-// into the page tables (FfmpegPageFaulter) and then drop those of the
-// window just left, so that the reading thread only copies; a jump
-// elsewhere prepares nothing. Without a thread, the reader maps pages as it
-// touches them and drops them as it leaves a window. POSIX only (the FFmpeg movie source exists in the Linux
-// build alone). One reading thread at a time.
+// into the page tables (FfmpegPageFaulter) and then unmap the window just
+// left, so that the reading thread only copies; a jump elsewhere prepares
+// nothing. Without a thread, the reader maps pages as it touches them and
+// unmaps a window as it leaves it. POSIX only (the FFmpeg movie source
+// exists in the Linux build alone). One reading thread at a time.
 //
 // The file is taken to keep its length while the movie is open: a sample
 // that lay in the file when mapped but has since been cut off by another
@@ -24,7 +23,6 @@
 
 #include "FfmpegPageFaulter.h"
 #include "FfmpegPrefetchThread.h"
-#include "FfmpegReleasedMappings.h"
 #include "core/MovieSource.h"
 
 #include <cstdint>
@@ -63,7 +61,6 @@ private:
     int64_t size_;
     int64_t windowBytes_;
     int64_t windowsMapped_ = 0;
-    std::shared_ptr<FfmpegReleasedMappings> released_;
     WindowPtr current_;
     WindowPtr prepared_;
     std::unique_ptr<FfmpegPageFaulter> faulter_;  // outlives the thread's jobs
