@@ -12,9 +12,7 @@
 namespace Qel {
 
 // File bytes [start, end) mapped at base, unmapped by the last owner, which
-// is normally the prefetch thread's job. Faults in another window go on
-// meanwhile: they lock only the window they fall in, not the whole memory
-// map that unmapping holds.
+// is normally the prefetch thread's job.
 struct FfmpegMappedFile::Window {
     const uint8_t* base;
     int64_t cell;
@@ -129,7 +127,8 @@ void FfmpegMappedFile::prepareAfter(int64_t previousCell, int64_t reach, WindowP
 {
     const int64_t step = previousCell < 0 ? 1 : current_->cell - previousCell;
     const int64_t next = current_->cell + step;
-    if (!prefetch_ || (step != 1 && step != -1) || next < 0 || next * windowBytes_ >= size_)
+    const bool pastTheEnd = step == 1 && current_->end >= size_;  // the current window reaches it
+    if (!prefetch_ || (step != 1 && step != -1) || next < 0 || pastTheEnd)
         return;
     prepared_ = mapWindow(next, reach);
     if (!prepared_)
