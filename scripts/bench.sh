@@ -73,16 +73,26 @@ make_movie "$long" -stream_loop $((long_minutes - 1)) -i "$segment" -c copy -t $
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
+# cached_as_read FILE: the file in the page cache as reading it from the
+# disk leaves it. Dropped first, because a movie cached since it was written
+# (by ffmpeg, in small pieces) is held in the small page-cache folios of
+# those writes, and mapping those costs the '2vuy' case two to three times
+# what the folios of a read cost; and read just before its run, because
+# this machine pages out what has not been touched for about a minute (its
+# kernel's DAMON reclaim), so that a case would otherwise wait for the disk
+# in some runs and not in others.
+cached_as_read() {
+  dd if="$1" iflag=nocache count=0 status=none
+  cat "$1" >/dev/null
+}
+
 # measure KEY PROGRAM MODE FILE ARGS...: appends every "name value" line of
 # one run to $results/KEY.name. Every case measures work on a movie in the
-# page cache, as FFmpeg's side and the copy do, so the movie is read just
-# before its run: a machine that pages out what has not been touched for a
-# while (this one does after about a minute) would otherwise make a case
-# wait for the disk.
+# page cache, as FFmpeg's side and the copy do.
 measure() {
   local key=$1; shift
   local out
-  if [ -f "$3" ]; then cat "$3" >/dev/null; fi
+  if [ -f "$3" ]; then cached_as_read "$3"; fi
   out=$("$@") || { echo "bench: '$*' failed" >&2; exit 1; }
   while read -r name value; do
     echo "$value" >>"$results/$key.$name"
