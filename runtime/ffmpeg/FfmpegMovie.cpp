@@ -222,17 +222,24 @@ private:
         const int64_t origin = movie_.originIn({1, movie_.timeScale_});
         std::vector<Runtime::SampleEntry> samples;
         reserveLargeTable(samples, packets.positions.size());
+        const std::vector<FfmpegSamplePosition>& positions = packets.positions;
+        // Each sample ends where the next begins, so each presentation time
+        // is converted once.
+        int64_t start = toMovieUnits(positions.front().pts) - origin;
         int64_t lastEnd = 0;
-        for (size_t i = 0; i < packets.positions.size(); ++i) {
-            const int64_t pts = packets.positions[i].pts;
-            const int64_t time = movieTime(toMovieUnits, origin, pts);
-            const int64_t end = toMovieUnits(pts + std::max<int64_t>(packets.durationOf(i), 0)) - origin;
+        for (size_t i = 0; i < positions.size(); ++i) {
+            const int64_t ending = i + 1 < positions.size()
+                                       ? positions[i + 1].pts
+                                       : positions[i].pts + std::max<int64_t>(packets.lastDuration, 0);
+            const int64_t end = toMovieUnits(ending) - origin;
+            const int64_t time = std::max<int64_t>(start, 0);  // as movieTime()
             const int64_t duration = std::max<int64_t>(end - time, 1);
             Runtime::SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
             sample.time = Runtime::modelTime(time);
             sample.duration = Runtime::modelTime(duration);
             sample.sync = packets.sync[i];
             lastEnd = time + duration;
+            start = end;
         }
         track.duration = lastEnd;
         track.positions = std::move(packets.positions);
