@@ -243,35 +243,28 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
 bool orderFromIndex(AVStream* stream, OrderedPackets& ordered)
 {
     const int entries = avformat_index_get_entries_count(stream);
-    size_t kept = 0;
-    int64_t firstDts = 0;
-    int64_t previousDts = 0;
+    std::vector<FfmpegSamplePosition>& positions = ordered.positions;
+    reserveLargeTable(positions, size_t(std::max(entries, 0)));
+    ordered.sync.reserve(positions.capacity());
+    int64_t delay = 0;
     for (int i = 0; i < entries; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
             continue;
-        if (kept > 0 && entry->timestamp < previousDts)
+        if (positions.empty()) {
+            delay = reorderingDelay(stream, entry->timestamp, AV_NOPTS_VALUE);
+        } else if (entry->timestamp < positions.back().dts) {
+            ordered = {};
             return false;
-        if (kept++ == 0)
-            firstDts = entry->timestamp;
-        previousDts = entry->timestamp;
-    }
-    if (kept == 0)
-        return true;
-    const int64_t delay = reorderingDelay(stream, firstDts, AV_NOPTS_VALUE);
-    reserveLargeTable(ordered.positions, kept);
-    ordered.sync.reserve(kept);
-    for (int i = 0; i < entries; ++i) {
-        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (entry->flags & AVINDEX_DISCARD_FRAME)
-            continue;
-        FfmpegSamplePosition& position = ordered.positions.emplace_back();  // in place: see FfmpegLargeTables.h
+        }
+        FfmpegSamplePosition& position = positions.emplace_back();  // in place: see FfmpegLargeTables.h
         position.pts = entry->timestamp + delay;
         position.dts = entry->timestamp;
         position.identity = 0;
         ordered.sync.push_back((entry->flags & AVINDEX_KEYFRAME) != 0);
     }
-    ordered.lastDuration = lastDurationOf(stream, ordered.positions, 0);
+    if (!positions.empty())
+        ordered.lastDuration = lastDurationOf(stream, positions, 0);
     return true;
 }
 
