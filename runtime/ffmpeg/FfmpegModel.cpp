@@ -48,11 +48,6 @@ TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track, std:
 
 } // namespace
 
-QtTimeValue modelTime(int64_t value)
-{
-    return QtTimeValue(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
-}
-
 MovieModel modelOf(const FfmpegMovie& movie, std::vector<std::vector<SampleEntry>> sampleTables)
 {
     MovieModel model;

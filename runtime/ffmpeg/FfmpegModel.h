@@ -6,10 +6,16 @@
 
 #include "core/MovieModel.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace Qel::Runtime {
 
 // A time or duration in movie units as the model holds it (31 bits).
-QtTimeValue modelTime(int64_t value);
+inline QtTimeValue modelTime(int64_t value)
+{
+    return QtTimeValue(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+}
 
 // The model of the movie, given its tracks' sample tables. Sound tracks
 // report as many frames as their duration holds at their rate; the

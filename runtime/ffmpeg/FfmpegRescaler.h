@@ -32,7 +32,9 @@ public:
             int64_t product = 0;
             if (!__builtin_mul_overflow(magnitude, num_, &product) &&
                 product <= std::numeric_limits<int64_t>::max() - den_ / 2) {
-                const int64_t rounded = (product + den_ / 2) / den_;
+                // Into a time base that divides the other (a video stream
+                // in its own scale, the usual case), nothing is rounded.
+                const int64_t rounded = den_ == 1 ? product : (product + den_ / 2) / den_;
                 return value < 0 ? -rounded : rounded;
             }
         }
