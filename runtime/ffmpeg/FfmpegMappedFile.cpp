@@ -68,6 +68,7 @@ FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowB
     try {
         prefetch_ = std::make_unique<FfmpegPrefetchThread>();
     } catch (const std::system_error&) {
+        faulter_.reset();  // nothing would use it
     }
 }
 
@@ -121,8 +122,8 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
 // Having stepped from previousCell to its neighbour, the current cell, the
 // reader will most likely step on the same way once it has read this
 // window. The prefetch thread then also releases the window left, after the
-// preparation: unmapping its pages costs the reader half as much again as
-// copying them.
+// preparation: unmapping its pages would cost the reader about half as much
+// again as copying them.
 void FfmpegMappedFile::prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left)
 {
     const int64_t step = previousCell < 0 ? 1 : current_->cell - previousCell;
