@@ -85,9 +85,7 @@ bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& b
         WindowPtr window = windowFor(offset, size);
         if (!window)
             return false;
-        WindowPtr left = std::exchange(current_, std::move(window));
-        const int64_t previousCell = left ? left->cell : -1;
-        prepareAfter(previousCell, wholePages(size), std::move(left));
+        prepareAfter(wholePages(size), std::exchange(current_, std::move(window)));
     }
     bytes = {current_->base + (offset - current_->start), size_t(size), current_};
     return true;
@@ -119,14 +117,14 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
     }
 }
 
-// Having stepped from previousCell to its neighbour, the current cell, the
-// reader will most likely step on the same way once it has read this
-// window. The prefetch thread then also releases the window left, after the
-// preparation: unmapping its pages would cost the reader about half as much
-// again as copying them.
-void FfmpegMappedFile::prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left)
+// Having stepped from the window left (none at first) to its neighbour, the
+// current one, the reader will most likely step on the same way once it has
+// read this window. The prefetch thread then also releases the window left,
+// after the preparation: unmapping its pages would cost the reader about
+// half as much again as copying them.
+void FfmpegMappedFile::prepareAfter(int64_t reach, WindowPtr left)
 {
-    const int64_t step = previousCell < 0 ? 1 : current_->cell - previousCell;
+    const int64_t step = left ? current_->cell - left->cell : 1;
     const int64_t next = current_->cell + step;
     const bool pastTheEnd = step == 1 && current_->end >= size_;  // the current window reaches it
     if (!prefetch_ || (step != 1 && step != -1) || next < 0 || pastTheEnd)

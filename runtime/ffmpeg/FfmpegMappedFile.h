@@ -55,7 +55,7 @@ private:
     FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes);
     WindowPtr windowFor(int64_t offset, int64_t size);
     WindowPtr mapWindow(int64_t cell, int64_t reach);
-    void prepareAfter(int64_t previousCell, int64_t reach, WindowPtr left);
+    void prepareAfter(int64_t reach, WindowPtr left);
 
     int descriptor_;
     int64_t size_;

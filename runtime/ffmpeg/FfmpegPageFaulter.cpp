@@ -44,7 +44,8 @@ bool FfmpegPageFaulter::fault(const uint8_t* base, size_t length)
 }
 
 // One byte of each of count blocks from block first, written to the pipe
-// and read back. A write cut short by a page that cannot be had says so.
+// and read back (the pipe holds nothing else, so one read empties it). A
+// write cut short by a page that cannot be had says so.
 bool FfmpegPageFaulter::faultBatch(const uint8_t* base, size_t length, size_t first, size_t count)
 {
     iovec touches[kBatch];
@@ -52,9 +53,7 @@ bool FfmpegPageFaulter::faultBatch(const uint8_t* base, size_t length, size_t fi
         touches[i] = {const_cast<uint8_t*>(base) + std::min((first + i) * kBlockBytes, length - 1), 1};
     const ssize_t written = writev(writeEnd_, touches, int(count));
     uint8_t drained[kBatch];
-    while (read(readEnd_, drained, sizeof drained) > 0) {
-    }
-    return written == ssize_t(count);
+    return read(readEnd_, drained, sizeof drained) == written && written == ssize_t(count);
 }
 
 } // namespace Qel
