@@ -24,12 +24,12 @@ std::string PluginModule::programFolder()
 
 PluginModule::PluginModule(const std::string& folder)
 {
-    std::string base = withSeparator(folder.empty() ? programFolder() : folder);
-    preloadRuntime(base);
-    modulePath = base + kFileName;
+    folderPath = withSeparator(folder.empty() ? programFolder() : folder);
+    preloadRuntime(folderPath);
+    modulePath = folderPath + kFileName;
     module = Platform::loadModule(modulePath.c_str());
     if (!module) {
-        failure = "cannot load " + modulePath + " (error " + std::to_string(Platform::lastError()) + ")";
+        failure = "cannot load " + modulePath + " (" + loadErrorText() + ")";
         return;
     }
     getPluginFunction = reinterpret_cast<GetPluginFunction>(Platform::findSymbol(module, "_getPlugin"));

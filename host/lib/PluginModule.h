@@ -40,13 +40,21 @@ public:
     // The folder of the running program, with a trailing separator.
     static std::string programFolder();
 
+    // For a plug-in that found no runtime: where the plug-in looks for it
+    // and, for the place beside the plug-in, why the runtime there did not
+    // load (PluginModule_posix.cpp, PluginModule_win32.cpp).
+    std::string runtimeSearchText() const;
+
 private:
     // Windows only (PluginModule_win32.cpp); nothing elsewhere.
     void preloadRuntime(const std::string& folder);
+    // The system's reason why the last module load failed.
+    static std::string loadErrorText();
 
     Platform::ModuleHandle runtime = nullptr;
     Platform::ModuleHandle module = nullptr;
     GetPluginFunction getPluginFunction = nullptr;
+    std::string folderPath;
     std::string modulePath;
     std::string failure;
 };

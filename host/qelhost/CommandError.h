@@ -17,6 +17,8 @@ enum ExitCode : int {
     kExitRefused = 5,          // the plug-in refused the movie
     kExitNoRuntime = 6,        // the plug-in found no runtime to start
     kExitNotAvailable = 7,     // the command needs what this build lacks
+    kExitOutputExists = 8,     // an output exists (no -y) or is the movie itself
+    kExitInterrupted = 130,    // stopped by Ctrl-C or a termination request
 };
 
 class CommandError : public std::runtime_error {

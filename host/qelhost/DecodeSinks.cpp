@@ -5,6 +5,7 @@
 
 #include "CommandError.h"
 #include "HeldChunk.h"
+#include "OutputTargets.h"
 #include "PngWriter.h"
 #include "Picture.h"
 #include "plugin/ResultCodes.h"
@@ -50,9 +51,9 @@ void DecodeSink::noteChunk(uint32_t startMs, uint32_t endMs)
 }
 
 AudioSink::AudioSink(StreamInterface& stream, const StreamDescription& description, const std::string& path,
-                     DecodeRange range)
+                     const OutputRules& rules, DecodeRange range)
     : DecodeSink(stream, range), description(checkedAudio(description)),
-      wav(path, uint32_t(description.sampleRate), uint16_t(description.channels))
+      wav(path, rules, uint32_t(description.sampleRate), uint16_t(description.channels))
 {
 }
 
@@ -64,7 +65,7 @@ void AudioSink::readOnce()
     if (status != kResultSuccess) {
         // The audio stream reports its end as a failed read with end of stream set.
         if (!stream.isEndOfStream())
-            throw CommandError(kExitFailed, failureText("audio", reached, status));
+            throw StreamFailed(failureText("audio", reached, status));
         finished = true;
         return;
     }
@@ -102,16 +103,25 @@ std::string AudioSink::summary() const
            "-channel PCM -> " + wav.path();
 }
 
-VideoSink::VideoSink(StreamInterface& stream, const StreamDescription& description, const std::string& pathStem,
-                     DecodeRange range)
-    : DecodeSink(stream, range), description(description), pathStem(pathStem)
+VideoSink::VideoSink(StreamInterface& stream, const StreamDescription& description, const std::string& path,
+                     const OutputRules& rules, DecodeRange range)
+    : DecodeSink(stream, range), description(description), path(path), rules(rules)
 {
     if (description.pixelFormat == PixelFormat::Unknown)
         throw CommandError(kExitFailed, "the video stream has an unknown pixel format \"" +
                                             description.formatText + "\"");
-    if (description.pixelFormat == PixelFormat::Argb && !pngAvailable())
-        throw CommandError(kExitNotAvailable, "ARGB video is written as PNG frames, and PNG output is not "
-                                              "available in this build");
+    if (description.pixelFormat == PixelFormat::Argb) {
+        if (!pngAvailable())
+            throw CommandError(kExitNotAvailable, "ARGB video is written as PNG frames, and PNG output is not "
+                                                  "available in this build");
+        if (isStandardOutput(path))
+            throw CommandError(kExitUsage, "ARGB video is written as PNG frames, which cannot go to standard "
+                                           "output");
+        this->path = withoutY4mExtension(path);
+        checkOutputPath(this->path + "-000001.png", rules);
+        return;
+    }
+    y4m = std::make_unique<Y4mWriter>(path, rules, description.pixelFormat, description.width, description.height);
 }
 
 void VideoSink::readOnce()
@@ -120,15 +130,15 @@ void VideoSink::readOnce()
     const int32_t status = stream.readStream(&received);
     HeldChunk chunk(received);
     if (status != kResultSuccess)
-        throw CommandError(kExitFailed, failureText("video", reached, status));
+        throw StreamFailed(failureText("video", reached, status));
     if (!chunk) {
         finished = true;
         return;
     }
     const size_t needed = frameBytes(description.pixelFormat, description.width, description.height);
     if (chunk.videoBytes() < needed)
-        throw CommandError(kExitFailed, "the video stream delivered " + std::to_string(chunk.videoBytes()) +
-                                            " bytes for a frame of " + std::to_string(needed));
+        throw StreamFailed("the video stream delivered " + std::to_string(chunk.videoBytes()) +
+                           " bytes for a frame of " + std::to_string(needed));
     if (chunk.startTime() >= range.toMs) {
         finished = true;
         return;
@@ -145,30 +155,31 @@ void VideoSink::readOnce()
 void VideoSink::write(const uint8_t* frame, uint32_t durationMs)
 {
     ++frames;
-    if (description.pixelFormat == PixelFormat::Argb) {
-        char number[16];
-        std::snprintf(number, sizeof number, "-%06llu.png", static_cast<unsigned long long>(frames));
-        writePng(pathStem + number, frameToPicture(frame, PixelFormat::Argb, description.width,
-                                                   description.height, true));
+    if (y4m) {
+        y4m->write(frame, frameRateForDuration(durationMs));
         return;
     }
-    if (!y4m)
-        y4m = std::make_unique<Y4mWriter>(pathStem + ".y4m", description.pixelFormat, description.width,
-                                          description.height, frameRateForDuration(durationMs));
-    y4m->write(frame);
+    char number[16];
+    std::snprintf(number, sizeof number, "-%06llu.png", static_cast<unsigned long long>(frames));
+    OutputFile png(path + number, rules);
+    writePng(png, frameToPicture(frame, PixelFormat::Argb, description.width, description.height, true));
+    png.commit();
 }
 
 void VideoSink::finish()
 {
-    if (y4m)
+    // A file without a single frame would not even have its header.
+    if (y4m && frames > 0)
         y4m->finish();
+    else
+        y4m.reset();
 }
 
 std::string VideoSink::summary() const
 {
-    std::string target = description.pixelFormat == PixelFormat::Argb ? pathStem + "-NNNNNN.png"
-                         : y4m                                          ? y4m->path()
-                                                                        : std::string("nothing written");
+    const std::string target = frames == 0 ? std::string("nothing written")
+                               : y4m       ? y4m->path()
+                                           : path + "-NNNNNN.png";
     return "video  " + std::to_string(frames) + " frames, " + description.formatText + " " +
            std::to_string(description.width) + "x" + std::to_string(description.height) + " -> " + target;
 }

@@ -8,11 +8,20 @@
 #include <memory>
 #include <string>
 
+#include "CommandError.h"
+#include "OutputFile.h"
 #include "StreamDescription.h"
 #include "WavWriter.h"
 #include "Y4mWriter.h"
 
 namespace Qel::Cli {
+
+// The stream itself failed (not an output): what was read before it stays
+// good, and the other streams can go on.
+class StreamFailed : public CommandError {
+public:
+    explicit StreamFailed(const std::string& message) : CommandError(kExitFailed, message) {}
+};
 
 struct DecodeRange {
     uint32_t fromMs = 0;
@@ -22,13 +31,16 @@ struct DecodeRange {
 class DecodeSink {
 public:
     virtual ~DecodeSink() = default;
-    // Reads and writes one chunk. Throws CommandError when the stream fails.
+    // Reads and writes one chunk. Throws StreamFailed when the stream
+    // fails, CommandError when the output does.
     virtual void readOnce() = 0;
-    // Flushes and closes the output.
+    // Completes and commits the output.
     virtual void finish() = 0;
     virtual std::string summary() const = 0;
 
     bool done() const { return finished; }
+    // Reads no more: the stream failed, or the run was interrupted.
+    void stop() { finished = true; }
     // Stream time reached: the end of the last chunk.
     uint32_t reachedMs() const { return reached; }
     // Stream time covered by the output, in ms.
@@ -49,7 +61,7 @@ protected:
 class AudioSink : public DecodeSink {
 public:
     AudioSink(StreamInterface& stream, const StreamDescription& description, const std::string& path,
-              DecodeRange range);
+              const OutputRules& rules, DecodeRange range);
     void readOnce() override;
     void finish() override;
     std::string summary() const override;
@@ -63,9 +75,10 @@ private:
 
 class VideoSink : public DecodeSink {
 public:
-    // pathStem: the output path without extension.
-    VideoSink(StreamInterface& stream, const StreamDescription& description, const std::string& pathStem,
-              DecodeRange range);
+    // path: the Y4M file, or for ARGB video the path of the PNG frames
+    // without ".png" (each frame adds "-000001.png", ...).
+    VideoSink(StreamInterface& stream, const StreamDescription& description, const std::string& path,
+              const OutputRules& rules, DecodeRange range);
     void readOnce() override;
     void finish() override;
     std::string summary() const override;
@@ -74,8 +87,9 @@ private:
     void write(const uint8_t* frame, uint32_t durationMs);
 
     StreamDescription description;
-    std::string pathStem;
-    std::unique_ptr<Y4mWriter> y4m;  // made at the first frame, whose duration gives the rate
+    std::string path;
+    OutputRules rules;
+    std::unique_ptr<Y4mWriter> y4m;  // for YUV video
     uint64_t frames = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "CommandError.h"
 #include "HostLocation.h"
+#include "MovieFileCheck.h"
 #include "media/StandardAllocator.h"
 #include "plugin/ResultCodes.h"
 
@@ -15,11 +16,16 @@ namespace {
 constexpr char kContainerInterfaceName[] = "com.ombrix.flowvane.interface.container";
 constexpr uint64_t kContainerId = 1;
 
-std::string codeText(int32_t code)
+std::string hexCode(int32_t code)
 {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
-    return std::string(resultCodeText(code)) + " (" + hex + ")";
+    return hex;
+}
+
+std::string codeText(int32_t code)
+{
+    return std::string(resultCodeText(code)) + " (" + hexCode(code) + ")";
 }
 
 // The process's one load of the plug-in, from qelhost's own folder.
@@ -62,18 +68,21 @@ void MovieSession::loadPlugin()
 
 void MovieSession::open(const std::string& moviePath)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(moviePath, error))
-        throw CommandError(kExitNoSuchFile, "no such file: " + moviePath);
+    checkMovieFile(moviePath);
     loadPlugin();
     containerView->initialize(&containerHost, kContainerId);
-    const std::string absolute = std::filesystem::absolute(moviePath, error).string();
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(std::filesystem::u8path(moviePath), error).u8string();
     Host::HostLocation location = Host::HostLocation::fromPath(absolute);
     const int32_t opened = containerView->open(&location);
-    if (opened != kResultSuccess) {
-        ExitCode code = opened == kResultRuntimeNotStarted ? kExitNoRuntime : kExitRefused;
-        throw CommandError(code, "the plug-in cannot open " + moviePath + ": " + codeText(opened));
-    }
+    if (opened == kResultRuntimeNotStarted)
+        throw CommandError(kExitNoRuntime, "the plug-in cannot open " + moviePath + ": " + codeText(opened) +
+                                               "; " + module.runtimeSearchText());
+    if (opened == kResultFailure)
+        throw CommandError(kExitRefused, "the plug-in cannot open " + moviePath + " as a movie: it may be damaged, "
+                                         "cut short, or of a kind the plug-in does not take (" + hexCode(opened) + ")");
+    if (opened != kResultSuccess)
+        throw CommandError(kExitRefused, "the plug-in cannot open " + moviePath + ": " + codeText(opened));
     movieOpen = true;
     List<uint64_t> titles = containerView->getTitles();
     title = titles.head ? titles.head->value : 0;

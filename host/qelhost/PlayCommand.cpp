@@ -67,6 +67,8 @@ void report(const PlayFigures& figures, const PlaySettings& settings, bool hasAu
                     figures.offsetSumMs / double(figures.offsetCount), static_cast<long long>(figures.offsetMaxMs));
     if (figures.endedEarly)
         std::printf("note   the streams had not ended when the clock passed the movie's end\n");
+    if (figures.interrupted)
+        std::printf("note   interrupted after %.3f s; the figures cover the part played\n", tookSeconds);
 }
 
 } // namespace
@@ -105,7 +107,7 @@ int runPlay(const Arguments& arguments)
     const PlayFigures figures = Player(video, audio, clock, settings).run();
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     report(figures, settings, audio != nullptr, took);
-    return kExitSuccess;
+    return figures.interrupted ? kExitInterrupted : kExitSuccess;
 }
 
 } // namespace Qel::Cli

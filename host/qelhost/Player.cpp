@@ -6,6 +6,7 @@
 
 #include "CommandError.h"
 #include "HeldChunk.h"
+#include "Interruption.h"
 #include "plugin/ResultCodes.h"
 
 namespace Qel::Cli {
@@ -42,6 +43,10 @@ PlayFigures Player::run()
 {
     clock.start();
     while (!(videoDone && !framePending && audioDone)) {
+        if (interruptionRequested()) {
+            figures.interrupted = true;
+            break;
+        }
         const int64_t now = clock.getTime();
         bool busy = false;
         if (!videoDone && !framePending) {
@@ -73,7 +78,7 @@ PlayFigures Player::run()
     }
     // The last picture stays up, and the audio plays out, until the clock
     // reaches the movie's end.
-    while (!figures.endedEarly && (forward() ? clock.getTime() < int64_t(settings.durationMs) : clock.getTime() > 0))
+    while (!figures.endedEarly && !interruptionRequested() && (forward() ? clock.getTime() < int64_t(settings.durationMs) : clock.getTime() > 0))
         std::this_thread::sleep_for(kIdleWait);
     clock.stop();
     return figures;

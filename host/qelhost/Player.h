@@ -43,6 +43,7 @@ struct PlayFigures {
     double offsetSumMs = 0;
     int64_t offsetMaxMs = 0;     // largest in size
     bool endedEarly = false;     // the clock ran well past the end first
+    bool interrupted = false;    // the user stopped it (Ctrl-C)
 };
 
 class Player {

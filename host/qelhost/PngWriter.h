@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "OutputFile.h"
 #include "Picture.h"
 
 namespace Qel::Cli {
@@ -10,8 +11,9 @@ namespace Qel::Cli {
 // Whether this build can write PNG files.
 bool pngAvailable();
 
-// Writes the picture (RGB or RGBA, 8 bits) as a PNG file. Throws
-// CommandError when the file cannot be written or the build has no PNG.
-void writePng(const std::string& path, const Picture& picture);
+// Writes the picture (RGB or RGBA, 8 bits) as PNG into the output, which the
+// caller commits. Throws CommandError when writing fails or the build has
+// no PNG.
+void writePng(OutputFile& out, const Picture& picture);
 
 } // namespace Qel::Cli

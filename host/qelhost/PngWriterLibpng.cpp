@@ -1,5 +1,4 @@
-#include <cstdio>
-#include <memory>
+#include <string>
 
 #include <png.h>
 
@@ -10,13 +9,33 @@ namespace Qel::Cli {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// What the output threw while libpng was writing: libpng's own error path
+// (longjmp) must not be crossed by an exception, so it is kept here and
+// thrown again once libpng has been left.
+struct WriteTarget {
+    OutputFile* out;
+    std::string failure;
+    ExitCode code = kExitFailed;
 };
+
+void writeBytes(png_structp png, png_bytep bytes, png_size_t count)
+{
+    auto* target = static_cast<WriteTarget*>(png_get_io_ptr(png));
+    try {
+        target->out->write(bytes, count);
+        return;
+    } catch (const CommandError& error) {
+        target->failure = error.what();
+        target->code = error.exitCode();
+    }
+    png_error(png, "write failed");
+}
+
+void flushNothing(png_structp) {}
 
 // libpng reports errors through longjmp; the write happens in this one
 // frame, which holds no object with a destructor across the jump.
-bool writeRows(std::FILE* file, const Picture& picture)
+bool writeRows(WriteTarget& target, const Picture& picture)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -26,7 +45,7 @@ bool writeRows(std::FILE* file, const Picture& picture)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &target, writeBytes, flushNothing);
     png_set_IHDR(png, info, png_uint_32(picture.width), png_uint_32(picture.height), 8,
                  picture.channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -45,14 +64,14 @@ bool pngAvailable()
     return true;
 }
 
-void writePng(const std::string& path, const Picture& picture)
+void writePng(OutputFile& out, const Picture& picture)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        throw CommandError(kExitFailed, "cannot create " + path);
-    const bool written = picture.width > 0 && picture.height > 0 && writeRows(file.get(), picture);
-    if (!written || std::fclose(file.release()) != 0)
-        throw CommandError(kExitFailed, "cannot write " + path);
+    WriteTarget target{&out, {}};
+    const bool written = picture.width > 0 && picture.height > 0 && writeRows(target, picture);
+    if (!target.failure.empty())
+        throw CommandError(target.code, target.failure);
+    if (!written)
+        throw CommandError(kExitFailed, "cannot encode the picture as PNG for " + out.name());
 }
 
 } // namespace Qel::Cli

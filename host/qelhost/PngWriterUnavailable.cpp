@@ -9,7 +9,7 @@ bool pngAvailable()
     return false;
 }
 
-void writePng(const std::string&, const Picture&)
+void writePng(OutputFile&, const Picture&)
 {
     throw CommandError(kExitNotAvailable, "PNG output is not available in this build");
 }

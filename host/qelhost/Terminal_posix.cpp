@@ -1,6 +1,9 @@
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "Progress.h"
+#include "Terminal.h"
 
 namespace Qel::Cli {
 
@@ -8,5 +11,12 @@ bool standardErrorIsTerminal()
 {
     return isatty(STDERR_FILENO) == 1;
 }
+
+std::vector<std::string> programArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
+void prepareConsole() {}
 
 } // namespace Qel::Cli

@@ -1,13 +1,35 @@
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <cstdio>
 #include <io.h>
 
 #include "Progress.h"
+#include "Terminal.h"
+#include "support/TextConversion.h"
 
 namespace Qel::Cli {
 
 bool standardErrorIsTerminal()
 {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+std::vector<std::string> programArguments(int, char**)
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(toUtf8(std::u16string(wide[i], wide[i] + wcslen(wide[i]))));
+    LocalFree(wide);
+    return arguments;
+}
+
+void prepareConsole()
+{
+    SetConsoleOutputCP(CP_UTF8);
 }
 
 } // namespace Qel::Cli

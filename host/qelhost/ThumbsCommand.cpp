@@ -9,9 +9,11 @@
 #include "CommandError.h"
 #include "Commands.h"
 #include "HeldChunk.h"
+#include "Interruption.h"
 #include "MovieSession.h"
 #include "OpenStreams.h"
 #include "Options.h"
+#include "OutputFile.h"
 #include "Picture.h"
 #include "PngWriter.h"
 #include "plugin/ResultCodes.h"
@@ -21,11 +23,13 @@ namespace Qel::Cli {
 namespace {
 
 const char kHelp[] =
-    "usage: qelhost thumbs MOVIE -o SHEET.png [--count N] [--width W]\n"
+    "usage: qelhost thumbs MOVIE -o SHEET.png [-y|-n] [--count N] [--width W]\n"
     "Seeks the activated video stream to N evenly spaced times (the middle\n"
     "of N equal parts of the movie), reads the frame showing at each, and\n"
     "lays them out left to right, top to bottom, on one PNG contact sheet.\n"
     "  -o SHEET.png  the sheet to write (required)\n"
+    "  -y            replace an existing sheet\n"
+    "  -n            never replace an existing file (the default)\n"
     "  --count N     number of pictures, 1 to 100 (default 12)\n"
     "  --width W     width of each picture in pixels, 16 to 4096 (default 160)\n";
 
@@ -92,7 +96,7 @@ Picture layOut(const std::vector<Thumbnail>& thumbnails, int32_t cellWidth, int3
 
 int runThumbs(const Arguments& arguments)
 {
-    Options options(arguments, {{"-o", true}, {"--count", true}, {"--width", true}});
+    Options options(arguments, {{"-o", true}, {"-y", false}, {"-n", false}, {"--count", true}, {"--width", true}});
     if (options.helpRequested()) {
         std::cout << kHelp;
         return kExitSuccess;
@@ -106,8 +110,14 @@ int runThumbs(const Arguments& arguments)
     if (!pngAvailable())
         throw CommandError(kExitNotAvailable, "PNG output is not available in this build");
 
+    if (options.has("-y") && options.has("-n"))
+        throw CommandError(kExitUsage, "-y and -n contradict each other");
+
     MovieSession session;
     session.open(moviePath);
+    // Made before any decoding, so that a sheet that may not be written
+    // costs nothing.
+    OutputFile sheet(sheetPath, outputRules(options.has("-y"), moviePath));
     StreamInterface* video = session.activatedStream(kVideoKind);
     if (!video)
         throw CommandError(kExitFailed, "the plug-in activated no video stream in " + moviePath);
@@ -123,17 +133,25 @@ int runThumbs(const Arguments& arguments)
 
     std::vector<Thumbnail> thumbnails;
     for (int32_t i = 0; i < count; ++i) {
+        if (interruptionRequested())
+            throw CommandError(kExitInterrupted, "interrupted; no sheet written");
         const uint32_t wanted = uint32_t((2 * uint64_t(i) + 1) * description.durationMs / (2 * uint64_t(count)));
         thumbnails.push_back(frameAt(*video, description, wanted));
     }
     const int32_t cellHeight =
         std::max<int32_t>(1, int32_t(std::lround(double(cellWidth) * description.height / description.width)));
-    writePng(sheetPath, layOut(thumbnails, cellWidth, cellHeight));
+    writePng(sheet, layOut(thumbnails, cellWidth, cellHeight));
+    sheet.commit();
 
-    std::cout << sheetPath << ": " << count << " pictures of " << cellWidth << "x" << cellHeight << " from "
+    std::ostream& report = sheet.toStandardOutput() ? std::cerr : std::cout;
+    report << sheet.name() << ": " << count << " pictures of " << cellWidth << "x" << cellHeight << " from "
               << description.formatText << " " << description.width << "x" << description.height << "\n";
-    for (const Thumbnail& thumbnail : thumbnails)
-        std::printf("  at %.3f s: frame of %.3f s\n", thumbnail.wantedMs / 1000.0, thumbnail.frameMs / 1000.0);
+    for (const Thumbnail& thumbnail : thumbnails) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  at %.3f s: frame of %.3f s\n", thumbnail.wantedMs / 1000.0,
+                      thumbnail.frameMs / 1000.0);
+        report << line;
+    }
     return kExitSuccess;
 }
 

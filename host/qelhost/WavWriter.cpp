@@ -3,83 +3,66 @@
 #include <algorithm>
 #include <limits>
 
-#include "CommandError.h"
-
 namespace Qel::Cli {
 
 namespace {
 
 constexpr uint16_t kBitsPerSample = 16;
 constexpr uint32_t kHeaderBytesAfterSize = 36;  // "WAVE", the fmt chunk, the data chunk's header
+constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
 
-void put16(std::ofstream& out, uint16_t value)
+void put16(std::string& out, uint16_t value)
 {
-    const char bytes[2] = {char(value & 0xFF), char(value >> 8)};
-    out.write(bytes, 2);
+    out += char(value & 0xFF);
+    out += char(value >> 8);
 }
 
-void put32(std::ofstream& out, uint32_t value)
+void put32(std::string& out, uint32_t value)
 {
-    const char bytes[4] = {char(value & 0xFF), char((value >> 8) & 0xFF), char((value >> 16) & 0xFF),
-                           char(value >> 24)};
-    out.write(bytes, 4);
+    for (int shift = 0; shift < 32; shift += 8)
+        out += char((value >> shift) & 0xFF);
 }
 
 } // namespace
 
-WavWriter::WavWriter(const std::string& path, uint32_t sampleRate, uint16_t channels)
-    : filePath(path), out(path, std::ios::binary | std::ios::trunc), sampleRate(sampleRate), channels(channels)
+WavWriter::WavWriter(const std::string& path, const OutputRules& rules, uint32_t sampleRate, uint16_t channels)
+    : out(path, rules), sampleRate(sampleRate), channels(channels)
 {
-    if (!out)
-        throw CommandError(kExitFailed, "cannot create " + path);
-    writeHeader();
+    const std::string start = header(false);
+    out.write(start.data(), start.size());
 }
 
-WavWriter::~WavWriter()
-{
-    if (!finished && out.is_open()) {
-        try {
-            finish();
-        } catch (const CommandError&) {
-            // The error that unwound us is the one to report.
-        }
-    }
-}
-
-void WavWriter::writeHeader()
+std::string WavWriter::header(bool sizesKnown) const
 {
     // A RIFF file cannot describe more than 4 GiB; the sizes saturate there.
     const uint32_t data = uint32_t(std::min<uint64_t>(dataBytes, std::numeric_limits<uint32_t>::max() -
                                                                       kHeaderBytesAfterSize));
     const uint16_t blockAlign = uint16_t(channels * kBitsPerSample / 8);
-    out.write("RIFF", 4);
-    put32(out, data + kHeaderBytesAfterSize);
-    out.write("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1);  // integer PCM
-    put16(out, channels);
-    put32(out, sampleRate);
-    put32(out, sampleRate * blockAlign);
-    put16(out, blockAlign);
-    put16(out, kBitsPerSample);
-    out.write("data", 4);
-    put32(out, data);
+    std::string bytes = "RIFF";
+    put32(bytes, sizesKnown ? data + kHeaderBytesAfterSize : kUnknownSize);
+    bytes += "WAVEfmt ";
+    put32(bytes, 16);
+    put16(bytes, 1);  // integer PCM
+    put16(bytes, channels);
+    put32(bytes, sampleRate);
+    put32(bytes, sampleRate * blockAlign);
+    put16(bytes, blockAlign);
+    put16(bytes, kBitsPerSample);
+    bytes += "data";
+    put32(bytes, sizesKnown ? data : kUnknownSize);
+    return bytes;
 }
 
 void WavWriter::write(const uint8_t* bytes, size_t count)
 {
-    out.write(reinterpret_cast<const char*>(bytes), std::streamsize(count));
+    out.write(bytes, count);
     dataBytes += count;
 }
 
 void WavWriter::finish()
 {
-    finished = true;
-    out.seekp(0);
-    writeHeader();
-    out.close();
-    if (out.fail())
-        throw CommandError(kExitFailed, "cannot write " + filePath);
+    out.rewriteStart(header(true));
+    out.commit();
 }
 
 } // namespace Qel::Cli

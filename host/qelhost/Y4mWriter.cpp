@@ -15,26 +15,34 @@ FrameRate frameRateForDuration(uint32_t durationMs)
     return durationMs == 0 ? FrameRate{25, 1} : FrameRate{1000, durationMs};
 }
 
-Y4mWriter::Y4mWriter(const std::string& path, PixelFormat format, int32_t width, int32_t height, FrameRate rate)
-    : filePath(path), format(format), width(width), height(height)
+namespace {
+
+const char* chromaName(PixelFormat format)
 {
-    const char* chroma = nullptr;
     if (format == PixelFormat::Yuy2 || format == PixelFormat::Uyvy)
-        chroma = "C422";
-    else if (format == PixelFormat::Yv12)
-        chroma = "C420jpeg";
-    if (!chroma)
-        throw CommandError(kExitFailed, "YUV4MPEG2 holds no frames of this pixel format");
-    out.open(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw CommandError(kExitFailed, "cannot create " + path);
-    out << "YUV4MPEG2 W" << width << " H" << height << " F" << rate.numerator << ":" << rate.denominator
-        << " Ip A1:1 " << chroma << "\n";
+        return "C422";
+    if (format == PixelFormat::Yv12)
+        return "C420jpeg";
+    throw CommandError(kExitFailed, "YUV4MPEG2 holds no frames of this pixel format");
 }
 
-void Y4mWriter::write(const uint8_t* frame)
+} // namespace
+
+Y4mWriter::Y4mWriter(const std::string& path, const OutputRules& rules, PixelFormat format, int32_t width,
+                     int32_t height)
+    : chromaTag(chromaName(format)), out(path, rules), format(format), width(width), height(height)
 {
-    out << "FRAME\n";
+}
+
+void Y4mWriter::write(const uint8_t* frame, FrameRate rate)
+{
+    if (frameCount == 0) {
+        const std::string header = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
+                                   std::to_string(rate.numerator) + ":" + std::to_string(rate.denominator) +
+                                   " Ip A1:1 " + chromaTag + "\n";
+        out.write(header.data(), header.size());
+    }
+    out.write("FRAME\n", 6);
     if (format == PixelFormat::Yv12)
         writeYv12(frame);
     else
@@ -62,7 +70,7 @@ void Y4mWriter::writePacked422(const uint8_t* frame)
             planes[pixels + chromaPixels + y * chromaWidth + pair] = row[4 * pair + vAt];
         }
     }
-    out.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size()));
+    out.write(planes.data(), planes.size());
 }
 
 // YV12 keeps V before U; YUV4MPEG2 wants Cb (U) before Cr (V).
@@ -70,16 +78,14 @@ void Y4mWriter::writeYv12(const uint8_t* frame)
 {
     const size_t luma = size_t(width) * size_t(height);
     const size_t chroma = size_t(width / 2) * size_t(height / 2);
-    out.write(reinterpret_cast<const char*>(frame), std::streamsize(luma));
-    out.write(reinterpret_cast<const char*>(frame + luma + chroma), std::streamsize(chroma));
-    out.write(reinterpret_cast<const char*>(frame + luma), std::streamsize(chroma));
+    out.write(frame, luma);
+    out.write(frame + luma + chroma, chroma);
+    out.write(frame + luma, chroma);
 }
 
 void Y4mWriter::finish()
 {
-    out.close();
-    if (out.fail())
-        throw CommandError(kExitFailed, "cannot write " + filePath);
+    out.commit();
 }
 
 } // namespace Qel::Cli

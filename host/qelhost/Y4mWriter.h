@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "OutputFile.h"
 #include "StreamDescription.h"
 
 namespace Qel::Cli {
@@ -24,24 +24,26 @@ FrameRate frameRateForDuration(uint32_t durationMs);
 
 class Y4mWriter {
 public:
-    // Throws CommandError when the file cannot be created or the format has
-    // no YUV4MPEG2 form.
-    Y4mWriter(const std::string& path, PixelFormat format, int32_t width, int32_t height, FrameRate rate);
+    // Throws CommandError when the file may not or cannot be created or the
+    // format has no YUV4MPEG2 form.
+    Y4mWriter(const std::string& path, const OutputRules& rules, PixelFormat format, int32_t width,
+              int32_t height);
 
-    // Writes one frame of frameBytes(format, width, height) bytes.
-    void write(const uint8_t* frame);
-    // Closes the file; throws when writing failed.
+    // Writes one frame of frameBytes(format, width, height) bytes; the
+    // first one writes the header with the rate.
+    void write(const uint8_t* frame, FrameRate rate);
+    // Commits the file; throws when writing failed.
     void finish();
 
     uint64_t frames() const { return frameCount; }
-    const std::string& path() const { return filePath; }
+    std::string path() const { return out.name(); }
 
 private:
     void writePacked422(const uint8_t* frame);
     void writeYv12(const uint8_t* frame);
 
-    std::string filePath;
-    std::ofstream out;
+    const char* chromaTag;  // checked before the file is made
+    OutputFile out;
     PixelFormat format;
     int32_t width;
     int32_t height;

@@ -7,6 +7,8 @@
 
 #include "CommandError.h"
 #include "Commands.h"
+#include "Interruption.h"
+#include "Terminal.h"
 
 namespace {
 
@@ -28,7 +30,10 @@ int main(int argc, char** argv)
     const std::map<std::string, std::function<int(const Arguments&)>> commands = {
         {"info", runInfo}, {"decode", runDecode}, {"thumbs", runThumbs}, {"play", runPlay}};
 
-    const std::string name = argc > 1 ? argv[1] : "";
+    prepareConsole();
+    watchForInterruption();
+    const std::vector<std::string> words = programArguments(argc, argv);
+    const std::string name = words.empty() ? "" : words.front();
     if (name == "--help" || name == "-h" || name == "help") {
         std::cout << kUsage;
         return kExitSuccess;
@@ -40,7 +45,7 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     try {
-        return command->second(Arguments(argv + 2, argv + argc));
+        return command->second(Arguments(words.begin() + 1, words.end()));
     } catch (const CommandError& error) {
         std::cerr << "qelhost " << name << ": " << error.what() << "\n";
         if (error.exitCode() == kExitUsage)
