@@ -48,6 +48,9 @@ TEST_F(ErrorTest, PluginModuleMissingBesideTheProgram)
     const QelhostRun result = run({"info", write("a.mov", Movie::document(Movie::videoTrack()))}, lonelyQelhost({}));
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_NE(result.err.find("cannot load the plug-in"), std::string::npos) << result.err;
+    // The system's reason, not a bare number.
+    EXPECT_NE(result.err.find(std::string(Host::PluginModule::kFileName) + " ("), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("error 0)"), std::string::npos) << result.err;
 }
 
 TEST_F(ErrorTest, RuntimeMissingBesideThePlugin)
@@ -56,6 +59,8 @@ TEST_F(ErrorTest, RuntimeMissingBesideThePlugin)
     const QelhostRun result = run({"info", write("a.mov", Movie::document(Movie::videoTrack()))}, program);
     EXPECT_EQ(result.exitCode, 6);
     EXPECT_NE(result.err.find("could not be started"), std::string::npos) << result.err;
+    // Where the runtime was looked for.
+    EXPECT_NE(result.err.find("QuickTime.qts"), std::string::npos) << result.err;
 }
 
 TEST_F(ErrorTest, BadCommandLines)

@@ -12,9 +12,11 @@ TEST_F(NoPngTest, ThumbsAndArgbFramesSayTheBuildHasNoPng)
     EXPECT_EQ(thumbs.exitCode, 7);
     EXPECT_NE(thumbs.err.find("not available in this build"), std::string::npos) << thumbs.err;
 
+    // The sound is decoded all the same.
     const QelhostRun decoded = run({"decode", write("argb.mov", pictureAndSound("32")), "-o", output("out")});
     EXPECT_EQ(decoded.exitCode, 7);
     EXPECT_NE(decoded.err.find("not available in this build"), std::string::npos) << decoded.err;
+    EXPECT_EQ(readWav(output("out/argb.wav")).samples.size(), 44100u * 2);
 }
 
 } // namespace

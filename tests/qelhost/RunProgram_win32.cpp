@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "QelhostRun.h"
+#include "support/TextConversion.h"
 
 namespace Qel::Testing {
 
@@ -28,8 +29,9 @@ std::string fileText(const std::string& path)
 
 } // namespace
 
-// std::system goes through cmd.exe, which strips the outer quotes of a
-// command that starts with one; the extra pair keeps the program's quotes.
+// _wsystem goes through cmd.exe, which strips the outer quotes of a command
+// that starts with one; the extra pair keeps the program's quotes. The
+// command is wide so that every file name reaches the program whole.
 QelhostRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& scratchFolder)
 {
@@ -39,8 +41,9 @@ QelhostRun runProgram(const std::string& program, const std::vector<std::string>
     for (const std::string& argument : arguments)
         command += " " + quoted(argument);
     command += " <NUL >" + quoted(out) + " 2>" + quoted(err);
+    const std::u16string wide = toWide(quoted(command));
     QelhostRun run;
-    run.exitCode = std::system(quoted(command).c_str());
+    run.exitCode = _wsystem(std::wstring(wide.begin(), wide.end()).c_str());
     run.out = fileText(out);
     run.err = fileText(err);
     return run;
