@@ -35,7 +35,8 @@ TEST_F(OutputTest, ExistingFilesAndTheMovieItselfAreReplacedOnlyWhenAllowed)
     const std::string clip = write("clip.wav", pictureAndSound(R"("yuvs")"));
     const std::string take = write("take.mov", pictureAndSound(R"("yuvs")"));
     const std::string kept = write("take.wav", "kept");
-    const std::string folder = output("");
+    // Without its closing separator, which would escape a Windows quote.
+    const std::string folder = fs::u8path(output("x")).parent_path().u8string();
     const std::vector<std::string> before = namesIn(folder);
     struct Case {
         std::vector<std::string> arguments;
