@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace Qel {
@@ -84,7 +85,8 @@ public:
         placeOrigin();
         const double length = lengthSeconds();
         const int32_t common = commonVideoScale(videoBases(), length);
-        movie_.timeScale_ = common ? common : scaleBeyondVideoBases(videoTimings(), length, firstSoundRate());
+        movie_.timeScale_ = resolvingMilliseconds(
+            common ? common : scaleBeyondVideoBases(videoTimings(), length, firstSoundRate()), length);
         int64_t duration = 0;
         std::vector<std::vector<Runtime::SampleEntry>> sampleTables;
         for (FfmpegTrack& track : movie_.tracks_) {
@@ -110,8 +112,11 @@ private:
         track.streamIndex = stream->index;
         track.timeBase = {stream->time_base.num, stream->time_base.den};
         track.parameters = copyCodecParameters(stream->codecpar);
-        if (isPicture(track.mediaType))
+        if (isPicture(track.mediaType)) {
             describeVideo(stream, track);
+            track.timedByOutputOrder = std::strcmp(format_->iformat->name, "avi") == 0 &&
+                                       stream->codecpar->video_delay > 0;
+        }
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);
         if (track.descriptionDataSize != 0 && headerDescribesStreams(format_))
@@ -241,7 +246,9 @@ private:
             lastEnd = time + duration;
             start = end;
         }
-        track.duration = lastEnd;
+        // A sound packet shorter than a unit of a video time scale keeps a
+        // sample of one unit, but the sound ends where its last frame does.
+        track.duration = track.mediaType == kSoundMediaType ? std::max<int64_t>(start, 0) : lastEnd;
         track.positions = std::move(packets.positions);
         track.sync = std::move(packets.sync);
         return samples;

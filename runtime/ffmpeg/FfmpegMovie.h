@@ -15,7 +15,8 @@
 // stream: its own time base); otherwise the smallest scale in which every
 // video sample's time and duration is still exact; a movie whose samples fit
 // neither uses 600 and rounds. A movie without video uses its first sound
-// track's sample rate. Time 0 is the first picture's presentation time (the
+// track's sample rate. A scale below 1000 is multiplied until a unit is at
+// most a millisecond (25 becomes 1000). Time 0 is the first picture's presentation time (the
 // first sound sample's when there is no video).
 #pragma once
 
@@ -73,6 +74,9 @@ struct FfmpegTrack {
     // times.
     std::vector<FfmpegSamplePosition> positions;
     std::vector<bool> sync;  // parallel to positions
+    // Pictures reordered by the decoder where the container stores no
+    // presentation times (AVI): decoded pictures are timed by their order.
+    bool timedByOutputOrder = false;
     // Parallel to positions where the file's index places every sample's bytes
     // exactly and readers may take them straight from the file
     // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.

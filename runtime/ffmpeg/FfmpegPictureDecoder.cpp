@@ -2,6 +2,7 @@
 
 #include "FfmpegStatus.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace Qel {
@@ -161,6 +162,8 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
             drained_ = true;
             return nullptr;
         }
+        if (reader_->track().timedByOutputOrder || presentationTime(decoded.get()) == AV_NOPTS_VALUE)
+            decoded->best_effort_timestamp = nextSampleTime();
         const int64_t output = presentationTime(decoded.get());
         lastOutput_ = output;
         cache(std::move(decoded), pts);
@@ -170,6 +173,23 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
             return nullptr;
         decoded = makeFrame();
     }
+}
+
+// Where the container stores no presentation times, decoders time the
+// pictures they hold back by the packets that push them out, which frame
+// threads and the end of the track upset. A run gives out its sync picture
+// first, then the others in presentation order, so each picture takes the
+// time of the sample after the last one given out.
+int64_t FfmpegPictureDecoder::nextSampleTime() const
+{
+    const std::vector<FfmpegSamplePosition>& positions = reader_->track().positions;
+    if (lastOutput_ == INT64_MIN)
+        return positions[runSync_].pts;
+    const auto next = std::upper_bound(positions.begin(), positions.end(), lastOutput_,
+                                       [](int64_t time, const FfmpegSamplePosition& position) {
+                                           return time < position.pts;
+                                       });
+    return next != positions.end() ? next->pts : lastOutput_ + 1;
 }
 
 void FfmpegPictureDecoder::cache(FramePtr picture, int64_t target)

@@ -62,6 +62,7 @@ private:
     bool continuesRun(size_t index) const;
     bool startRun(size_t syncIndex);
     const AVFrame* decodeUntil(int64_t pts);
+    int64_t nextSampleTime() const;
     bool feedDecoder();
     void cache(FramePtr picture, int64_t target);
     void forgetBefore(int64_t pts);

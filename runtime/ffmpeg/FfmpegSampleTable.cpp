@@ -37,18 +37,47 @@ bool isPlayable(const AVStream* stream)
     return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
 }
 
+bool isAvi(const AVFormatContext* format) { return std::strcmp(format->iformat->name, "avi") == 0; }
+
+// AVI stores no composition times: where pictures are reordered, their
+// order is found in their bytes (see completeReorderedPresentationTimes),
+// which the file's scan reads.
+bool needsPictureBytesForOrder(const AVFormatContext* format, const AVStream* stream)
+{
+    return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && stream->codecpar->video_delay > 0;
+}
+
 bool indexCoversEveryStream(AVFormatContext* format)
 {
     if (!keepsCompleteIndex(format))
         return false;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (isPlayable(format->streams[i]) && avformat_index_get_entries_count(format->streams[i]) == 0)
+        const AVStream* stream = format->streams[i];
+        if (isPlayable(stream) &&
+            (avformat_index_get_entries_count(stream) == 0 || needsPictureBytesForOrder(format, stream)))
             return false;
     }
     return true;
 }
 
-std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
+// AVI's index counts the sound of a stream of fixed-size frames (PCM) in
+// bytes, where its packets count frames: each entry starts where the bytes
+// of the ones before it end.
+int64_t indexUnitsPerTick(const AVFormatContext* format, AVStream* stream)
+{
+    const int blockAlign = stream->codecpar->block_align;
+    if (!isAvi(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO || blockAlign <= 1)
+        return 1;
+    const int count = avformat_index_get_entries_count(stream);
+    for (int i = 0; i + 1 < count; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (avformat_index_get_entry(stream, i + 1)->timestamp - entry->timestamp != entry->size)
+            return 1;
+    }
+    return blockAlign;
+}
+
+std::vector<StreamPacket> packetsFromIndex(AVStream* stream, int64_t unitsPerTick)
 {
     const int count = avformat_index_get_entries_count(stream);
     std::vector<StreamPacket> packets;
@@ -59,7 +88,7 @@ std::vector<StreamPacket> packetsFromIndex(AVStream* stream)
             continue;
         StreamPacket& packet = packets.emplace_back();  // in place: see FfmpegLargeTables.h
         packet.pts = AV_NOPTS_VALUE;
-        packet.dts = entry->timestamp;
+        packet.dts = entry->timestamp / unitsPerTick;
         packet.duration = 0;
         packet.key = (entry->flags & AVINDEX_KEYFRAME) != 0;
     }
@@ -79,16 +108,44 @@ bool isMpegBidirectionalPicture(const AVPacket* packet)
     return false;
 }
 
+// The coding type of an MPEG-4 Part 2 video object plane: the 2 bits after
+// its start code 00 00 01 B6.
+bool isMpeg4BidirectionalPlane(const AVPacket* packet)
+{
+    constexpr int kBidirectional = 2;
+    for (int i = 0; i + 4 < packet->size; ++i) {
+        const uint8_t* b = packet->data + i;
+        if (b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xB6)
+            return (b[4] >> 6) == kBidirectional;
+    }
+    return false;
+}
+
 bool isMpegVideo(const AVStream* stream)
 {
     const AVCodecID codec = stream->codecpar->codec_id;
     return codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO;
 }
 
-// MPEG program streams carry presentation times on some pictures only. In
-// MPEG-1/2 video a B picture is shown as it is decoded, and any other
-// picture when the next non-B picture is decoded.
-void completeMpegPresentationTimes(std::vector<StreamPacket>& packets)
+// Video whose B pictures are never referenced, so that the B marks alone
+// give the presentation order.
+bool showsBidirectionalAsDecoded(const AVStream* stream)
+{
+    return isMpegVideo(stream) || stream->codecpar->codec_id == AV_CODEC_ID_MPEG4;
+}
+
+bool isBidirectional(const AVStream* stream, const AVPacket* packet)
+{
+    if (isMpegVideo(stream))
+        return isMpegBidirectionalPicture(packet);
+    return stream->codecpar->codec_id == AV_CODEC_ID_MPEG4 && isMpeg4BidirectionalPlane(packet);
+}
+
+// MPEG program streams carry presentation times on some pictures only, AVI
+// on none (its demuxer gives B pictures their decoding time). In MPEG-1/2
+// and MPEG-4 Part 2 video a B picture is shown as it is decoded, and any
+// other picture when the next non-B picture is decoded.
+void completeReorderedPresentationTimes(std::vector<StreamPacket>& packets)
 {
     int64_t nextReference = AV_NOPTS_VALUE;
     int64_t lastEnd = packets.empty() ? 0 : packets.back().dts + std::max<int64_t>(packets.back().duration, 1);
@@ -116,15 +173,15 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
             int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
             if (dts == AV_NOPTS_VALUE)
                 dts = list.empty() ? 0 : list.back().dts + list.back().duration;
-            const bool bidirectional = isMpegVideo(format->streams[index]) && isMpegBidirectionalPicture(packet.get());
+            const bool bidirectional = isBidirectional(format->streams[index], packet.get());
             list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional,
                             packetIdentity(packet->data, packet->size)});
         }
         av_packet_unref(packet.get());
     }
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (isMpegVideo(format->streams[i]))
-            completeMpegPresentationTimes(packets[i]);
+        if (showsBidirectionalAsDecoded(format->streams[i]))
+            completeReorderedPresentationTimes(packets[i]);
     }
 }
 
@@ -240,7 +297,7 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
 // reordering delay, and its sync marks stay in place: ordered straight from
 // the index into the positions that the track keeps, with no table in
 // between. False, with nothing ordered, for an index out of decoding order.
-bool orderFromIndex(AVStream* stream, OrderedPackets& ordered)
+bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& ordered)
 {
     const int entries = avformat_index_get_entries_count(stream);
     std::vector<FfmpegSamplePosition>& positions = ordered.positions;
@@ -251,21 +308,40 @@ bool orderFromIndex(AVStream* stream, OrderedPackets& ordered)
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (entry->flags & AVINDEX_DISCARD_FRAME)
             continue;
+        const int64_t dts = entry->timestamp / unitsPerTick;
         if (positions.empty()) {
-            delay = reorderingDelay(stream, entry->timestamp, AV_NOPTS_VALUE);
-        } else if (entry->timestamp < positions.back().dts) {
+            delay = reorderingDelay(stream, dts, AV_NOPTS_VALUE);
+        } else if (dts < positions.back().dts) {
             ordered = {};
             return false;
         }
         FfmpegSamplePosition& position = positions.emplace_back();  // in place: see FfmpegLargeTables.h
-        position.pts = entry->timestamp + delay;
-        position.dts = entry->timestamp;
+        position.pts = dts + delay;
+        position.dts = dts;
         position.identity = 0;
         ordered.sync.push_back((entry->flags & AVINDEX_KEYFRAME) != 0);
     }
-    if (!positions.empty())
-        ordered.lastDuration = lastDurationOf(stream, positions, 0);
+    if (!positions.empty()) {
+        // Sound counted in bytes lasts as long as its bytes.
+        const int64_t lastBytes = avformat_index_get_entry(stream, entries - 1)->size;
+        ordered.lastDuration = unitsPerTick > 1 ? std::max<int64_t>(lastBytes / unitsPerTick, 1)
+                                                : lastDurationOf(stream, positions, 0);
+    }
     return true;
+}
+
+// An AVI stream shows its first picture at its start, where the first
+// packet is decoded: the decoder's delay does not move it.
+void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
+{
+    if (ordered.positions.empty())
+        return;
+    int64_t firstDts = ordered.positions.front().dts;
+    for (const FfmpegSamplePosition& position : ordered.positions)
+        firstDts = std::min(firstDts, position.dts);
+    const int64_t delay = ordered.positions.front().pts - firstDts;
+    for (FfmpegSamplePosition& position : ordered.positions)
+        position.pts -= delay;
 }
 
 } // namespace
@@ -276,8 +352,9 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
     if (indexCoversEveryStream(format)) {
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
-            if (!orderFromIndex(stream, ordered[i]))
-                ordered[i] = presentationOrder(packetsFromIndex(stream), stream);
+            const int64_t unitsPerTick = indexUnitsPerTick(format, stream);
+            if (!orderFromIndex(stream, unitsPerTick, ordered[i]))
+                ordered[i] = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
         }
         return ordered;
     }
@@ -285,8 +362,11 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
     // nothing is decoded.
     std::vector<std::vector<StreamPacket>> packets(format->nb_streams);
     scanPackets(format, packets);
-    for (unsigned i = 0; i < format->nb_streams; ++i)
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
         ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i]);
+        if (needsPictureBytesForOrder(format, format->streams[i]))
+            showFirstPictureAtFirstDecodingTime(ordered[i]);
+    }
     return ordered;
 }
 

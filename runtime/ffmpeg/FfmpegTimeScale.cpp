@@ -62,4 +62,13 @@ int32_t scaleBeyondVideoBases(const std::vector<VideoTiming>& video, double leng
     return kFallbackScale;
 }
 
+int32_t resolvingMilliseconds(int32_t scale, double lengthSeconds)
+{
+    constexpr int64_t kMillisecond = 1000;
+    if (scale <= 0 || scale >= kMillisecond)
+        return scale;
+    const int64_t finer = scale * ((kMillisecond + scale - 1) / scale);
+    return fits(finer, lengthSeconds) ? int32_t(finer) : scale;
+}
+
 } // namespace Qel

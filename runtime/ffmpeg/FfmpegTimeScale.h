@@ -30,4 +30,10 @@ int32_t commonVideoScale(const std::vector<FfmpegRational>& videoBases, double l
 // rate (soundRate, 0 when none), else the fallback.
 int32_t scaleBeyondVideoBases(const std::vector<VideoTiming>& video, double lengthSeconds, int soundRate);
 
+// The scale chosen, multiplied (where it still fits) until a unit is at
+// most a millisecond: callers address times in whole milliseconds, and a
+// coarser scale (25 for most AVI movies) would take every time inside the
+// first picture for 0.
+int32_t resolvingMilliseconds(int32_t scale, double lengthSeconds);
+
 } // namespace Qel

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -46,8 +47,14 @@ std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
     std::string line;
     while (std::getline(lines, line)) {
         long long key = 0, pts = 0, duration = 0;
-        if (std::sscanf(line.c_str(), "%lld,%lld,%lld", &key, &pts, &duration) == 3)
+        if (std::sscanf(line.c_str(), "%lld,%lld,%lld", &key, &pts, &duration) == 3) {
             frames.push_back({pts, duration, key != 0});
+        } else if (std::sscanf(line.c_str(), "%lld,N/A", &key) == 1 && !frames.empty()) {
+            // The last pictures a decoder gives out from a container without
+            // presentation times (AVI) have none: they follow the one before.
+            const ProbedFrame& previous = frames.back();
+            frames.push_back({previous.pts + std::max<int64_t>(previous.duration, 1), previous.duration, key != 0});
+        }
     }
     return frames;
 }
@@ -113,6 +120,14 @@ std::vector<int16_t> decodedSound(const std::string& path, int channels)
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
+}
+
+int maximumDifference(const int16_t* a, const int16_t* b, size_t count)
+{
+    int largest = 0;
+    for (size_t i = 0; i < count; ++i)
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    return largest;
 }
 
 double psnr(const uint8_t* a, const uint8_t* b, size_t size)

@@ -46,6 +46,9 @@ std::vector<uint8_t> decodedPictures(const std::string& path, const std::string&
 // at the given channel count.
 std::vector<int16_t> decodedSound(const std::string& path, int channels);
 
+// The largest difference between two equally long runs of PCM samples.
+int maximumDifference(const int16_t* a, const int16_t* b, size_t count);
+
 // Peak signal-to-noise ratio of two equally long 8-bit buffers, in dB
 // (1000 when identical).
 double psnr(const uint8_t* a, const uint8_t* b, size_t size);

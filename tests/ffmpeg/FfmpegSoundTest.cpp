@@ -35,14 +35,6 @@ std::unique_ptr<FfmpegAudioExtraction> extractionOf(const FfmpegMovie& movie, st
     return extraction;
 }
 
-int maximumDifference(const int16_t* a, const int16_t* b, size_t count)
-{
-    int largest = 0;
-    for (size_t i = 0; i < count; ++i)
-        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
-    return largest;
-}
-
 class FfmpegSoundTest : public ::testing::TestWithParam<TestMovie> {
 protected:
     void SetUp() override

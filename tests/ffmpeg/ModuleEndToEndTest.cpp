@@ -19,14 +19,6 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
 
-int maximumDifference(const int16_t* a, const int16_t* b, size_t count)
-{
-    int largest = 0;
-    for (size_t i = 0; i < count; ++i)
-        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
-    return largest;
-}
-
 // Frames of sound by which ffmpeg's decode of a movie starts earlier than
 // our time 0, the first picture (MPEG program streams start their sound a
 // little before it).

@@ -65,7 +65,7 @@ inline const TestMovie kTestMovies[] = {
     {"H264Mp4", h264Mp4, fourCc('v', 'i', 'd', 'e'), fourCc('a', 'v', 'c', '1'), 12800, 1000, 1024, 4},
     {"YuvsMov", yuvsMov, fourCc('v', 'i', 'd', 'e'), fourCc('y', 'u', 'v', 's'), 12800, 1000, 1024, 0},
     {"MjpegMov", mjpegMov, fourCc('v', 'i', 'd', 'e'), fourCc('j', 'p', 'e', 'g'), 12800, 45, 1024, 0},
-    {"Mpeg4Avi", mpeg4Avi, fourCc('v', 'i', 'd', 'e'), fourCc('m', 'p', '4', 'v'), 25, 1000, 1152, 1},
+    {"Mpeg4Avi", mpeg4Avi, fourCc('v', 'i', 'd', 'e'), fourCc('m', 'p', '4', 'v'), 1000, 1000, 1152, 1},
     {"Mpeg2Mpg", mpeg2Mpg, fourCc('m', '1', 'v', ' '), fourCc('m', 'p', '2', 'v'), 90000, 1000, 1152, 1},
 };
 

@@ -1,0 +1,200 @@
+// Real movies of many kinds through the plug-in module, every picture and
+// every sound sample against ffprobe's times and ffmpeg's own decode: the
+// containers and codecs whose timing the runtime derives itself (pictures
+// reordered without composition times, sound counted in bytes, tracks that
+// start apart). Movie time 0 is the earliest start of any stream.
+#include "FfmpegOracle.h"
+#include "ModuleSession.h"
+#include "TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace Qel::Testing {
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
+
+struct OracleMovie {
+    const char* name;
+    const char* file;        // its extension names the container
+    const char* arguments;   // the ffmpeg arguments after the sources
+    int soundTolerance;      // largest difference of a PCM sample from ffmpeg's decode
+};
+
+void PrintTo(const OracleMovie& movie, std::ostream* out) { *out << movie.name; }
+
+const std::string kSources = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
+                             "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 ";
+
+const OracleMovie kOracleMovies[] = {
+    // AVI keeps no composition times: the runtime orders reordered pictures.
+    {"Mpeg4BFramesAvi", "mpeg4-bframes.avi", "-c:v mpeg4 -bf 2 -g 12 -c:a libmp3lame -ac 2", 1},
+    {"H264BFramesAvi", "h264-bframes.avi", "-c:v libx264 -bf 3 -g 12 -pix_fmt yuv420p -c:a pcm_s16le -ac 2", 0},
+    // AVI's index counts PCM in bytes.
+    {"PcmStereoAvi", "pcm-stereo.avi", "-c:v mpeg4 -g 12 -c:a pcm_s16le -ac 2", 0},
+    {"PcmMonoAvi", "pcm-mono.avi", "-c:v mjpeg -q:v 3 -c:a pcm_s16le -ac 1", 0},
+};
+
+// What ffprobe says of the movie's streams, in seconds.
+struct StreamStarts {
+    double video = 0;
+    double sound = 0;
+    double movie() const { return std::min(video, sound); }
+};
+
+StreamStarts streamStarts(const std::string& path)
+{
+    StreamStarts starts;
+    std::istringstream lines(commandText("ffprobe -v error -show_entries stream=codec_type,start_time -of csv=p=0 '" +
+                                         path + "'"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t comma = line.find(',');
+        if (comma == std::string::npos)
+            continue;
+        const double start = std::atof(line.c_str() + comma + 1);
+        if (line.compare(0, comma, "video") == 0)
+            starts.video = start;
+        else if (line.compare(0, comma, "audio") == 0)
+            starts.sound = start;
+    }
+    return starts;
+}
+
+class MovieOracleTest : public ::testing::TestWithParam<OracleMovie> {
+protected:
+    void SetUp() override
+    {
+        path = testMedia(GetParam().file, kSources + GetParam().arguments);
+        ASSERT_FALSE(path.empty()) << "ffmpeg could not make the test movie";
+        movie = std::make_unique<ModuleMovie>(path);
+        ASSERT_EQ(movie->openResult, kResultSuccess);
+        ASSERT_EQ(movie->videos.size(), 1u);
+        ASSERT_EQ(movie->sounds.size(), 1u);
+        video = movie->videos[0];
+        frames = probedVideoFrames(path);
+        ASSERT_FALSE(frames.empty());
+        timeBase = probedVideoTimeBase(path);
+        starts = streamStarts(path);
+    }
+
+    // ffprobe's frame times from the stream's start: where the container
+    // keeps no presentation times (AVI), ffmpeg times the first picture by
+    // its decoder's delay, but the stream's first picture is shown at its
+    // start.
+    double secondsIntoVideo(int64_t pts) const
+    {
+        return double(pts - frames[0].pts) * timeBase.num / timeBase.den;
+    }
+    uint32_t movieMs(double secondsIntoVideo) const
+    {
+        return uint32_t(std::floor((secondsIntoVideo + starts.video - starts.movie()) * 1000 + 1e-6));
+    }
+    // Frame i's start and end in whole ms of movie time, as the streams truncate.
+    uint32_t frameStart(size_t i) const { return movieMs(secondsIntoVideo(frames[i].pts)); }
+    uint32_t frameEnd(size_t i) const
+    {
+        const int64_t end = i + 1 < frames.size() ? frames[i + 1].pts : frames[i].pts + frames[i].duration;
+        return movieMs(secondsIntoVideo(end));
+    }
+
+    std::string path;
+    std::unique_ptr<ModuleMovie> movie;
+    StreamInterface* video = nullptr;
+    std::vector<ProbedFrame> frames;
+    ProbedTimeBase timeBase;
+    StreamStarts starts;
+};
+
+// Every picture, in order, at ffprobe's time and with ffmpeg's decode of it.
+TEST_P(MovieOracleTest, EveryPictureAtItsTime)
+{
+    const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
+    ASSERT_EQ(expected.size(), frames.size() * kYuyvBytes);
+    ASSERT_EQ(video->rewindStream(), kResultSuccess);
+    const std::vector<ReadChunk> pictures = readUntilTheEnd(video);
+    ASSERT_EQ(pictures.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        EXPECT_EQ(pictures[i].startTime, frameStart(i));
+        EXPECT_EQ(pictures[i].duration, frameEnd(i) - frameStart(i));
+        ASSERT_EQ(pictures[i].bytes.size(), kYuyvBytes);
+        EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * kYuyvBytes)));
+    }
+    EXPECT_TRUE(video->isEndOfStream());
+}
+
+// A seek to the first, a middle and the last ms of a frame lands on the
+// last key frame that starts before it (the plug-in searches backward from
+// the time, so a key frame's own start lands on the one before), and
+// delivers its picture.
+TEST_P(MovieOracleTest, SeeksAtAndInsideFrames)
+{
+    const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
+    ASSERT_EQ(expected.size(), frames.size() * kYuyvBytes);
+    for (size_t i = 0; i < frames.size(); i += 4) {
+        const uint32_t start = frameStart(i), end = frameEnd(i);
+        for (uint32_t target : {start, (start + end) / 2, end - 1}) {
+            size_t key = 0;
+            for (size_t k = 0; k < frames.size() && frameStart(k) < target; ++k)
+                key = frames[k].key ? k : key;
+            SCOPED_TRACE("frame " + std::to_string(i) + " at " + std::to_string(target) + " ms");
+            uint32_t actual = 0;
+            ASSERT_EQ(video->seekStream(target, &actual, 0), kResultSuccess);
+            EXPECT_EQ(actual, frameStart(key));
+            const ReadChunk picture = readChunk(video);
+            ASSERT_EQ(picture.bytes.size(), kYuyvBytes);
+            EXPECT_EQ(picture.startTime, frameStart(key));
+            EXPECT_TRUE(std::equal(picture.bytes.begin(), picture.bytes.end(), expected.begin() + long(key * kYuyvBytes)));
+        }
+    }
+}
+
+// The sound from movie time 0: silence until the sound's own start, then
+// ffmpeg's decode sample by sample, as long as it; after a seek, the
+// samples from the time sought.
+TEST_P(MovieOracleTest, EverySoundSampleAtItsTime)
+{
+    StreamInterface* sound = movie->sounds[0];
+    const int channels = int(movie->sound().channels);
+    const int rate = movie->sound().sampleRate;
+    const std::vector<int16_t> decoded = decodedSound(path, channels);
+    const size_t offset = size_t(std::lround((starts.sound - starts.movie()) * rate)) * size_t(channels);
+    std::vector<int16_t> expected(offset, 0);
+    expected.insert(expected.end(), decoded.begin(), decoded.end());
+
+    const std::vector<int16_t> ours = samplesOf(readUntilTheEnd(sound, 100000));
+    EXPECT_TRUE(sound->isEndOfStream());
+    EXPECT_EQ(ours.size(), expected.size());
+    const size_t common = std::min(ours.size(), expected.size());
+    EXPECT_LE(maximumDifference(ours.data(), expected.data(), common), GetParam().soundTolerance);
+    // Within a picture's duration: the movie's time scale may be the pictures'.
+    EXPECT_NEAR(sound->getDuration(), 1000.0 * double(expected.size()) / channels / rate, 40);
+
+    for (uint32_t target : {1u, 333u, 707u}) {
+        SCOPED_TRACE("seek to " + std::to_string(target) + " ms");
+        uint32_t actual = 0;
+        ASSERT_EQ(sound->seekStream(target, &actual, 0), kResultSuccess);
+        const std::vector<int16_t> after = samplesOf({readChunk(sound)});
+        // The sound resumes at the frame of the time sought; the time reported
+        // back is that frame's, truncated to whole ms.
+        const int64_t frame = int64_t(target) * rate / 1000;
+        EXPECT_EQ(actual, uint32_t(frame * 1000 / rate));
+        const size_t first = size_t(frame) * size_t(channels);
+        ASSERT_GE(expected.size(), first + after.size());
+        EXPECT_LE(maximumDifference(after.data(), expected.data() + first, after.size()), GetParam().soundTolerance);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, MovieOracleTest, ::testing::ValuesIn(kOracleMovies),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace Qel::Testing
