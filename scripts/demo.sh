@@ -34,10 +34,11 @@ qelhost="$root/build/native/bin/qelhost"
 name=$(basename "${movie%.*}")
 echo "== qelhost info $movie"
 "$qelhost" info "$movie"
-echo "== qelhost decode $movie -o $out"
-"$qelhost" decode "$movie" -o "$out"
-echo "== qelhost thumbs $movie -o $out/$name-sheet.png"
-"$qelhost" thumbs "$movie" -o "$out/$name-sheet.png"
+# The demo's folder holds only its own files: a second run replaces them (-y).
+echo "== qelhost decode $movie -o $out -y"
+"$qelhost" decode "$movie" -o "$out" -y
+echo "== qelhost thumbs $movie -o $out/$name-sheet.png -y"
+"$qelhost" thumbs "$movie" -o "$out/$name-sheet.png" -y
 echo "== done. Files in $out:"
 for file in "$out/$name.wav" "$out/$name.y4m" "$out/$name-sheet.png"; do
   [ -f "$file" ] && echo "  $file"
