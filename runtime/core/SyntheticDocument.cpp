@@ -29,8 +29,10 @@ SyntheticVideo readVideoFormat(const json& video)
     format.compression = readCode(required(video, "compression", "video"), "video.compression");
     format.width = readInt(video, "width", -1, 0, kMaxPictureSide);
     format.height = readInt(video, "height", -1, 0, kMaxPictureSide);
-    if (format.width % 4 != 0 || format.height % 4 != 0)
-        throw std::runtime_error("video width and height must be multiples of 4");
+    // The two pixels of a 4:2:2 pair share their chroma: an odd width would
+    // leave the last pixel without its V byte.
+    if (SyntheticPattern::bytesPerPixel(format.compression) == 2 && format.width % 2 != 0)
+        throw std::runtime_error("'yuvs' and '2vuy' video needs an even width");
     format.depth = readInt(video, "depth", format.compression == SyntheticPattern::kArgb ? 32 : 24, 1, 64);
     if (format.compression == SyntheticPattern::kRaw && format.depth != 24 && format.depth != 32)
         throw std::runtime_error("'raw ' video needs depth 24 or 32");

@@ -72,6 +72,33 @@ TEST_F(AudioStreamTest, ASeekLandsWhereTheRuntimeReportsAndReadingGoesOnFromTher
     EXPECT_TRUE(matchesSignal(start.samples, 0, 2, 2, false));
 }
 
+// Eight hours of 44100 Hz stereo: past 24 s the byte position times 1000
+// passes 32 bits, past 6.7 hours the byte position itself does. Each seek
+// lands where the runtime reports and the chunks after it carry the exact
+// times of their first bytes and the signal from the frame reached.
+TEST_F(AudioStreamTest, ChunksFarIntoALongMovieCarryTheirExactTimesAndSamples)
+{
+    constexpr int64_t kEightHours = 44100LL * 3600 * 8;
+    open(soundMovie(44100, 2, kEightHours));
+    EXPECT_EQ(stream->getDuration(), 8u * 3600 * 1000);
+    for (const uint32_t seekMs : {30000u, 2400000u, 25200000u, 28790000u}) {
+        SCOPED_TRACE(seekMs);
+        uint32_t reached = 0;
+        ASSERT_EQ(stream->seekStream(seekMs, &reached, 0), kResultSuccess);
+        EXPECT_EQ(reached, seekMs);
+        uint64_t bytes = kBytesPerSecond * seekMs / 1000;
+        for (int reads = 0; reads < 3; ++reads) {
+            ReadChunk chunk = read();
+            ASSERT_TRUE(chunk.delivered);
+            EXPECT_EQ(chunk.start, uint32_t(bytes * 1000 / kBytesPerSecond));
+            EXPECT_EQ(chunk.duration, uint32_t(chunk.size * 1000 / kBytesPerSecond));
+            EXPECT_TRUE(matchesSignal(chunk.samples, int64_t(bytes / 4), 2, 2, false));
+            bytes += chunk.size;
+            EXPECT_EQ(stream->getPosition(), chunk.start + chunk.duration);
+        }
+    }
+}
+
 TEST_F(AudioStreamTest, RewindGoesToTheStartForwardsAndToTheEndOtherwise)
 {
     open(soundMovie(44100, 2, kFrames));

@@ -1,9 +1,11 @@
 #include "TestMedia.h"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace Qel::Testing {
 
@@ -39,13 +41,26 @@ std::string testMedia(const std::string& name, const std::string& arguments)
     const fs::path path = folder / (file.stem().string() + "-" + key + file.extension().string());
     if (fs::exists(path))
         return path.string();
-    // Made under a temporary name and renamed, so that an interrupted run
-    // leaves no half-made file in the cache.
-    const fs::path partial = folder / ("partial-" + path.filename().string());
+    // Made under a name of this process's own and renamed into place, so
+    // that an interrupted run leaves no half-made file in the cache, and two
+    // test programs making the same file at once (ctest -j) neither write
+    // into one file nor lose each other's: the rename is atomic, and the
+    // second one replaces the first with the same content.
+    static std::atomic<int> serial{0};
+    const fs::path partial = folder / ("partial-" + std::to_string(getpid()) + "-" + std::to_string(serial++) +
+                                       "-" + path.filename().string());
     const std::string command = "ffmpeg -nostdin -v error -y " + arguments + " '" + partial.string() + "'";
-    if (std::system(command.c_str()) != 0)
+    if (std::system(command.c_str()) != 0) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
         return {};
-    fs::rename(partial, path);
+    }
+    std::error_code renamed;
+    fs::rename(partial, path, renamed);
+    if (renamed) {
+        fs::remove(partial, renamed);
+        return {};
+    }
     return path.string();
 }
 

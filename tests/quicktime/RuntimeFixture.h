@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
+#include "TempFolder.h"
 #include "quicktime/QtLoaderInternal.h"
 #include "quicktime/QtLoaderState.h"
 #include "quicktime/QtOperations.h"
@@ -29,6 +34,23 @@ inline std::string programFolder()
     const uint32_t length = Platform::moduleFileName(Platform::thisModule(), path, sizeof path);
     const std::string file(path, length);
     return file.substr(0, file.find_last_of("\\/") + 1);
+}
+
+// Runs a copy of this test program from folder on the tests that filter
+// names, and answers what it printed.
+inline std::string runCopyOfThisProgram(const TempFolder& folder, const std::string& filter)
+{
+    char path[1024];
+    const uint32_t length = Platform::moduleFileName(Platform::thisModule(), path, sizeof path);
+    const std::filesystem::path program(std::string(path, length));
+    const std::string copy = folder.path(program.filename().string());
+    std::filesystem::copy_file(program, copy);
+    const std::string output = folder.path("output.txt");
+    const std::string command =
+        "\"" + copy + "\" --gtest_filter=" + filter + " > \"" + output + "\" 2>&1";
+    std::system(command.c_str());
+    std::ifstream in(output, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string testRuntimeFolder(const std::string& name)

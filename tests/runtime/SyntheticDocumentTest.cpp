@@ -91,7 +91,7 @@ TEST(SyntheticDocument, MalformedDocumentsAreRefusedWithAReason)
     EXPECT_NE(refusal(R"({"qelSyntheticMovie": 1, "timescale": 600})").find("timescale"), std::string::npos);
     refusal(R"({"qelSyntheticMovie": 1, "tracks": [{"type": "vid"}]})");
     refusal(R"({"qelSyntheticMovie": 1, "tracks": [{"type": "vide", "video": {"compression": "yuvs",
-        "width": 6, "height": 4}, "samples": {"count": 1, "duration": 1}}]})");
+        "width": 5, "height": 4}, "samples": {"count": 1, "duration": 1}}]})");
     refusal(R"({"qelSyntheticMovie": 1, "tracks": [{"type": "vide", "video": {"compression": "raw ",
         "width": 4, "height": 4, "depth": 16}, "samples": {"count": 1, "duration": 1}}]})");
     refusal(R"({"qelSyntheticMovie": 1, "tracks": [{"type": "vide", "video": {"compression": "yuvs",

@@ -75,12 +75,62 @@ TEST(VideoGeometry, FullSizeFramesKeepTheirSize)
 
 TEST(VideoGeometry, PictureWithoutAreaFailsTheOpen)
 {
-    VideoSession video(videoMovie(R"("compression": "yuvs", "width": 0, "height": 8)", R"("count": 2, "duration": 60)"), false);
-    ASSERT_NE(video.stream, nullptr);
-    EXPECT_EQ(video.stream->openStream(&video.clock), kResultFailure);
-    EXPECT_EQ(video.messages(kOpenFunction), std::vector<std::string>{qtFailureLine(-50)});
-    EXPECT_EQ(video.read().result, kResultFailure);
+    for (const char* size : {R"("width": 0, "height": 8)", R"("width": 8, "height": 0)"}) {
+        SCOPED_TRACE(size);
+        VideoSession video(videoMovie(R"("compression": "yuvs", )" + std::string(size), R"("count": 2, "duration": 60)"),
+                           false);
+        ASSERT_NE(video.stream, nullptr);
+        EXPECT_EQ(video.stream->openStream(&video.clock), kResultFailure);
+        EXPECT_EQ(video.messages(kOpenFunction), std::vector<std::string>{qtFailureLine(-50)});
+        EXPECT_EQ(video.read().result, kResultFailure);
+    }
 }
+
+struct ShapeCase {
+    const char* name;
+    const char* compression;  // body of the track's "video" object, without the size
+    const char* output;
+    bool evenWidths;  // a 4:2:2 pair of pixels shares its chroma
+};
+
+class VideoShapeTest : public testing::TestWithParam<ShapeCase> {};
+
+// Sides that are odd or no multiple of 4, and rows padded by 1 to 3 bytes
+// (so that a 'YVU9' row is no multiple of 4 either): every byte of every
+// frame is the picture's.
+TEST_P(VideoShapeTest, OddSidesAndRowPaddingKeepEveryPixel)
+{
+    const ShapeCase& shape = GetParam();
+    struct Size {
+        int32_t width, height, padding;
+    };
+    const Size sizes[] = {{5, 6, 1}, {7, 5, 2}, {9, 3, 3}, {1, 1, 0}, {13, 7, 0}};
+    for (Size size : sizes) {
+        if (shape.evenWidths)
+            size.width += 1;
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " padded by " +
+                     std::to_string(size.padding));
+        VideoSession video(videoMovie(std::string(shape.compression) + R"(, "width": )" + std::to_string(size.width) +
+                                          R"(, "height": )" + std::to_string(size.height) +
+                                          R"(, "rowPadding": )" + std::to_string(size.padding),
+                                      R"("count": 2, "duration": 60)"));
+        ASSERT_NE(video.stream, nullptr);
+        ASSERT_STREQ(video.formatText(), shape.output);
+        for (int32_t sample = 0; sample < 2; ++sample)
+            expectSample(video.read(), shape.output, size.width, size.height, sample);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormat, VideoShapeTest,
+    testing::Values(ShapeCase{"yuvs", R"("compression": "yuvs")", "YUY2", true},
+                    ShapeCase{"uyvy", R"("compression": "2vuy")", "UYVY", true},
+                    ShapeCase{"yvu9", R"("compression": "YVU9")", "YV12", false},
+                    ShapeCase{"argb", R"("compression": 32)", "ARGB", false},
+                    ShapeCase{"raw32", R"("compression": "raw ", "depth": 32)", "ARGB", false},
+                    ShapeCase{"raw24", R"("compression": "raw ", "depth": 24)", "YUY2", false},
+                    ShapeCase{"jpeg", R"("compression": "jpeg")", "YUY2", false}),
+    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 TEST(VideoOpen, SampleOfAnotherKindFailsTheOpenAndLeavesNothingToReadFrom)
 {

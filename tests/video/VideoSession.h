@@ -61,7 +61,9 @@ inline std::vector<uint8_t> expectedFrame(const std::string& output, int32_t wid
         return expectedPicture(kUyvy, 24, width, height, 2 * width, sample);
     if (output == "ARGB")
         return expectedPicture(kArgb, 32, width, height, 4 * width, sample);
-    // "YV12": the luma plane, then V and U at half the width and height.
+    // "YV12": the luma plane, then V and U at half the width and height
+    // (rounded down), in a frame of 12 bits per pixel whose bytes beyond
+    // them (odd sides) are zero.
     std::vector<uint8_t> frame;
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
@@ -70,6 +72,7 @@ inline std::vector<uint8_t> expectedFrame(const std::string& output, int32_t wid
         for (int32_t y = 0; y < height / 2; ++y)
             for (int32_t x = 0; x < width / 2; ++x)
                 frame.push_back(chroma(2 * x, 2 * y, sample));
+    frame.resize(size_t(width) * size_t(height) * 12 / 8, 0);
     return frame;
 }
 
