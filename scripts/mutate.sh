@@ -23,11 +23,13 @@ list=${1:-$root/scripts/mutations.txt}
 build=$root/build/native
 bin=$build/bin
 work=$build/mutate
-# Cheapest first: the first program that fails settles the fault.
-programs=(test_media test_support test_logging test_plugin test_quicktime test_container
-          test_container_without_runtime test_audio test_video test_runtime test_host
-          test_reliability test_qelhost)
+# Those that catch the most first: the first program that fails settles
+# the fault, and each program is built only when its turn comes.
+programs=(test_video test_audio test_container test_quicktime test_media test_support test_plugin
+          test_logging test_host test_runtime test_container_without_runtime test_reliability test_qelhost)
 program_timeout=300
+# The fuzz targets' regression inputs are read from the sources.
+export QEL_SOURCE_DIR=$root
 
 # Faults as "path<TAB>from<TAB>to<TAB>note" lines, comments and blanks dropped.
 faults() {
@@ -79,18 +81,20 @@ restore() {
     current=""
   fi
 }
-trap restore EXIT INT TERM
+trap restore EXIT
+trap 'exit 130' INT TERM
 
-build_all() {
-  [[ -f $build/build.ninja ]] || cmake --preset native -S "$root" > "$work/configure.log"
-  cmake --build "$build" -j2 --target QelContainerQuickTime QuickTimeRuntime Qel_Logging "${programs[@]}" \
-    < /dev/null > "$work/build.log" 2>&1
-}
-
-# Runs the programs until one fails; prints the name of the one that failed.
+# Builds each program (and the modules it loads) in turn and runs it, until
+# one fails; prints its name, or "build" when the code does not build.
 first_failing_program() {
   local program
+  [[ -f $build/build.ninja ]] || cmake --preset native -S "$root" < /dev/null > "$work/configure.log"
   for program in "${programs[@]}"; do
+    if ! cmake --build "$build" -j2 --target QelContainerQuickTime QuickTimeRuntime Qel_Logging "$program" \
+      < /dev/null > "$work/build.log" 2>&1; then
+      echo build
+      return
+    fi
     if ! (cd "$bin" && timeout "$program_timeout" "./$program" --gtest_brief=1 < /dev/null > "$work/$program.log" 2>&1); then
       echo "$program"
       return
@@ -99,10 +103,9 @@ first_failing_program() {
 }
 
 echo "baseline: building and running the tests without a fault"
-build_all || { echo "the build fails without a fault (see $work/build.log)" >&2; exit 2; }
 failing=$(first_failing_program)
 if [[ -n $failing ]]; then
-  echo "$failing fails without a fault (see $work/$failing.log)" >&2
+  echo "$failing fails without a fault (see $work/$failing.log or $work/build.log)" >&2
   exit 2
 fi
 
@@ -115,14 +118,11 @@ while IFS=$'\t' read -r path from to note; do
     restore
     exit 2
   fi
-  if ! build_all; then
+  failing=$(first_failing_program)
+  if [[ $failing == build ]]; then
     echo "#$number not built   $path: $to"
     unbuilt=$((unbuilt + 1))
-    restore
-    continue
-  fi
-  failing=$(first_failing_program)
-  if [[ $note == same:* ]]; then
+  elif [[ $note == same:* ]]; then
     same=$((same + 1))
     [[ -n $failing ]] && same_caught=$((same_caught + 1))
     echo "#$number same       $path: $to (${note#same: })${failing:+, caught by $failing}"
@@ -136,7 +136,8 @@ while IFS=$'\t' read -r path from to note; do
   restore
 done < <(faults)
 
-build_all || true
+restore
+first_failing_program > /dev/null || true
 changing=$((caught + missed))
 echo "caught $caught of $changing faults that change behaviour ($((changing ? 100 * caught / changing : 0))%);" \
   "$same that change none ($same_caught of them caught), $unbuilt not built"
