@@ -33,6 +33,7 @@ TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track, std:
 {
     TrackModel model;
     model.mediaType = track.mediaType;
+    model.enabled = track.enabled;
     if (track.mediaType == kVideoMediaType || track.mediaType == kMpegVideoMediaType)
         model.descriptions.push_back(imageDescriptionOf(track));
     if (track.mediaType == kSoundMediaType) {

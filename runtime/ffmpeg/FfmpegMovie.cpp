@@ -110,6 +110,11 @@ private:
         FfmpegTrack track;
         track.mediaType = mediaTypeOf(stream, format_->iformat->name);
         track.streamIndex = stream->index;
+        // QuickTime and MP4 mark each track enabled or not (FFmpeg reads the
+        // mark as the default disposition); other containers have no such
+        // mark, and every track plays.
+        track.enabled = std::strstr(format_->iformat->name, "mov") == nullptr ||
+                        (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
         track.timeBase = {stream->time_base.num, stream->time_base.den};
         track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType)) {

@@ -54,6 +54,7 @@ struct FfmpegRational {
 struct FfmpegTrack {
     QtOSType mediaType = 0;
     int streamIndex = -1;
+    bool enabled = true;  // as the file marks the track
     FfmpegRational timeBase{0, 1};
     int64_t duration = 0;  // movie units
 

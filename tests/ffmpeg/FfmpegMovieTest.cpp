@@ -121,6 +121,35 @@ TEST(FfmpegMovieOpening, TwoSoundTracksKeepFileOrder)
     EXPECT_EQ(movie->tracks()[2].mediaType, kSound);
 }
 
+// QuickTime and MP4 files mark each track enabled or not, and the tracks
+// start as the file marks them (the sound mixes the enabled ones); other
+// containers have no such mark.
+TEST(FfmpegMovieOpening, TracksStartEnabledAsTheFileMarksThem)
+{
+    struct Case {
+        const char* file;
+        const char* dispositions;
+        bool enabled[3];
+    };
+    const Case cases[] = {
+        {"second-disabled.mov", "-disposition:a:0 default -disposition:a:1 0", {true, true, false}},
+        {"first-disabled.mov", "-disposition:a:0 0 -disposition:a:1 default", {true, false, true}},
+        {"first-disabled.mp4", "-disposition:a:0 0 -disposition:a:1 default", {true, false, true}},
+        {"unmarked.mkv", "-disposition:a:0 0 -disposition:a:1 0", {true, true, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = testMedia(c.file, kPictures + kTone +
+                                                       "-f lavfi -i sine=frequency=660:sample_rate=44100:duration=2 "
+                                                       "-map 0 -map 1 -map 2 -c:v mjpeg -c:a aac " + c.dispositions);
+        auto movie = FfmpegMovie::open(path);
+        ASSERT_NE(movie, nullptr);
+        ASSERT_EQ(movie->model().tracks.size(), 3u);
+        for (size_t track = 0; track < 3; ++track)
+            EXPECT_EQ(movie->model().tracks[track].enabled, c.enabled[track]) << "track " << track + 1;
+    }
+}
+
 TEST(FfmpegMovieOpening, SoundOnlyMovieUsesTheSampleRateAsTimeScale)
 {
     auto movie = FfmpegMovie::open(surroundMov(0.25));
