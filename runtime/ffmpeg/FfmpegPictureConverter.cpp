@@ -1,5 +1,9 @@
 #include "FfmpegPictureConverter.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include <cstring>
 
 namespace Qel {
@@ -85,6 +89,31 @@ AVPixelFormat withoutFullRangeAlias(AVPixelFormat format)
     }
 }
 
+// The ranges are known to swscale before it chooses its way of converting:
+// its direct conversions between formats of one size (planar 4:2:2 to
+// packed, for one) copy the values as they are, and are only chosen where
+// both ranges agree. The full-range aliases are therefore replaced by their
+// plain formats with the range given apart.
+ScaleContextPtr makeScaleContext(const ScaleSetting& setting)
+{
+    ScaleContextPtr context(sws_alloc_context());
+    if (!context)
+        return nullptr;
+    SwsContext* c = context.get();
+    const bool set = av_opt_set_int(c, "srcw", setting.sourceWidth, 0) >= 0 &&
+                     av_opt_set_int(c, "srch", setting.sourceHeight, 0) >= 0 &&
+                     av_opt_set_int(c, "src_format", setting.sourceFormat, 0) >= 0 &&
+                     av_opt_set_int(c, "src_range", setting.sourceFullRange, 0) >= 0 &&
+                     av_opt_set_int(c, "dstw", setting.targetWidth, 0) >= 0 &&
+                     av_opt_set_int(c, "dsth", setting.targetHeight, 0) >= 0 &&
+                     av_opt_set_int(c, "dst_format", setting.targetFormat, 0) >= 0 &&
+                     av_opt_set_int(c, "dst_range", setting.targetFullRange, 0) >= 0 &&
+                     av_opt_set_int(c, "sws_flags", SWS_BICUBIC, 0) >= 0;
+    if (!set || sws_init_context(c, nullptr, nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
 } // namespace
 
 bool FfmpegPictureConverter::supports(QtOSType pixelFormat)
@@ -101,19 +130,19 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
         surface.rowBytes < minimumRowBytes || picture->width <= 0 || picture->height <= 0)
         return false;
 
-    // The range is given to swscale explicitly, so the full-range aliases are
-    // replaced by their plain formats.
-    const AVPixelFormat source = withoutFullRangeAlias(AVPixelFormat(picture->format));
-    context_.reset(sws_getCachedContext(context_.release(), picture->width, picture->height, source,
-                                        surface.width, surface.height, target, SWS_BICUBIC, nullptr,
-                                        nullptr, nullptr));
+    // YUV surfaces keep the source's matrix in video range; ARGB is full range.
+    const ScaleSetting setting{picture->width, picture->height, withoutFullRangeAlias(AVPixelFormat(picture->format)),
+                               isFullRange(picture),   surface.width,  surface.height,
+                               target,                 target == AV_PIX_FMT_ARGB};
+    if (!context_ || !(setting == setting_)) {
+        context_ = makeScaleContext(setting);
+        setting_ = setting;
+    }
     if (!context_)
         return false;
     const int* matrix = sws_getCoefficients(matrixOf(picture));
-    // YUV surfaces keep the source's matrix in video range; ARGB is full range.
-    const int targetFullRange = target == AV_PIX_FMT_ARGB ? 1 : 0;
-    sws_setColorspaceDetails(context_.get(), matrix, isFullRange(picture) ? 1 : 0, matrix, targetFullRange, 0,
-                             1 << 16, 1 << 16);
+    sws_setColorspaceDetails(context_.get(), matrix, setting.sourceFullRange ? 1 : 0, matrix,
+                             setting.targetFullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
 
     uint8_t* planes[4] = {surface.base, nullptr, nullptr, nullptr};
     int strides[4] = {surface.rowBytes, 0, 0, 0};

@@ -22,6 +22,26 @@ struct FfmpegSurface {
     int height;
 };
 
+// What a scaling context converts from and to.
+struct ScaleSetting {
+    int sourceWidth;
+    int sourceHeight;
+    AVPixelFormat sourceFormat;
+    bool sourceFullRange;
+    int targetWidth;
+    int targetHeight;
+    AVPixelFormat targetFormat;
+    bool targetFullRange;
+
+    bool operator==(const ScaleSetting& other) const
+    {
+        return sourceWidth == other.sourceWidth && sourceHeight == other.sourceHeight &&
+               sourceFormat == other.sourceFormat && sourceFullRange == other.sourceFullRange &&
+               targetWidth == other.targetWidth && targetHeight == other.targetHeight &&
+               targetFormat == other.targetFormat && targetFullRange == other.targetFullRange;
+    }
+};
+
 class FfmpegPictureConverter {
 public:
     static bool supports(QtOSType pixelFormat);
@@ -32,6 +52,7 @@ public:
 
 private:
     ScaleContextPtr context_;
+    ScaleSetting setting_{};  // of context_
 };
 
 } // namespace Qel

@@ -3,6 +3,7 @@
 // containers and codecs whose timing the runtime derives itself (pictures
 // reordered without composition times, sound counted in bytes, tracks that
 // start apart). Movie time 0 is the earliest start of any stream.
+#include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "ModuleSession.h"
 #include "TestMedia.h"
@@ -40,6 +41,9 @@ const OracleMovie kOracleMovies[] = {
     // AVI's index counts PCM in bytes.
     {"PcmStereoAvi", "pcm-stereo.avi", "-c:v mpeg4 -g 12 -c:a pcm_s16le -ac 2", 0},
     {"PcmMonoAvi", "pcm-mono.avi", "-c:v mjpeg -q:v 3 -c:a pcm_s16le -ac 1", 0},
+    // Full-range pictures of every chroma layout take the same range rules.
+    {"FullRange422Mov", "jpeg422.mov", "-c:v mjpeg -pix_fmt yuvj422p -q:v 3 -c:a pcm_s16be -ac 2", 0},
+    {"FullRange444Mov", "jpeg444.mov", "-c:v mjpeg -pix_fmt yuvj444p -q:v 3 -c:a pcm_s16be -ac 2", 0},
 };
 
 // What ffprobe says of the movie's streams, in seconds.
@@ -178,14 +182,15 @@ TEST_P(MovieOracleTest, EverySoundSampleAtItsTime)
     // Within a picture's duration: the movie's time scale may be the pictures'.
     EXPECT_NEAR(sound->getDuration(), 1000.0 * double(expected.size()) / channels / rate, 40);
 
+    const int64_t scale = FfmpegMovie::open(path)->timeScale();
     for (uint32_t target : {1u, 333u, 707u}) {
         SCOPED_TRACE("seek to " + std::to_string(target) + " ms");
         uint32_t actual = 0;
         ASSERT_EQ(sound->seekStream(target, &actual, 0), kResultSuccess);
         const std::vector<int16_t> after = samplesOf({readChunk(sound)});
-        // The sound resumes at the frame of the time sought; the time reported
-        // back is that frame's, truncated to whole ms.
-        const int64_t frame = int64_t(target) * rate / 1000;
+        // The sound resumes at the frame of the time sought in whole movie
+        // units; the time reported back is that frame's, truncated to whole ms.
+        const int64_t frame = int64_t(target) * scale / 1000 * rate / scale;
         EXPECT_EQ(actual, uint32_t(frame * 1000 / rate));
         const size_t first = size_t(frame) * size_t(channels);
         ASSERT_GE(expected.size(), first + after.size());
