@@ -12,8 +12,8 @@ namespace Qel::Cli {
 // name arrives whole whatever the console's code page.
 std::vector<std::string> programArguments(int argc, char** argv);
 
-// Makes the console show the UTF-8 that qelhost prints (Windows); nothing
-// elsewhere.
+// Makes the console show the UTF-8 that qelhost prints, until qelhost
+// exits (Windows); nothing elsewhere.
 void prepareConsole();
 
 } // namespace Qel::Cli

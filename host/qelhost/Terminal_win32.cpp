@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <io.h>
 
 #include "Progress.h"
@@ -27,9 +28,26 @@ std::vector<std::string> programArguments(int, char**)
     return arguments;
 }
 
+namespace {
+
+UINT userCodePage = 0;
+
+void restoreCodePage()
+{
+    SetConsoleOutputCP(userCodePage);
+}
+
+} // namespace
+
+// The code page belongs to the console, which outlives qelhost: the user's
+// is put back at exit.
 void prepareConsole()
 {
+    userCodePage = GetConsoleOutputCP();
+    if (userCodePage == 0 || userCodePage == CP_UTF8)
+        return;
     SetConsoleOutputCP(CP_UTF8);
+    std::atexit(restoreCodePage);
 }
 
 } // namespace Qel::Cli
