@@ -152,25 +152,22 @@ private:
 
     const OrderedPackets& packetsOf(const FfmpegTrack& track) const { return ordered_[size_t(track.streamIndex)]; }
 
-    // The earliest first picture; the earliest first sound sample when there
-    // is no picture.
+    // The earliest start of any picture or sound track: sound that begins
+    // before the first picture is kept, and a track that begins later
+    // begins later in the movie.
     void placeOrigin()
     {
-        for (bool pictures : {true, false}) {
-            bool found = false;
-            for (const FfmpegTrack& track : movie_.tracks_) {
-                if (isPicture(track.mediaType) != pictures || (!pictures && track.mediaType != kSoundMediaType))
-                    continue;
-                const int64_t first = packetsOf(track).positions.front().pts;
-                if (!found || av_compare_ts(first, toAv(track.timeBase), movie_.originValue_,
-                                            toAv(movie_.originBase_)) < 0) {
-                    movie_.originValue_ = first;
-                    movie_.originBase_ = track.timeBase;
-                    found = true;
-                }
+        bool found = false;
+        for (const FfmpegTrack& track : movie_.tracks_) {
+            if (!isPicture(track.mediaType) && track.mediaType != kSoundMediaType)
+                continue;
+            const int64_t first = packetsOf(track).positions.front().pts;
+            if (!found ||
+                av_compare_ts(first, toAv(track.timeBase), movie_.originValue_, toAv(movie_.originBase_)) < 0) {
+                movie_.originValue_ = first;
+                movie_.originBase_ = track.timeBase;
+                found = true;
             }
-            if (found)
-                return;
         }
     }
 
@@ -242,7 +239,12 @@ private:
                                        ? positions[i + 1].pts
                                        : positions[i].pts + std::max<int64_t>(packets.lastDuration, 0);
             const int64_t end = toMovieUnits(ending) - origin;
-            const int64_t time = std::max<int64_t>(start, 0);  // as movieTime()
+            // A picture track that starts after time 0 shows its first picture
+            // from 0 (the plug-in seeks by searching back from a time for a
+            // sync sample, which must exist for every time); sound keeps its
+            // own start.
+            const bool fromZero = i == 0 && isPicture(track.mediaType);
+            const int64_t time = fromZero ? 0 : std::max<int64_t>(start, 0);  // as movieTime()
             const int64_t duration = std::max<int64_t>(end - time, 1);
             Runtime::SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
             sample.time = Runtime::modelTime(time);

@@ -16,8 +16,9 @@
 // video sample's time and duration is still exact; a movie whose samples fit
 // neither uses 600 and rounds. A movie without video uses its first sound
 // track's sample rate. A scale below 1000 is multiplied until a unit is at
-// most a millisecond (25 becomes 1000). Time 0 is the first picture's presentation time (the
-// first sound sample's when there is no video).
+// most a millisecond (25 becomes 1000). Time 0 is the earliest start of
+// any picture or sound track; a track that starts later starts later in the
+// movie.
 #pragma once
 
 #include "FfmpegLibraries.h"

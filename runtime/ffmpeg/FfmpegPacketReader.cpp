@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace Qel {
@@ -126,14 +127,19 @@ bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
 
 // Where the file holds a complete index, its first entry: a timestamp seek
 // keeps the packets' times exact (AVI loses them after a byte seek) and
-// reads again the priming that an edit list trims. Elsewhere the index only
-// covers what the demuxer has met, and the start of the file is byte 0.
+// reads again the priming that an edit list trims. Matroska's first cues
+// lead to its start, while a byte seek there resumes at the next cluster,
+// past the first half second. Elsewhere the index only covers what the
+// demuxer has met, and the start of the file is byte 0.
 bool FfmpegPacketReader::seekToStart()
 {
     AVStream* stream = format_->streams[track_.streamIndex];
     if (keepsCompleteIndex(format_.get()) && avformat_index_get_entries_count(stream) > 0 &&
         av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
                       AVSEEK_FLAG_BACKWARD) >= 0)
+        return true;
+    if (std::strstr(format_->iformat->name, "matroska") && !track_.positions.empty() &&
+        av_seek_frame(format_.get(), track_.streamIndex, track_.positions.front().dts, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||
            avformat_seek_file(format_.get(), -1, INT64_MIN, INT64_MIN, INT64_MAX, 0) >= 0;

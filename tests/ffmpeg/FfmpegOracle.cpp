@@ -47,9 +47,13 @@ std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
     std::string line;
     while (std::getline(lines, line)) {
         long long key = 0, pts = 0, duration = 0;
-        if (std::sscanf(line.c_str(), "%lld,%lld,%lld", &key, &pts, &duration) == 3) {
-            frames.push_back({pts, duration, key != 0});
-        } else if (std::sscanf(line.c_str(), "%lld,N/A", &key) == 1 && !frames.empty()) {
+        const int fields = std::sscanf(line.c_str(), "%lld,%lld,%lld", &key, &pts, &duration);
+        if (fields >= 2) {
+            // FLV records no durations: a picture lasts until the next.
+            if (fields == 2 && !frames.empty())
+                frames.back().duration = pts - frames.back().pts;
+            frames.push_back({pts, fields == 3 ? duration : (frames.empty() ? 0 : frames.back().duration), key != 0});
+        } else if (fields == 1 && !frames.empty()) {
             // The last pictures a decoder gives out from a container without
             // presentation times (AVI) have none: they follow the one before.
             const ProbedFrame& previous = frames.back();
@@ -66,6 +70,29 @@ ProbedTimeBase probedVideoTimeBase(const std::string& path)
     ProbedTimeBase timeBase;
     std::sscanf(text.c_str(), "%d/%d", &timeBase.num, &timeBase.den);
     return timeBase;
+}
+
+StreamStarts streamStarts(const std::string& path)
+{
+    StreamStarts starts;
+    std::istringstream lines(cachedText("ffprobe -v error -show_entries stream=codec_type,start_time -of csv=p=0 '" +
+                                        path + "'"));
+    bool video = false, sound = false;
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t comma = line.find(',');
+        if (comma == std::string::npos)
+            continue;
+        const double start = std::atof(line.c_str() + comma + 1);
+        if (line.compare(0, comma, "video") == 0 && !video) {
+            starts.video = start;
+            video = true;
+        } else if (line.compare(0, comma, "audio") == 0 && !sound) {
+            starts.sound = start;
+            sound = true;
+        }
+    }
+    return starts;
 }
 
 std::vector<CopiedPacket> presentedVideoPackets(const std::string& path)

@@ -23,6 +23,17 @@ struct ProbedTimeBase {
 };
 ProbedTimeBase probedVideoTimeBase(const std::string& path);
 
+// The start times ffprobe gives the first video and the first sound stream,
+// in seconds. The movie's time 0 is the earlier of the two.
+struct StreamStarts {
+    double video = 0;
+    double sound = 0;
+    double movie() const { return video < sound ? video : sound; }
+    // How long the sound plays before the first picture (0 when it does not).
+    double soundLead() const { return sound < video ? video - sound : 0; }
+};
+StreamStarts streamStarts(const std::string& path);
+
 struct CopiedPacket {
     size_t size;
     uint32_t checksum;  // the Adler-32 sum that ffmpeg's framecrc output prints

@@ -41,36 +41,15 @@ const OracleMovie kOracleMovies[] = {
     // AVI's index counts PCM in bytes.
     {"PcmStereoAvi", "pcm-stereo.avi", "-c:v mpeg4 -g 12 -c:a pcm_s16le -ac 2", 0},
     {"PcmMonoAvi", "pcm-mono.avi", "-c:v mjpeg -q:v 3 -c:a pcm_s16le -ac 1", 0},
+    // Sound that starts before the first picture.
+    {"Mpeg2ProgramStream", "sound-first.mpg", "-c:v mpeg2video -bf 2 -g 12 -c:a mp2 -ac 2", 1},
+    {"H264TransportStream", "sound-first.ts", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -ac 2", 4},
+    {"FlashVideo", "sound-first.flv", "-c:v flv1 -g 12 -c:a libmp3lame -ac 2", 1},
+    {"H264Matroska", "sound-first.mkv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -ac 2", 4},
     // Full-range pictures of every chroma layout take the same range rules.
     {"FullRange422Mov", "jpeg422.mov", "-c:v mjpeg -pix_fmt yuvj422p -q:v 3 -c:a pcm_s16be -ac 2", 0},
     {"FullRange444Mov", "jpeg444.mov", "-c:v mjpeg -pix_fmt yuvj444p -q:v 3 -c:a pcm_s16be -ac 2", 0},
 };
-
-// What ffprobe says of the movie's streams, in seconds.
-struct StreamStarts {
-    double video = 0;
-    double sound = 0;
-    double movie() const { return std::min(video, sound); }
-};
-
-StreamStarts streamStarts(const std::string& path)
-{
-    StreamStarts starts;
-    std::istringstream lines(commandText("ffprobe -v error -show_entries stream=codec_type,start_time -of csv=p=0 '" +
-                                         path + "'"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t comma = line.find(',');
-        if (comma == std::string::npos)
-            continue;
-        const double start = std::atof(line.c_str() + comma + 1);
-        if (line.compare(0, comma, "video") == 0)
-            starts.video = start;
-        else if (line.compare(0, comma, "audio") == 0)
-            starts.sound = start;
-    }
-    return starts;
-}
 
 class MovieOracleTest : public ::testing::TestWithParam<OracleMovie> {
 protected:
@@ -101,8 +80,10 @@ protected:
     {
         return uint32_t(std::floor((secondsIntoVideo + starts.video - starts.movie()) * 1000 + 1e-6));
     }
-    // Frame i's start and end in whole ms of movie time, as the streams truncate.
-    uint32_t frameStart(size_t i) const { return movieMs(secondsIntoVideo(frames[i].pts)); }
+    // Frame i's start and end in whole ms of movie time, as the streams
+    // truncate. The first picture is shown from time 0 where sound starts
+    // before it.
+    uint32_t frameStart(size_t i) const { return i == 0 ? 0 : movieMs(secondsIntoVideo(frames[i].pts)); }
     uint32_t frameEnd(size_t i) const
     {
         const int64_t end = i + 1 < frames.size() ? frames[i + 1].pts : frames[i].pts + frames[i].duration;
