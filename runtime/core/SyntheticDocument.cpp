@@ -24,7 +24,7 @@ constexpr int32_t kFixedOne = 0x10000;
 
 SyntheticVideo readVideoFormat(const json& video)
 {
-    checkKeys(video, {"compression", "width", "height", "depth", "rowPadding"}, "video");
+    checkKeys(video, {"compression", "width", "height", "depth", "rowPadding", "descriptionDataSize"}, "video");
     SyntheticVideo format;
     format.compression = readCode(required(video, "compression", "video"), "video.compression");
     format.width = readInt(video, "width", -1, 0, kMaxPictureSide);
@@ -43,6 +43,7 @@ SyntheticVideo readVideoFormat(const json& video)
     } else {
         format.sampleSize = kTokenSize;
     }
+    format.descriptionDataSize = readInt(video, "descriptionDataSize", format.sampleSize, 0, INT32_MAX);
     return format;
 }
 
@@ -57,7 +58,7 @@ QtImageDescription describe(const SyntheticVideo& video)
     description.height = int16_t(video.height);
     description.horizontalResolution = 72 * kFixedOne;
     description.verticalResolution = 72 * kFixedOne;
-    description.dataSize = video.sampleSize;
+    description.dataSize = video.descriptionDataSize;
     description.frameCount = 1;
     const char name[] = "Synthetic";
     description.name[0] = uint8_t(sizeof(name) - 1);
@@ -104,25 +105,51 @@ std::vector<SampleEntry> readExplicitSamples(const json& list)
     return samples;
 }
 
-// Sample i uses description k, the number of seed changes at or before i.
-void applySeedChanges(const json& track, TrackModel& model, const QtImageDescription& description)
+// A seed change: the first sample of a new description, and the format of
+// the samples from there on. An entry is a sample index (the format stays)
+// or an object whose keys replace those of the track's "video" object.
+struct SeedChange {
+    int32_t sample = 0;
+    SyntheticVideo video;
+};
+
+SeedChange readSeedChange(const json& entry, const json& trackVideo)
 {
-    std::vector<int32_t> changes;
-    if (track.contains("seedChanges"))
-        for (const json& index : track.at("seedChanges"))
-            changes.push_back(intValue(index, "seedChanges", 0, kMaxSamples));
-    std::sort(changes.begin(), changes.end());
-    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
-    model.descriptions.assign(changes.size() + 1, description);
-    for (size_t i = 0; i < model.samples.size(); ++i)
-        model.samples[i].descriptionIndex =
-            int32_t(std::upper_bound(changes.begin(), changes.end(), int32_t(i)) - changes.begin());
+    if (!entry.is_object())
+        return {intValue(entry, "seedChanges", 0, kMaxSamples), readVideoFormat(trackVideo)};
+    checkKeys(entry, {"sample", "compression", "depth", "rowPadding", "descriptionDataSize"}, "seedChanges");
+    json video = trackVideo;
+    for (const auto& [key, value] : entry.items())
+        if (key != "sample")
+            video[key] = value;
+    if (entry.contains("compression") && !entry.contains("depth"))
+        video.erase("depth");  // the new compression's own default
+    return {readInt(entry, "sample", -1, 0, kMaxSamples), readVideoFormat(video)};
 }
 
+// Sample i uses description k, the number of seed changes at or before i;
+// of two changes at one sample the first counts.
 void readVideoTrack(const json& track, TrackModel& model, SyntheticTrack& synthetic)
 {
-    synthetic.video = readVideoFormat(required(track, "video", "video track"));
-    applySeedChanges(track, model, describe(synthetic.video));
+    const json& trackVideo = required(track, "video", "video track");
+    std::vector<SeedChange> changes;
+    if (track.contains("seedChanges"))
+        for (const json& entry : track.at("seedChanges"))
+            changes.push_back(readSeedChange(entry, trackVideo));
+    const auto bySample = [](const SeedChange& a, const SeedChange& b) { return a.sample < b.sample; };
+    std::stable_sort(changes.begin(), changes.end(), bySample);
+    changes.erase(std::unique(changes.begin(), changes.end(),
+                              [](const SeedChange& a, const SeedChange& b) { return a.sample == b.sample; }),
+                  changes.end());
+    synthetic.videos = {readVideoFormat(trackVideo)};
+    for (const SeedChange& change : changes)
+        synthetic.videos.push_back(change.video);
+    model.descriptions.clear();
+    for (const SyntheticVideo& video : synthetic.videos)
+        model.descriptions.push_back(describe(video));
+    for (size_t i = 0; i < model.samples.size(); ++i)
+        model.samples[i].descriptionIndex = int32_t(
+            std::upper_bound(changes.begin(), changes.end(), SeedChange{int32_t(i), {}}, bySample) - changes.begin());
 }
 
 void readAudioTrack(const json& audio, TrackModel& model, SyntheticTrack& synthetic)

@@ -19,10 +19,13 @@ struct SyntheticVideo {
     int32_t height = 0;
     int32_t rowBytes = 0;    // of a raw sample's (luma) rows, padding included
     int32_t sampleSize = 0;  // of every sample
+    int32_t descriptionDataSize = 0;  // the data size its description states
 };
 
 struct SyntheticTrack {
-    SyntheticVideo video;    // video tracks
+    // Video tracks: the format of the samples of each image description, in
+    // the order of TrackModel::descriptions.
+    std::vector<SyntheticVideo> videos;
     int64_t audioPhase = 0;  // sound tracks
 };
 

@@ -55,7 +55,9 @@ void draw(const SyntheticVideo& video, const SurfaceView& target, PixelAt pixelA
 
 QtStatus SyntheticSource::videoSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
 {
-    const SyntheticVideo& video = movie.tracks[size_t(trackIndex - 1)].video;
+    const TrackModel& track = movie.model.tracks[size_t(trackIndex - 1)];
+    const int32_t description = track.samples[size_t(sample)].descriptionIndex;
+    const SyntheticVideo& video = movie.tracks[size_t(trackIndex - 1)].videos[size_t(description)];
     auto owned = std::make_shared<std::vector<uint8_t>>();
     if (isRawFormat(video.compression)) {
         *owned = expectedPicture(video.compression, video.depth, video.width, video.height, video.rowBytes, sample);
@@ -70,10 +72,17 @@ QtStatus SyntheticSource::videoSample(int32_t trackIndex, int32_t sample, Sample
     return 0;
 }
 
+// Raw data carry no format of their own: they are read in the format of the
+// track's first raw description whose samples have their size, or else of
+// its first description. Tokens name their sample.
 QtStatus SyntheticSource::decodePicture(int32_t trackIndex, const uint8_t* data, int32_t size,
                                         const SurfaceView& target)
 {
-    const SyntheticVideo& video = movie.tracks[size_t(trackIndex - 1)].video;
+    const std::vector<SyntheticVideo>& videos = movie.tracks[size_t(trackIndex - 1)].videos;
+    auto sameSize = std::find_if(videos.begin(), videos.end(), [size](const SyntheticVideo& video) {
+        return isRawFormat(video.compression) && video.sampleSize == size;
+    });
+    const SyntheticVideo& video = sameSize != videos.end() ? *sameSize : videos.front();
     if (isRawFormat(video.compression)) {
         if (size < video.sampleSize)
             return kQtBadCompressedData;
