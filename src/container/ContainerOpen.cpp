@@ -139,7 +139,9 @@ int32_t ContainerQuickTime::open(const Location* location)
     if (result != kResultSuccess)
         return result;
 
-    std::string name = title;
+    // Each movie starts from an empty title: one without a name must not
+    // show the name of the movie this container held before.
+    std::string name;
     QtUserData userData = QtMovieUserData(movie);
     if (userData) {
         if (isRefusedKind(userData)) {
@@ -182,7 +184,7 @@ bool ContainerQuickTime::isRefusedKind(QtUserData userData) const
 }
 
 // The name is taken byte for byte as the movie stores it; a movie without
-// one leaves name as it was.
+// one leaves name empty.
 void ContainerQuickTime::readTitle(QtUserData userData, std::string& name) const
 {
     QtHandle text = QtHandleNew(0);
