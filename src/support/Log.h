@@ -8,7 +8,11 @@
 #include "support/Logger.h"
 
 #define QEL_LOG(function, ...) \
-    ::Qel::Logger::instance()->write("Container", ::Qel::LogFunction::function, __LINE__, __VA_ARGS__)
+    ::Qel::Logger::instance()->write(::Qel::kLogCategory, ::Qel::LogFunction::function, __LINE__, __VA_ARGS__)
+
+namespace Qel {
+constexpr char kLogCategory[] = "Container";
+} // namespace Qel
 
 namespace Qel::LogFunction {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LogTestSupport.h"
+#include "quicktime/QtFailure.h"
 #include "support/Log.h"
 #include "support/Logger.h"
 #include "support/LoggerImpl.h"
@@ -44,6 +45,7 @@ protected:
         isEnabledCalls = entry<int (*)()>("QelLogTest_isEnabledCalls");
         closeCalls = entry<int (*)()>("QelLogTest_closeCalls");
         lines = entry<void (*)(char*, unsigned int)>("QelLogTest_lines");
+        characters = entry<void (*)(char*, unsigned int)>("QelLogTest_characters");
     }
     void TearDown() override { Platform::freeModule(module); }
 
@@ -55,10 +57,13 @@ protected:
         return found;
     }
 
-    std::string recordedLines()
+    std::string recordedLines() { return recorded(lines); }
+    std::string recordedCharacters() { return recorded(characters); }
+
+    static std::string recorded(void (*copy)(char*, unsigned int))
     {
         std::vector<char> text(4096);
-        lines(text.data(), static_cast<unsigned int>(text.size()));
+        copy(text.data(), static_cast<unsigned int>(text.size()));
         return text.data();
     }
 
@@ -67,6 +72,7 @@ protected:
     int (*isEnabledCalls)() = nullptr;
     int (*closeCalls)() = nullptr;
     void (*lines)(char*, unsigned int) = nullptr;
+    void (*characters)(char*, unsigned int) = nullptr;
 };
 
 TEST_F(LoggerWithRecorder, DisabledLibraryIsAskedForEveryLineAndReceivesNone)
@@ -96,6 +102,20 @@ TEST_F(LoggerWithRecorder, ArgumentsArriveUnformattedAtTheirWidths)
               "Container|Qel::ContainerQuickTime::open|42|-5 81985529216486895 text 2.500000 q\n"
               "Container|g|7|18446744073709551615|4000000000\n");
     EXPECT_EQ(closeCalls(), 1);
+}
+
+// printf prints a character the same from 206 as from -50; a library that
+// reads the arguments themselves sees the difference.
+TEST_F(LoggerWithRecorder, QuickTimeFailureBytesArriveAsSignedCharacters)
+{
+    reset(true);
+    Logger logger(wideModuleName("QelLogRecorder"));
+    writeQtFailure(logger, "f", 3, -50);
+    writeQtFailure(logger, "f", 4, 0x41424380);
+    EXPECT_EQ(recordedCharacters(), "-50 -1 -1 -1 \n-128 67 66 65 \n");
+    EXPECT_EQ(recordedLines(), "Container|f|3|failed with code -50 0xFFFFFFCE \xCE\xFF\xFF\xFF\n"
+                               "Container|f|4|failed with code 1094861696 0x41424380 \x80"
+                               "CBA\n");
 }
 
 TEST(LoggerInstance, IsCreatedOnceWhenThreadsAskTogether)
