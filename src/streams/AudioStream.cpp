@@ -72,9 +72,11 @@ int32_t ContainerQuickTime::AudioStream::rewindStream()
 
 int32_t ContainerQuickTime::AudioStream::getSyncPoint(int32_t, uint32_t time, uint32_t* syncTime)
 {
-    // Every sample of PCM can be decoded on its own.
-    if (syncTime)
-        *syncTime = time;
+    // Every sample of PCM can be decoded on its own. An answer with nowhere
+    // to go fails, as it does in the video stream, rather than claim success.
+    if (!syncTime)
+        return kResultFailure;
+    *syncTime = time;
     return kResultSuccess;
 }
 

@@ -62,6 +62,7 @@ int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
     clock = hostClock;
     extractionFlags = 0;
     position = 0;
+    endOfStream = false;  // a stream opened again starts unflagged
     QtTrackEnable(track, 1);
 
     bool downmix = false;

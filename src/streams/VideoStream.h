@@ -96,7 +96,8 @@ private:
     bool startDecompression(QtStatus& status);
     void releaseDecoding();
     bool isDirectFormat(const QtImageDescription& description) const;
-    bool pictureSource(PictureSource& source, QtStatus& status);
+    bool pictureSource(const QtImageDescription& description, PictureSource& source, QtStatus& status);
+    int32_t packedRowBytes(const QtImageDescription& description, size_t sampleSize) const;
     MediaChunk* deliverFrame(const PictureSource& source);
     void fillFrame(unsigned char* frame, const PictureSource& source) const;
     void copyRows(unsigned char* frame, const PictureSource& source) const;
@@ -127,24 +128,26 @@ private:
     QtOSType decodeFormat;
     QtTrack track;  // not owned
     int32_t trackIndex;
-    // The time of the next sample to fetch, in movie units; -1 when a
-    // catch-up found no further sync sample. Catch-up runs while the clock
-    // is running: reading forwards, while currentTime lies before the clock's
-    // time + 10 ms it jumps from sync sample to sync sample until one at or
-    // past that time; reading backwards, while currentTime lies after the
-    // clock's time it jumps back the same way to one at or before it. The
-    // sample landed on is the next one fetched. Reading backwards steps with
+    // The time of the next sample to fetch, in movie units. Catch-up runs
+    // while the clock is running: reading forwards, while currentTime lies
+    // before the clock's time + 10 ms it jumps from sync sample to sync
+    // sample until one at or past that time; reading backwards, while
+    // currentTime lies after the clock's time it jumps back the same way to
+    // one at or before it. The sample landed on is the next one fetched.
+    // When no such sync sample exists (one sync sample in the track, a long
+    // last group of pictures) it does not jump, and reading goes on in order. Reading backwards steps with
     // a negative rate at any negative speed (the runtime searches forwards at
     // rate 0) and, from the movie's end where rewind puts it, starts with the
     // last sample.
     QtTimeValue currentTime;
     // The sample at currentTime was delivered and had no successor in the
-    // read direction (the first or last sample, or a track that ends early).
+    // read direction (the first or last sample, or a track that ends early);
+    // currentTime is then that sample's own time.
     // Reads then give up until a seek, rewind, open or catch-up moves
     // currentTime, or a change of speed or mode gives the sample a successor,
     // which the next read delivers.
     bool deliveredFinalSample;
-    int32_t sourceRowBytes;
+    int32_t sourceRowBytes;  // of the sample being delivered
     int32_t outputRowBytes;  // "YV12": bytes per row of the luma plane
     int32_t frameSize;
     int32_t bitsPerPixel;

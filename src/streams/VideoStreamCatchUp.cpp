@@ -28,20 +28,26 @@ void ContainerQuickTime::VideoStream::catchUpWithClock()
 
 void ContainerQuickTime::VideoStream::catchUpForward(QtTimeValue target)
 {
-    while (currentTime != -1 && currentTime < target) {
-        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c+10 = %ld", long(currentTime),
-                long(target));
-        currentTime = nextSampleTime(kNextSyncSample, currentTime, 1);
+    QtTimeValue landing = currentTime;
+    while (landing < target) {
+        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c+10 = %ld", long(landing), long(target));
+        landing = nextSampleTime(kNextSyncSample, landing, 1);
+        if (landing == -1)
+            return;
     }
+    currentTime = landing;
 }
 
 void ContainerQuickTime::VideoStream::catchUpBackward(QtTimeValue target)
 {
-    while (currentTime != -1 && currentTime > target) {
-        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c = %ld", long(currentTime),
-                long(target));
-        currentTime = nextSampleTime(kNextSyncSample, currentTime, -1);
+    QtTimeValue landing = currentTime;
+    while (landing > target) {
+        QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c = %ld", long(landing), long(target));
+        landing = nextSampleTime(kNextSyncSample, landing, -1);
+        if (landing == -1)
+            return;
     }
+    currentTime = landing;
 }
 
 // The step after `from` in the read direction: to the next sample, or to the

@@ -94,14 +94,16 @@ bool ContainerQuickTime::VideoStream::startDecompression(QtStatus& status)
 }
 
 // Decompresses the fetched sample in decompression mode; in direct mode the
-// sample's own bytes are the picture.
-bool ContainerQuickTime::VideoStream::pictureSource(PictureSource& source, QtStatus& status)
+// sample's own bytes are the picture, with rows as its description says.
+bool ContainerQuickTime::VideoStream::pictureSource(const QtImageDescription& description, PictureSource& source,
+                                                   QtStatus& status)
 {
     if (!surface) {
         source.bytes = request.data;
         source.size = request.data ? size_t(std::max(request.dataSize, 0)) : 0;
-        source.rowBytes = decodeFormat == kYvu9 ? yvu9RowBytes(source.size, properties.width, properties.height)
-                                                : sourceRowBytes;
+        sourceRowBytes = decodeFormat == kYvu9 ? yvu9RowBytes(source.size, properties.width, properties.height)
+                                               : packedRowBytes(description, source.size);
+        source.rowBytes = sourceRowBytes;
         source.frameBytes = size_t(frameSize);
         return true;
     }
@@ -117,6 +119,16 @@ bool ContainerQuickTime::VideoStream::pictureSource(PictureSource& source, QtSta
     source.rowBytes = sourceRowBytes;
     source.frameBytes = source.size;
     return true;
+}
+
+// The row bytes of a packed sample delivered as it is: its description's
+// data size over the height, or the sample's own size when the description
+// states none (a size of 0 would repeat the first row all down the frame).
+int32_t ContainerQuickTime::VideoStream::packedRowBytes(const QtImageDescription& description,
+                                                       size_t sampleSize) const
+{
+    const int64_t size = description.dataSize > 0 ? int64_t(description.dataSize) : int64_t(sampleSize);
+    return int32_t(size / properties.height);
 }
 
 } // namespace Qel

@@ -36,6 +36,7 @@ int32_t ContainerQuickTime::VideoStream::openStream(HostClock* hostClock)
     readMode = 1;
     currentTime = 0;
     deliveredFinalSample = false;
+    endOfStream = false;
     if (!openExportSource() || !probeSample()) {
         disposeExportSource();
         return kResultFailure;

@@ -28,8 +28,6 @@ int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
     if (!dataFunction)
         return failRead(kQtParamError);
     catchUpWithClock();
-    if (currentTime == -1)
-        return giveUp();
     QtTimeValue next = nextStepTime(currentTime);
     if (deliveredFinalSample) {
         if (next == -1)
@@ -61,9 +59,11 @@ int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
     if ((currentTime == 0 && readSpeed < 0) || (currentTime == container->duration && readSpeed > 0) ||
         next == -1)
         markEndOfStream(next);
+    // The final sample's own time, not the time asked for (which may lie
+    // before the first sample, or at the movie's end read backwards): a
+    // later read moves on from the sample delivered, never back onto it.
     deliveredFinalSample = next == -1;
-    if (!deliveredFinalSample)
-        currentTime = next;
+    currentTime = deliveredFinalSample ? request.actualTime : next;
     position = frame->startTime + frame->duration;
     QEL_LOG(kVideoReadStream, "QT video buffer of %u bytes s: %u d: %u", frame->dataLength(), frame->startTime,
             frame->duration);
@@ -91,7 +91,7 @@ bool ContainerQuickTime::VideoStream::fetchPicture(PictureSource& source, QtStat
     const bool sameDescription = decodingReady && request.descriptionSeed == lastDescriptionSeed;
     if (!sameDescription && !prepareDecoding(description, status))
         return false;
-    return pictureSource(source, status);
+    return pictureSource(description, source, status);
 }
 
 QtStatus ContainerQuickTime::VideoStream::fetchSample(QtTimeValue time, int32_t sampleCount)

@@ -54,10 +54,13 @@ int32_t ContainerQuickTime::VideoStream::rewindStream()
 }
 
 // Turning back from the boundary that reading had reached makes the stream
-// readable again.
+// readable again: from the movie's start or end, or from the final sample
+// delivered in the old direction, wherever that sample lies.
 bool ContainerQuickTime::VideoStream::setReadSpeed(int32_t speed)
 {
-    if ((currentTime == 0 && speed > 0) || (currentTime == container->duration && speed < 0))
+    const bool turning = (speed < 0) != (readSpeed < 0);
+    if ((currentTime == 0 && speed > 0) || (currentTime == container->duration && speed < 0) ||
+        (deliveredFinalSample && turning))
         endOfStream = false;
     readSpeed = speed;
     return true;

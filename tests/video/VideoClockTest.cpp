@@ -56,6 +56,55 @@ TEST(VideoCatchUp, BackwardJumpsToTheFirstSyncSampleAtOrBeforeTheClock)
     EXPECT_EQ(video.readSampleIndex(), 27);
 }
 
+// With no sync sample at or past the clock in the read direction, the clock
+// running ahead changes nothing: every sample comes in order to the end.
+struct NoSyncAhead {
+    const char* name;
+    std::string samples;  // the track's sample table, 1000 units per second
+    int32_t speed;
+    int32_t seekMs;  // -1: rewind instead
+    int32_t clockMs;
+    std::vector<int32_t> expected;
+    friend void PrintTo(const NoSyncAhead& test, std::ostream* out) { *out << test.name; }
+};
+
+class VideoCatchUpWithoutSyncSample : public ::testing::TestWithParam<NoSyncAhead> {};
+
+TEST_P(VideoCatchUpWithoutSyncSample, ReadsOnInOrder)
+{
+    const NoSyncAhead& test = GetParam();
+    VideoSession video(
+        videoMovieWithTable(R"("compression": "yuvs", "width": 8, "height": 4)", test.samples, "", "", 1000));
+    video.stream->setReadSpeed(test.speed);
+    uint32_t reached = 0;
+    if (test.seekMs < 0)
+        video.stream->rewindStream();
+    else
+        ASSERT_EQ(video.stream->seekStream(uint32_t(test.seekMs), &reached, 0), kResultSuccess);
+    video.clock.set(true, test.clockMs);
+    std::vector<int32_t> delivered;
+    for (size_t at = 0; at <= test.expected.size(); ++at)
+        delivered.push_back(video.readSampleIndex());
+    std::vector<int32_t> expected = test.expected;
+    expected.push_back(-1);
+    EXPECT_EQ(delivered, expected);
+    EXPECT_TRUE(video.stream->isEndOfStream());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tracks, VideoCatchUpWithoutSyncSample,
+    ::testing::Values(
+        NoSyncAhead{"OneSyncSample", R"({"count": 10, "duration": 100, "syncEvery": 100})", 1000, 0, 5000,
+                    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        NoSyncAhead{"LastGroupForwards", R"({"count": 20, "duration": 100, "syncEvery": 5})", 1000, 1001, 1800,
+                    {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}},
+        NoSyncAhead{"FirstGroupBackwards",
+                    R"([{"time": 0, "duration": 100, "sync": false}, {"time": 100, "duration": 100, "sync": false},)"
+                    R"( {"time": 200, "duration": 100, "sync": false}, {"time": 300, "duration": 100},)"
+                    R"( {"time": 400, "duration": 100, "sync": false}, {"time": 500, "duration": 100, "sync": false}])",
+                    -1000, -1, 0, {5, 4, 3, 2, 1, 0}}),
+    [](const ::testing::TestParamInfo<NoSyncAhead>& info) { return std::string(info.param.name); });
+
 TEST(VideoCatchUp, StoppedClockLeavesTheReadPositionAlone)
 {
     VideoSession video(kLongTrack);

@@ -1,5 +1,6 @@
 // Sync points and seeks: searching against the read direction, and failing
 // quietly where no sync sample lies that way.
+#include "MovieFixture.h"
 #include "VideoSession.h"
 
 namespace Qel::Testing {
@@ -59,6 +60,20 @@ TEST(VideoSeek, NoSyncSampleThatWayFailsWithoutMoving)
     EXPECT_EQ(video.messages(kSeekFunction), std::vector<std::string>{"QT video seeking to: 1700"});
     EXPECT_TRUE(video.messages(kSyncFunction).empty());
     EXPECT_EQ(video.readSampleIndex(), 1);
+}
+
+// An answer with nowhere to go is refused by both kinds of stream.
+TEST(VideoSeek, BothStreamsRefuseASyncPointWithoutOutPointer)
+{
+    VideoSession video(Movie::document(Movie::videoTrack() + "," + Movie::soundTrack()));
+    StreamInterface* sound = video.otherStream(288);
+    ASSERT_NE(sound, nullptr);
+    ASSERT_EQ(sound->openStream(&video.clock), kResultSuccess);
+    for (StreamInterface* stream : {video.stream, sound}) {
+        SCOPED_TRACE(stream->getKind());
+        for (uint32_t time : {0u, 500u})
+            EXPECT_EQ(stream->getSyncPoint(1000, time, nullptr), kResultFailure);
+    }
 }
 
 } // namespace

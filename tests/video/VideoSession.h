@@ -26,15 +26,24 @@ constexpr char kOpenFunction[] = "Qel::ContainerQuickTime::VideoStream::openStre
 constexpr char kSeekFunction[] = "Qel::ContainerQuickTime::VideoStream::seekStream";
 constexpr char kSyncFunction[] = "Qel::ContainerQuickTime::VideoStream::getSyncPoint";
 
-// A movie of one video track. video and samples are the bodies of the
-// track's "video" and "samples" objects; extra is appended to the track
-// object, faults is the body of the movie's "faults" list.
+// A movie of one video track. video is the body of the track's "video"
+// object and table its whole "samples" value (an object or a list); extra
+// is appended to the track object, faults is the body of the movie's
+// "faults" list.
+inline std::string videoMovieWithTable(const std::string& video, const std::string& table,
+                                       const std::string& extra = "", const std::string& faults = "",
+                                       int timeScale = 600)
+{
+    return R"({"qelSyntheticMovie": 1, "timeScale": )" + std::to_string(timeScale) +
+           R"(, "tracks": [{"type": "vide", "video": {)" + video + R"(}, "samples": )" + table + extra +
+           R"(}], "faults": [)" + faults + "]}";
+}
+
+// The same with samples, the body of the "samples" object.
 inline std::string videoMovie(const std::string& video, const std::string& samples, const std::string& extra = "",
                               const std::string& faults = "", int timeScale = 600)
 {
-    return R"({"qelSyntheticMovie": 1, "timeScale": )" + std::to_string(timeScale) +
-           R"(, "tracks": [{"type": "vide", "video": {)" + video + R"(}, "samples": {)" + samples + "}" + extra +
-           R"(}], "faults": [)" + faults + "]}";
+    return videoMovieWithTable(video, "{" + samples + "}", extra, faults, timeScale);
 }
 
 // The runtime's failure line for a status: the status, in hexadecimal, and
@@ -146,6 +155,15 @@ public:
         const std::string output = formatText();
         const size_t lumaOffset = output == "ARGB" || output == "UYVY" ? 1 : 0;
         return SyntheticPattern::sampleIndexFromLuma(frame.bytes[lumaOffset]);
+    }
+
+    // The session's first stream of another kind (288: sound), not opened.
+    StreamInterface* otherStream(int32_t kind)
+    {
+        for (StreamInterface* candidate : session.containerHost.streams())
+            if (candidate->getKind() == kind)
+                return candidate;
+        return nullptr;
     }
 
     const char* formatText() { return reinterpret_cast<const char*>(stream->getFormat()); }
