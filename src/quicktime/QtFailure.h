@@ -13,15 +13,20 @@
 
 namespace Qel {
 
+// The line on the given logger; QEL_LOG_QT_FAILURE writes it on the one
+// instance.
 inline void writeQtFailure(Logger& logger, const char* function, int line, int32_t status)
 {
     const uint32_t bits = static_cast<uint32_t>(status);
-    const auto byte = [bits](int shift) { return static_cast<int>(static_cast<signed char>((bits >> shift) & 0xFF)); };
+    const auto byte = [bits](int shift) {
+        return static_cast<int>(static_cast<signed char>((bits >> shift) & 0xFF));
+    };
     logger.write(kLogCategory, function, line, "failed with code %ld 0x%04X %c%c%c%c", static_cast<long>(status),
                  static_cast<unsigned>(bits), byte(0), byte(8), byte(16), byte(24));
 }
 
 } // namespace Qel
 
-#define QEL_LOG_QT_FAILURE(function, status) \
-    ::Qel::writeQtFailure(*::Qel::Logger::instance(), ::Qel::LogFunction::function, __LINE__, static_cast<int32_t>(status))
+#define QEL_LOG_QT_FAILURE(function, status)                                                   \
+    ::Qel::writeQtFailure(*::Qel::Logger::instance(), ::Qel::LogFunction::function, __LINE__, \
+                          static_cast<int32_t>(status))

@@ -135,10 +135,10 @@ private:
     // currentTime lies after the clock's time it jumps back the same way to
     // one at or before it. The sample landed on is the next one fetched.
     // When no such sync sample exists (one sync sample in the track, a long
-    // last group of pictures) it does not jump, and reading goes on in order. Reading backwards steps with
-    // a negative rate at any negative speed (the runtime searches forwards at
-    // rate 0) and, from the movie's end where rewind puts it, starts with the
-    // last sample.
+    // last group of pictures) it does not jump, and reading goes on in
+    // order. Reading backwards steps with a negative rate at any negative
+    // speed (the runtime searches forwards at rate 0) and, from the movie's
+    // end where rewind puts it, starts with the last sample.
     QtTimeValue currentTime;
     // The sample at currentTime was delivered and had no successor in the
     // read direction (the first or last sample, or a track that ends early);
