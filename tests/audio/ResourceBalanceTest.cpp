@@ -235,8 +235,12 @@ TEST_P(ResourceBalanceTest, EveryResourceIsGivenBackAtEachStepOfTheRoad)
         EXPECT_EQ(stream->closeStream(), kResultSuccess);
     expectHeld({"movie 1"}, "closeStream");
 
-    for (StreamInterface* stream : containerHost.streams())
+    // Opening an open stream again starts it over: the first opening's
+    // resources are given back, not lost.
+    for (StreamInterface* stream : containerHost.streams()) {
         stream->openStream(&clock);
+        stream->openStream(&clock);
+    }
     EXPECT_EQ(container->closeTitle(false), kResultSuccess);
     expectHeld({"movie 1"}, "closeTitle");
 
