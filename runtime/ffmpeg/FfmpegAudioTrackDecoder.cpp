@@ -137,7 +137,7 @@ void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
     const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE)
         return;
-    const int64_t first = outputFrameAt(pts);
+    const int64_t first = outputFrameAt(pts, frame->nb_samples);
     if (first < target_)
         trim_ = target_ - first;
     else
@@ -146,21 +146,23 @@ void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
 
 // Codecs with frames of a constant length (MP3, MP2, AAC) play their frames
 // back to back, as FFmpeg's own decode does: a frame starts a whole number
-// of frames after the track's first, even where the container rounds its
-// times (MPEG's 90 kHz clock). A frame more than half a frame away from that
-// place follows a real gap and keeps its own time.
-int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts) const
+// of frames after the track's first packet, even where the container rounds
+// its times (MPEG's 90 kHz clock). A frame more than half a frame away from
+// that place follows a real gap and keeps its own time, and so does a frame
+// cut short (by an edit list, whose first frame the decoder trims).
+int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
 {
     const FfmpegTrack& track = reader_->track();
     const long double tick = (long double)track.timeBase.num / track.timeBase.den;
     const int64_t origin = movie_.originIn(track.timeBase);
     long double seconds = (long double)(pts - origin) * tick;
     const AVCodecParameters* parameters = reader_->stream()->codecpar;
-    if (parameters->frame_size > 0 && parameters->sample_rate > 0 && !track.positions.empty()) {
+    if (parameters->frame_size > 0 && samples == parameters->frame_size && parameters->sample_rate > 0 &&
+        !track.positions.empty()) {
         const long double frameSeconds = (long double)parameters->frame_size / parameters->sample_rate;
-        const long double firstSeconds = (long double)(track.positions.front().pts - origin) * tick;
-        const long double frames = std::round((seconds - firstSeconds) / frameSeconds);
-        const long double backToBack = firstSeconds + frames * frameSeconds;
+        const long double anchor = (long double)(track.positions.front().pts - origin) * tick;
+        const long double frames = std::round((seconds - anchor) / frameSeconds);
+        const long double backToBack = anchor + frames * frameSeconds;
         if (std::fabs(backToBack - seconds) < frameSeconds / 2)
             seconds = backToBack;
     }

@@ -51,8 +51,8 @@ private:
     size_t convert(const AVFrame* frame, float* out, size_t capacity);
     void placeFirstFrame(const AVFrame* frame);
     // The output frame (from time 0) at which a decoded frame of time pts
-    // (the track's time base) begins.
-    int64_t outputFrameAt(int64_t pts) const;
+    // (the track's time base) and that many samples begins.
+    int64_t outputFrameAt(int64_t pts, int samples) const;
 
     const FfmpegMovie& movie_;
     std::unique_ptr<FfmpegPacketReader> reader_;

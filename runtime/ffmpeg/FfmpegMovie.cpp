@@ -161,7 +161,12 @@ private:
         for (const FfmpegTrack& track : movie_.tracks_) {
             if (!isPicture(track.mediaType) && track.mediaType != kSoundMediaType)
                 continue;
-            const int64_t first = packetsOf(track).positions.front().pts;
+            int64_t first = packetsOf(track).positions.front().pts;
+            // Sound whose first packets are priming (trimmed by an edit list)
+            // starts where the demuxer says it does.
+            const int64_t declared = format_->streams[track.streamIndex]->start_time;
+            if (track.mediaType == kSoundMediaType && declared != AV_NOPTS_VALUE && declared > first)
+                first = declared;
             if (!found ||
                 av_compare_ts(first, toAv(track.timeBase), movie_.originValue_, toAv(movie_.originBase_)) < 0) {
                 movie_.originValue_ = first;

@@ -292,6 +292,73 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
     return result;
 }
 
+// A QuickTime or MP4 index holds decoding times only; shifted by the
+// reordering delay they give the presentation times of pictures at a
+// constant rate in an uncut stream. Reordered pictures at a variable rate,
+// or cut by an edit list (which leaves gaps among the decoding times), need
+// the composition times that only the packets carry.
+bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream)
+{
+    if (!headerDescribesStreams(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+        stream->codecpar->video_delay <= 0)
+        return false;
+    const int count = avformat_index_get_entries_count(stream);
+    int64_t step = 0;
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->flags & AVINDEX_DISCARD_FRAME)
+            return true;
+        if (i == 0)
+            continue;
+        const int64_t gap = entry->timestamp - avformat_index_get_entry(stream, i - 1)->timestamp;
+        if (step != 0 && gap != step)
+            return true;
+        step = gap;
+    }
+    return false;
+}
+
+// One stream's packets as the demuxer reads them, with their own
+// presentation times: the stream's media data is read once (other streams
+// are skipped unread). Packets an edit list discards are left out; where a
+// key frame among them leads to the first picture, *keyBefore is set.
+std::vector<StreamPacket> packetsFromReading(AVFormatContext* format, AVStream* stream, bool& keyBefore)
+{
+    std::vector<int> discards;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        discards.push_back(format->streams[i]->discard);
+        format->streams[i]->discard = format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    std::vector<StreamPacket> packets;
+    keyBefore = false;
+    if (av_seek_frame(format, stream->index, avformat_index_get_entry(stream, 0)->timestamp, AVSEEK_FLAG_BACKWARD) >= 0) {
+        PacketPtr packet = makePacket();
+        while (av_read_frame(format, packet.get()) >= 0) {
+            const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            if (packet->stream_index != stream->index || packet->pts == AV_NOPTS_VALUE) {
+            } else if (packet->flags & AV_PKT_FLAG_DISCARD) {
+                keyBefore = keyBefore || (packets.empty() && key);
+            } else {
+                packets.push_back({packet->pts, packet->dts, packet->duration, key});
+            }
+            av_packet_unref(packet.get());
+        }
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard = AVDiscard(discards[i]);
+    return packets;
+}
+
+// An edit list that cuts into a group of pictures leaves the group's key
+// frame before the movie's start: decoding the first picture starts there
+// (a seek to the first picture's decoding time lands on it), so the first
+// picture is where a reader may start.
+void startAtTheFirstPicture(OrderedPackets& ordered, bool keyBefore)
+{
+    if (keyBefore && !ordered.sync.empty())
+        ordered.sync[0] = true;
+}
+
 // The usual index: in decoding order, without presentation times (an index
 // holds none). Its presentation times are the decoding times shifted by the
 // reordering delay, and its sync marks stay in place: ordered straight from
@@ -304,13 +371,19 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& orde
     reserveLargeTable(positions, size_t(std::max(entries, 0)));
     ordered.sync.reserve(positions.capacity());
     int64_t delay = 0;
+    bool keyBefore = false;
     for (int i = 0; i < entries; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (entry->flags & AVINDEX_DISCARD_FRAME)
+        if (entry->flags & AVINDEX_DISCARD_FRAME) {
+            keyBefore = keyBefore || (positions.empty() && (entry->flags & AVINDEX_KEYFRAME));
             continue;
+        }
         const int64_t dts = entry->timestamp / unitsPerTick;
+        // Sound is never reordered: a start later than its first packet is
+        // priming that the decoder drops, not a delay.
         if (positions.empty()) {
-            delay = reorderingDelay(stream, dts, AV_NOPTS_VALUE);
+            delay = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? reorderingDelay(stream, dts, AV_NOPTS_VALUE)
+                                                                       : 0;
         } else if (dts < positions.back().dts) {
             ordered = {};
             return false;
@@ -321,6 +394,7 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& orde
         position.identity = 0;
         ordered.sync.push_back((entry->flags & AVINDEX_KEYFRAME) != 0);
     }
+    startAtTheFirstPicture(ordered, keyBefore);
     if (!positions.empty()) {
         // Sound counted in bytes lasts as long as its bytes.
         const int64_t lastBytes = avformat_index_get_entry(stream, entries - 1)->size;
@@ -353,7 +427,11 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
             const int64_t unitsPerTick = indexUnitsPerTick(format, stream);
-            if (!orderFromIndex(stream, unitsPerTick, ordered[i]))
+            if (indexLacksPresentationTimes(format, stream)) {
+                bool keyBefore = false;
+                ordered[i] = presentationOrder(packetsFromReading(format, stream, keyBefore), stream);
+                startAtTheFirstPicture(ordered[i], keyBefore);
+            } else if (!orderFromIndex(stream, unitsPerTick, ordered[i]))
                 ordered[i] = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
         }
         return ordered;
