@@ -3,11 +3,12 @@
 find_package(Threads REQUIRED)
 
 if(WIN32)
-  # Boost's recursive_mutex and nlohmann/json are header-only here. Expose
-  # just their folders, never the whole of the build machine's /usr/include.
+  # Boost's recursive_mutex, nlohmann/json and CLI11 are header-only here.
+  # Expose just their folders, never the whole of the build machine's
+  # /usr/include.
   set(QEL_HEADER_ONLY ${CMAKE_BINARY_DIR}/header-only)
   file(MAKE_DIRECTORY ${QEL_HEADER_ONLY})
-  foreach(lib boost nlohmann)
+  foreach(lib boost nlohmann CLI)
     if(NOT EXISTS ${QEL_HEADER_ONLY}/${lib})
       file(CREATE_LINK /usr/include/${lib} ${QEL_HEADER_ONLY}/${lib} SYMBOLIC)
     endif()
@@ -16,6 +17,8 @@ if(WIN32)
   target_include_directories(qel_boost SYSTEM INTERFACE ${QEL_HEADER_ONLY})
   add_library(qel_json INTERFACE)
   target_include_directories(qel_json SYSTEM INTERFACE ${QEL_HEADER_ONLY})
+  add_library(qel_cli11 INTERFACE)
+  target_include_directories(qel_cli11 SYSTEM INTERFACE ${QEL_HEADER_ONLY})
 else()
   find_package(Boost 1.74 REQUIRED COMPONENTS thread)
   add_library(qel_boost INTERFACE)
@@ -23,6 +26,9 @@ else()
   find_package(nlohmann_json 3 REQUIRED)
   add_library(qel_json INTERFACE)
   target_link_libraries(qel_json INTERFACE nlohmann_json::nlohmann_json)
+  find_package(CLI11 2 CONFIG REQUIRED)
+  add_library(qel_cli11 INTERFACE)
+  target_link_libraries(qel_cli11 INTERFACE CLI11::CLI11)
 endif()
 
 if(QEL_BUILD_TESTS)

@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# The README's first command: installs what is missing, builds the native
-# preset, and runs qelhost info, decode and thumbs on MOVIE, or on a sample
-# movie that it makes with ffmpeg when none is given.
+# The README's first command: installs what is missing, builds what the
+# demo runs (qelhost, the plug-in, the runtime and the logging library of
+# the native preset; no tests or benchmarks), and runs qelhost info, decode
+# and thumbs on MOVIE, or on a sample movie that it makes with ffmpeg when
+# none is given.
 #   scripts/demo.sh [MOVIE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/deps.sh
-echo "== building (native preset)"
+echo "== building qelhost and the plug-in (native preset)"
 mkdir -p build
-cmake --preset native >build/demo-build.log 2>&1 &&
-  cmake --build --preset native >>build/demo-build.log 2>&1 ||
-  { tail -n 40 build/demo-build.log; echo "build failed; see build/demo-build.log" >&2; exit 1; }
+log=build/demo-build.log
+# Ninja's "[done/total]" counter, kept on one line.
+show_progress() {
+  local line
+  while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$log"
+    case $line in
+      \[*/*\]*) printf '\r   %s' "${line%%]*}]" ;;
+    esac
+  done
+  printf '\r\033[K'
+}
+: >"$log"
+if ! { cmake --preset native >>"$log" 2>&1 &&
+       cmake --build --preset native --target qelhost 2>&1 | show_progress; }; then
+  tail -n 40 "$log"
+  echo "build failed; see $log" >&2
+  exit 1
+fi
 
 out="$root/build/demo"
 mkdir -p "$out"

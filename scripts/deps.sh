@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libboost-thread-dev nlohmann-json3-dev libpng-dev
+  libboost-thread-dev nlohmann-json3-dev libcli11-dev libpng-dev libjpeg62-turbo-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   wine wine32:i386

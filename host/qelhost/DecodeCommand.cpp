@@ -1,5 +1,5 @@
-// qelhost decode MOVIE [-o DIR|FILE|-] [-y|-n] [--from MS] [--to MS]: reads
-// the activated streams with the clock stopped, as fast as they come, and
+// qelhost decode MOVIE [-o DIR|FILE|-] [-y|-n] [--from TIME] [--to TIME]
+// [STREAMS]: reads the chosen streams with the clock stopped, as fast as they come, and
 // writes the audio as DIR/NAME.wav and the video as DIR/NAME.y4m (ARGB
 // video as DIR/NAME-000001.png, ...). NAME is the movie's file name without
 // its extension.
@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "CommandError.h"
-#include "Commands.h"
+#include "CommandLine.h"
 #include "DecodeSinks.h"
 #include "HostClocks.h"
 #include "Interruption.h"
 #include "MovieSession.h"
 #include "OpenStreams.h"
-#include "Options.h"
 #include "OutputTargets.h"
 #include "Progress.h"
 #include "plugin/ResultCodes.h"
@@ -27,18 +26,22 @@ namespace Qel::Cli {
 
 namespace {
 
-const char kHelp[] =
-    "usage: qelhost decode MOVIE [-o DIR|FILE|-] [-y|-n] [--from MS] [--to MS]\n"
-    "Reads the streams the plug-in activated, as fast as they come, and\n"
-    "writes the audio as a WAV file and the video as a YUV4MPEG2 file (YUY2\n"
-    "and UYVY as 4:2:2, YV12 as 4:2:0) or, for ARGB video, as PNG frames.\n"
-    "  -o DIR     folder for the output files (default: the current folder)\n"
-    "  -o FILE    a NAME.wav file takes the audio alone, NAME.y4m the video\n"
-    "  -o -       standard output, for a movie with one stream\n"
-    "  -y         replace existing output files\n"
-    "  -n         never replace an existing file (the default)\n"
-    "  --from MS  start at this time; video starts with the frame showing then\n"
-    "  --to MS    stop at this time\n";
+const char kAbout[] =
+    "Reads the streams the plug-in activated (or those chosen), as fast as\n"
+    "they come, and writes the audio as a WAV file and the video as a\n"
+    "YUV4MPEG2 file (YUY2 and UYVY as 4:2:2, YV12 as 4:2:0) or, for ARGB\n"
+    "video, as PNG frames. -o takes a folder (default: the current one), a\n"
+    "NAME.wav file for the audio alone or NAME.y4m for the video, or - for\n"
+    "standard output (one stream). Times are seconds (62.5), milliseconds\n"
+    "(500ms) or clock times (1:02.5, 00:01:02.500).";
+
+struct DecodeSettings {
+    std::string movie;
+    std::string output = ".";
+    bool overwrite = false;
+    DecodeRange range;
+    StreamChoice streams;
+};
 
 // A stream that could not be decoded, and why; the others go on.
 struct Skipped {
@@ -91,23 +94,13 @@ void readAll(std::vector<std::unique_ptr<DecodeSink>>& sinks, Progress& progress
     }
 }
 
-DecodeRange rangeFrom(const Options& options)
-{
-    DecodeRange range;
-    range.fromMs = uint32_t(options.integer("--from", 0, 0, UINT32_MAX - 1));
-    range.toMs = uint32_t(options.integer("--to", UINT32_MAX, 1, UINT32_MAX));
-    if (range.toMs <= range.fromMs)
-        throw CommandError(kExitUsage, "--to must come after --from");
-    return range;
-}
-
 // The streams to decode, each with its output path.
-std::vector<std::pair<StreamInterface*, std::string>> chooseStreams(const MovieSession& session,
-                                                                    const OutputTargets& targets)
+std::vector<std::pair<StreamInterface*, std::string>> streamsToWrite(const ChosenStreams& streams,
+                                                                     const OutputTargets& targets)
 {
     std::vector<std::pair<StreamInterface*, std::string>> chosen;
     for (int32_t kind : {kVideoKind, kAudioKind}) {
-        StreamInterface* stream = session.activatedStream(kind);
+        StreamInterface* stream = kind == kVideoKind ? streams.video : streams.audio;
         const std::string& path = kind == kVideoKind ? targets.video : targets.audio;
         if (stream && !path.empty())
             chosen.emplace_back(stream, path);
@@ -118,23 +111,16 @@ std::vector<std::pair<StreamInterface*, std::string>> chooseStreams(const MovieS
     return chosen;
 }
 
-} // namespace
-
-int runDecode(const Arguments& arguments)
+int runDecode(const DecodeSettings& settings, Verbosity verbosity)
 {
-    Options options(arguments, {{"-o", true}, {"-y", false}, {"-n", false}, {"--from", true}, {"--to", true}});
-    if (options.helpRequested()) {
-        std::cout << kHelp;
-        return kExitSuccess;
-    }
-    if (options.has("-y") && options.has("-n"))
-        throw CommandError(kExitUsage, "-y and -n contradict each other");
-    const DecodeRange range = rangeFrom(options);
-    const std::string& moviePath = options.movie();
-    const OutputTargets targets = outputTargets(options.text("-o", "."), moviePath);
+    const DecodeRange range = settings.range;
+    if (range.toMs <= range.fromMs)
+        throw CommandError(kExitUsage, "--to must come after --from");
+    const std::string& moviePath = settings.movie;
+    const OutputTargets targets = outputTargets(settings.output, moviePath);
     MovieSession session;
     session.open(moviePath);
-    const OutputRules rules = outputRules(options.has("-y"), moviePath);
+    const OutputRules rules = outputRules(settings.overwrite, moviePath);
     if (!targets.folder.empty()) {
         if (const int error = Files::createFolders(targets.folder))
             throw CommandError(kExitFailed, "cannot create the folder " + targets.folder + " (" +
@@ -146,7 +132,8 @@ int runDecode(const Arguments& arguments)
     std::vector<std::unique_ptr<DecodeSink>> sinks;
     std::vector<Skipped> skipped;
     uint32_t durationMs = 0;
-    for (const auto& [stream, path] : chooseStreams(session, targets)) {
+    const ChosenStreams chosen = chooseStreams(session, settings.streams, moviePath);
+    for (const auto& [stream, path] : streamsToWrite(chosen, targets)) {
         try {
             sinks.push_back(makeSink(*stream, streams, clock, path, rules, range));
             durationMs = std::max(durationMs, stream->getDuration());
@@ -165,20 +152,23 @@ int runDecode(const Arguments& arguments)
 
     const auto started = std::chrono::steady_clock::now();
     {
-        Progress progress("decoding", std::min(durationMs, range.toMs) - std::min(durationMs, range.fromMs));
+        Progress progress("decoding", std::min(durationMs, range.fromMs), std::min(durationMs, range.toMs),
+                          verbosity != Verbosity::Quiet);
         readAll(sinks, progress, skipped);
     }
     uint32_t coveredMs = 0;
     for (auto& sink : sinks) {
         sink->finish();
         coveredMs = std::max(coveredMs, sink->coveredMs());
-        report << sink->summary() << "\n";
+        if (verbosity != Verbosity::Quiet)
+            report << sink->summary() << "\n";
     }
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char line[160];
     std::snprintf(line, sizeof line, "took   %.3f s for %.3f s of movie, %.1fx real time\n", took,
                   coveredMs / 1000.0, took > 0 ? coveredMs / 1000.0 / took : 0.0);
-    report << line;
+    if (verbosity != Verbosity::Quiet)
+        report << line;
     for (const Skipped& skip : skipped)
         std::cerr << "qelhost decode: " << skip.message << "\n";
     if (interruptionRequested()) {
@@ -186,6 +176,26 @@ int runDecode(const Arguments& arguments)
         return kExitInterrupted;
     }
     return skipped.empty() ? kExitSuccess : skipped.front().code;
+}
+
+} // namespace
+
+Command addDecodeCommand(CLI::App& qelhost, const Verbosity& verbosity)
+{
+    auto settings = std::make_shared<DecodeSettings>();
+    CLI::App* app = qelhost.add_subcommand("decode", "write the streams as WAV and Y4M (or PNG frames)");
+    app->footer(kAbout);
+    addMovie(*app, settings->movie);
+    app->add_option("-o,--output", settings->output,
+                    "a folder for the output files, a NAME.wav or NAME.y4m file, or - for standard output")
+        ->type_name("DIR|FILE|-");
+    addOverwriteChoice(*app, settings->overwrite);
+    app->add_option("--from", settings->range.fromMs, "start here; video starts with the frame showing then")
+        ->type_name("TIME")
+        ->transform(asMilliseconds());
+    app->add_option("--to", settings->range.toMs, "stop here")->type_name("TIME")->transform(asMilliseconds());
+    addStreamChoice(*app, settings->streams, true);
+    return {app, [settings, &verbosity] { return runDecode(*settings, verbosity); }};
 }
 
 } // namespace Qel::Cli

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "CommandError.h"
+#include "Counted.h"
 #include "HeldChunk.h"
 #include "OutputTargets.h"
 #include "PngWriter.h"
@@ -98,7 +99,7 @@ std::string AudioSink::summary() const
 {
     const uint64_t frameBytes = description.channels * 2;
     const uint64_t ms = wav.bytesWritten() / frameBytes * 1000 / uint64_t(description.sampleRate);
-    return "audio  " + std::to_string(chunks) + " chunks, " + secondsText(ms) + " of " +
+    return "audio  " + counted(chunks, "chunk") + ", " + secondsText(ms) + " of " +
            std::to_string(description.sampleRate) + " Hz " + std::to_string(description.channels) +
            "-channel PCM -> " + wav.path();
 }
@@ -146,17 +147,18 @@ void VideoSink::readOnce()
     // A seek lands on the sync sample before the start; the frames before
     // the start are decoded but not written.
     if (chunk.endTime() > range.fromMs) {
-        write(chunk.bytes(), chunk.duration());
+        timing.add(chunk.startTime(), chunk.duration());
+        write(chunk.bytes());
         noteChunk(chunk.startTime(), chunk.endTime());
     }
     finished = stream.isEndOfStream();
 }
 
-void VideoSink::write(const uint8_t* frame, uint32_t durationMs)
+void VideoSink::write(const uint8_t* frame)
 {
     ++frames;
     if (y4m) {
-        y4m->write(frame, frameRateForDuration(durationMs));
+        y4m->write(frame, timing.rate());
         return;
     }
     char number[16];
@@ -169,9 +171,10 @@ void VideoSink::write(const uint8_t* frame, uint32_t durationMs)
 void VideoSink::finish()
 {
     // A file without a single frame would not even have its header.
-    if (y4m && frames > 0)
+    if (y4m && frames > 0) {
+        y4m->setRate(timing.rate());
         y4m->finish();
-    else
+    } else
         y4m.reset();
 }
 
@@ -180,7 +183,7 @@ std::string VideoSink::summary() const
     const std::string target = frames == 0 ? std::string("nothing written")
                                : y4m       ? y4m->path()
                                            : path + "-NNNNNN.png";
-    return "video  " + std::to_string(frames) + " frames, " + description.formatText + " " +
+    return "video  " + counted(frames, "frame") + ", " + description.formatText + " " +
            std::to_string(description.width) + "x" + std::to_string(description.height) + " -> " + target;
 }
 

@@ -84,12 +84,13 @@ public:
     std::string summary() const override;
 
 private:
-    void write(const uint8_t* frame, uint32_t durationMs);
+    void write(const uint8_t* frame);
 
     StreamDescription description;
     std::string path;
     OutputRules rules;
     std::unique_ptr<Y4mWriter> y4m;  // for YUV video
+    FrameTiming timing;              // the rate over all the frames written
     uint64_t frames = 0;
 };
 

@@ -3,14 +3,15 @@
 // learn its format and closed again.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "CommandError.h"
-#include "Commands.h"
+#include "CommandLine.h"
+#include "Counted.h"
 #include "HostClocks.h"
 #include "MovieSession.h"
-#include "Options.h"
 #include "StreamDescription.h"
 #include "plugin/ResultCodes.h"
 
@@ -18,13 +19,16 @@ namespace Qel::Cli {
 
 namespace {
 
-const char kHelp[] =
-    "usage: qelhost info MOVIE [--json]\n"
+const char kAbout[] =
     "Shows the container (path, title, duration, file size), the title and\n"
     "every stream the plug-in presents: identifier, kind, format, picture\n"
     "size or sample rate, channels and bits, duration, and whether the\n"
-    "plug-in activated it.\n"
-    "  --json  print the stable JSON form (see host/qelhost/README.md)\n";
+    "plug-in activated it.";
+
+struct InfoSettings {
+    std::string movie;
+    bool json = false;
+};
 
 struct StreamReport {
     uint64_t id = 0;
@@ -83,22 +87,15 @@ void printStream(const StreamReport& report)
     else if (d.kind == kVideoKind)
         std::cout << d.formatText << " " << d.width << "x" << d.height;
     else if (d.kind == kAudioKind)
-        std::cout << d.formatText << " " << d.sampleRate << " Hz, " << d.channels << " channels, "
+        std::cout << d.formatText << " " << d.sampleRate << " Hz, " << counted(d.channels, "channel") << ", "
                   << d.bitsPerSample << " bits";
     std::cout << ", " << seconds(d.durationMs) << (report.activated ? ", activated" : ", not activated") << "\n";
 }
 
-} // namespace
-
-int runInfo(const Arguments& arguments)
+int runInfo(const InfoSettings& settings)
 {
-    Options options(arguments, {{"--json", false}});
-    if (options.helpRequested()) {
-        std::cout << kHelp;
-        return kExitSuccess;
-    }
     MovieSession session;
-    session.open(options.movie());
+    session.open(settings.movie);
     ContainerInterface& container = session.container();
 
     std::vector<StreamReport> streams;
@@ -111,7 +108,7 @@ int runInfo(const Arguments& arguments)
     const std::string path = container.getPath().toStdString();
     const std::string name = container.getTitleName(session.titleId()).toStdString();
 
-    if (options.has("--json")) {
+    if (settings.json) {
         nlohmann::json out;
         out["container"] = {{"path", path}, {"title", name}, {"durationMs", durationMs},
                             {"fileSize", sized ? nlohmann::json(fileSize) : nlohmann::json()}};
@@ -130,6 +127,18 @@ int runInfo(const Arguments& arguments)
     for (const StreamReport& report : streams)
         printStream(report);
     return kExitSuccess;
+}
+
+} // namespace
+
+Command addInfoCommand(CLI::App& qelhost)
+{
+    auto settings = std::make_shared<InfoSettings>();
+    CLI::App* app = qelhost.add_subcommand("info", "what the plug-in presents: container, title, streams");
+    app->footer(kAbout);
+    addMovie(*app, settings->movie);
+    app->add_flag("--json", settings->json, "print the stable JSON form (described in the documentation)");
+    return {app, [settings] { return runInfo(*settings); }};
 }
 
 } // namespace Qel::Cli

@@ -4,9 +4,12 @@
 #include <filesystem>
 
 #include "CommandError.h"
+#include "Counted.h"
+#include "StreamDescription.h"
 #include "HostLocation.h"
 #include "MovieFileCheck.h"
 #include "media/StandardAllocator.h"
+#include "support/Platform.h"
 #include "plugin/ResultCodes.h"
 
 namespace Qel::Cli {
@@ -28,10 +31,26 @@ std::string codeText(int32_t code)
     return std::string(resultCodeText(code)) + " (" + hexCode(code) + ")";
 }
 
-// The process's one load of the plug-in, from qelhost's own folder.
+// The folder qelhost loads the plug-in from: its own (the build's layout,
+// and a Windows host's), else the plug-in folder of an installation,
+// PREFIX/lib/QelContainerQuickTime beside PREFIX/bin. Both are found from
+// the program's own path: never the current folder, never PATH.
+std::string pluginFolder()
+{
+    const std::string program = Host::PluginModule::programFolder();
+    const char separator = Host::PluginModule::kSeparator;
+    const std::string installed =
+        program + ".." + separator + "lib" + separator + "QelContainerQuickTime" + separator;
+    const bool beside = Platform::pathExists((program + Host::PluginModule::kFileName).c_str());
+    if (!beside && Platform::pathExists((installed + Host::PluginModule::kFileName).c_str()))
+        return installed;
+    return program;
+}
+
+// The process's one load of the plug-in.
 Host::PluginModule& pluginModule()
 {
-    static Host::PluginModule* const module = new Host::PluginModule();
+    static Host::PluginModule* const module = new Host::PluginModule(pluginFolder());
     return *module;
 }
 
@@ -53,7 +72,8 @@ MovieSession::~MovieSession()
 void MovieSession::loadPlugin()
 {
     if (!module.loaded())
-        throw CommandError(kExitNoPlugin, "cannot load the plug-in: " + module.error());
+        throw CommandError(kExitNoPlugin, "cannot load the plug-in: " + module.error() +
+                                              "; qelhost looks beside itself, then in ../lib/QelContainerQuickTime");
     Plugin* created = nullptr;
     module.getPlugin()(&pluginHost, &created);
     if (!created)
@@ -108,6 +128,20 @@ StreamInterface* MovieSession::activatedStream(int32_t kind) const
             return stream;
     }
     return nullptr;
+}
+
+StreamInterface* MovieSession::chosenStream(int32_t kind, int32_t number) const
+{
+    if (number == 0)
+        return activatedStream(kind);
+    int32_t seen = 0;
+    for (StreamInterface* stream : streams()) {
+        if (stream->getKind() == kind && ++seen == number)
+            return stream;
+    }
+    const std::string kindName = kind == kVideoKind ? "video" : "audio";
+    throw CommandError(kExitUsage, "there is no " + kindName + " stream " + std::to_string(number) +
+                                       ": the movie has " + counted(uint64_t(seen), kindName + " stream"));
 }
 
 } // namespace Qel::Cli

@@ -1,5 +1,6 @@
 // One movie opened through the plug-in exactly as a host engine does it:
-// the module loaded by file name from qelhost's own folder, "_getPlugin",
+// the module loaded by file name from qelhost's own folder (or, installed,
+// from PREFIX/lib/QelContainerQuickTime), "_getPlugin",
 // the container interface through queryInterface, initialize, open, the
 // one title opened, and the streams received through addStream.
 //
@@ -46,6 +47,10 @@ public:
     bool activated(const StreamInterface* stream) const;
     // The first activated stream of the kind (288 audio, 272 video), or null.
     StreamInterface* activatedStream(int32_t kind) const;
+    // The stream of the kind a user chose: the activated one for number 0,
+    // otherwise the number-th of the kind (from 1) in the order the plug-in
+    // presented them. Throws CommandError when there is no such stream.
+    StreamInterface* chosenStream(int32_t kind, int32_t number) const;
 
 private:
     void loadPlugin();

@@ -1,16 +1,17 @@
 // qelhost play MOVIE [--speed S] [--mode 1|2] [--load MS]: plays the
-// activated streams against a real running clock and reports how the
+// chosen streams against a real running clock and reports how the
 // plug-in kept pace.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "CommandError.h"
-#include "Commands.h"
+#include "CommandLine.h"
+#include "Counted.h"
 #include "MovieSession.h"
 #include "OpenStreams.h"
-#include "Options.h"
 #include "Player.h"
 #include "StreamDescription.h"
 #include "plugin/ResultCodes.h"
@@ -19,16 +20,17 @@ namespace Qel::Cli {
 
 namespace {
 
-const char kHelp[] =
-    "usage: qelhost play MOVIE [--speed S] [--mode 1|2] [--load MS]\n"
-    "Plays the activated streams against a running clock, reading them in\n"
-    "pace with it, and reports the frames delivered, the frames skipped when\n"
-    "the plug-in caught up with the clock, the frames presented late, and the\n"
-    "audio/video offset.\n"
-    "  --speed S   clock speed in thousandths (default 1000; negative plays\n"
-    "              backwards from the end)\n"
-    "  --mode M    1 every frame (default), 2 sync samples only\n"
-    "  --load MS   busy work per presented frame, in milliseconds (default 0)\n";
+const char kAbout[] =
+    "Plays the activated streams (or those chosen) against a running clock,\n"
+    "reading ahead of it as a host engine does, and reports the frames\n"
+    "delivered, the frames the plug-in skipped to catch up with the clock,\n"
+    "the frames presented late, and the audio/video offset.";
+
+struct PlayOptions {
+    std::string movie;
+    PlaySettings play;
+    StreamChoice streams;
+};
 
 // Opens the stream with the running clock and sets its speed and mode; a
 // stream read backwards starts from the end.
@@ -48,52 +50,37 @@ void prepare(StreamInterface& stream, OpenStreams& streams, Host::RealClock& clo
 
 void report(const PlayFigures& figures, const PlaySettings& settings, bool hasAudio, double tookSeconds)
 {
-    std::printf("played %.3f s of movie in %.3f s at speed %d, mode %d, load %u ms\n",
-                settings.durationMs / 1000.0, tookSeconds, settings.speed, settings.mode, settings.loadMs);
-    std::printf("video  %llu frames delivered, %llu %s, %llu late\n",
-                static_cast<unsigned long long>(figures.framesDelivered),
+    std::printf("played %.3f s of movie in %.3f s at speed %g, mode %d, load %u ms\n",
+                settings.durationMs / 1000.0, tookSeconds, settings.speed / 1000.0, settings.mode, settings.loadMs);
+    std::printf("video  %s delivered, %llu %s, %llu late\n", counted(figures.framesDelivered, "frame").c_str(),
                 static_cast<unsigned long long>(figures.framesSkipped),
                 settings.mode == 2 ? "passed over in sync-sample mode" : "skipped by catch-up",
                 static_cast<unsigned long long>(figures.framesLate));
+    const std::string chunks = counted(figures.audioChunks, "chunk");
     if (!hasAudio)
         std::printf("audio  none\n");
     else if (figures.offsetCount == 0)
-        std::printf("audio  %llu chunks, %.3f s; held back: %llu reads refused; A/V offset not measured\n",
-                    static_cast<unsigned long long>(figures.audioChunks), figures.audioMs / 1000.0,
-                    static_cast<unsigned long long>(figures.audioRefused));
+        std::printf("audio  %s, %.3f s; held back: %s refused; A/V offset not measured\n", chunks.c_str(),
+                    figures.audioMs / 1000.0, counted(figures.audioRefused, "read").c_str());
     else
-        std::printf("audio  %llu chunks, %.3f s; A/V offset mean %.1f ms, max %lld ms\n",
-                    static_cast<unsigned long long>(figures.audioChunks), figures.audioMs / 1000.0,
-                    figures.offsetSumMs / double(figures.offsetCount), static_cast<long long>(figures.offsetMaxMs));
+        std::printf("audio  %s, %.3f s; A/V offset mean %.1f ms, max %lld ms\n", chunks.c_str(),
+                    figures.audioMs / 1000.0, figures.offsetSumMs / double(figures.offsetCount),
+                    static_cast<long long>(figures.offsetMaxMs));
     if (figures.endedEarly)
         std::printf("note   the streams had not ended when the clock passed the movie's end\n");
     if (figures.interrupted)
         std::printf("note   interrupted after %.3f s; the figures cover the part played\n", tookSeconds);
 }
 
-} // namespace
-
-int runPlay(const Arguments& arguments)
+int runPlay(const PlayOptions& options, Verbosity verbosity)
 {
-    Options options(arguments, {{"--speed", true}, {"--mode", true}, {"--load", true}});
-    if (options.helpRequested()) {
-        std::cout << kHelp;
-        return kExitSuccess;
-    }
-    PlaySettings settings;
-    settings.speed = int32_t(options.integer("--speed", 1000, -100000, 100000));
-    if (settings.speed == 0)
-        throw CommandError(kExitUsage, "--speed must not be 0");
-    settings.mode = int32_t(options.integer("--mode", 1, 1, 2));
-    settings.loadMs = uint32_t(options.integer("--load", 0, 0, 10000));
-    const std::string& moviePath = options.movie();
-
+    PlaySettings settings = options.play;
+    const std::string& moviePath = options.movie;
     MovieSession session;
     session.open(moviePath);
-    StreamInterface* video = session.activatedStream(kVideoKind);
-    StreamInterface* audio = session.activatedStream(kAudioKind);
-    if (!video && !audio)
-        throw CommandError(kExitFailed, "the plug-in activated no stream in " + moviePath);
+    const ChosenStreams chosen = chooseStreams(session, options.streams, moviePath);
+    StreamInterface* video = chosen.video;
+    StreamInterface* audio = chosen.audio;
     settings.durationMs = (video ? video : audio)->getDuration();
 
     const int32_t startMs = settings.speed < 0 ? int32_t(settings.durationMs) : 0;
@@ -106,8 +93,31 @@ int runPlay(const Arguments& arguments)
     const auto started = std::chrono::steady_clock::now();
     const PlayFigures figures = Player(video, audio, clock, settings).run();
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    report(figures, settings, audio != nullptr, took);
+    if (verbosity != Verbosity::Quiet)
+        report(figures, settings, audio != nullptr, took);
     return figures.interrupted ? kExitInterrupted : kExitSuccess;
+}
+
+} // namespace
+
+Command addPlayCommand(CLI::App& qelhost, const Verbosity& verbosity)
+{
+    auto options = std::make_shared<PlayOptions>();
+    CLI::App* app = qelhost.add_subcommand("play", "play against a running clock and report how it kept pace");
+    app->footer(kAbout);
+    addMovie(*app, options->movie);
+    app->add_option("--speed", options->play.speed,
+                    "a multiple of normal speed: 1 (default), 1.5, 0.5; negative plays backwards from the end")
+        ->type_name("SPEED")
+        ->transform(asThousandths());
+    app->add_option("--mode", options->play.mode, "1 every frame (default), 2 sync samples only")
+        ->type_name("1|2")
+        ->check(CLI::Range(1, 2).description(""));
+    app->add_option("--load", options->play.loadMs, "busy work per presented frame, in milliseconds (default 0)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 10000).description(""));
+    addStreamChoice(*app, options->streams, true);
+    return {app, [options, &verbosity] { return runPlay(*options, verbosity); }};
 }
 
 } // namespace Qel::Cli

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <thread>
 
 #include "CommandError.h"
@@ -15,6 +16,8 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
+// Frames read ahead of the clock, as a host engine's queue holds them.
+constexpr size_t kQueuedFrames = 8;
 // Audio is read while less than this much of it lies ahead of the clock.
 constexpr int64_t kAudioLeadMs = 300;
 // While the plug-in holds audio back, the host keeps asking at this pace.
@@ -41,34 +44,15 @@ Player::Player(StreamInterface* video, StreamInterface* audio, Host::RealClock& 
 
 PlayFigures Player::run()
 {
+    preroll();
     clock.start();
-    while (!(videoDone && !framePending && audioDone)) {
+    while (!(videoDone && queue.empty() && audioDone)) {
         if (interruptionRequested()) {
             figures.interrupted = true;
             break;
         }
         const int64_t now = clock.getTime();
-        bool busy = false;
-        if (!videoDone && !framePending) {
-            readFrame();
-            busy = true;
-        }
-        const int64_t frameNow = clock.getTime();
-        if (framePending && (forward() ? frameNow >= pending.start : frameNow < pending.start + pending.duration)) {
-            presentFrame(frameNow);
-            busy = true;
-        }
-        if (!audioDone) {
-            const bool wanted = audioHeldBack() ? Steady::now() >= nextAudioAttempt
-                                                : audioEnd < clock.getTime() + kAudioLeadMs;
-            if (wanted) {
-                readAudio();
-                busy = true;
-            }
-        }
-        // Audio held back never ends by itself; it ends with the pictures.
-        if (audioHeldBack() && videoDone && !framePending)
-            audioDone = true;
+        const bool busy = playOnce();
         if (pastTheEnd(now)) {
             figures.endedEarly = true;
             break;
@@ -78,10 +62,56 @@ PlayFigures Player::run()
     }
     // The last picture stays up, and the audio plays out, until the clock
     // reaches the movie's end.
-    while (!figures.endedEarly && !interruptionRequested() && (forward() ? clock.getTime() < int64_t(settings.durationMs) : clock.getTime() > 0))
+    while (!figures.endedEarly && !interruptionRequested() &&
+           (forward() ? clock.getTime() < int64_t(settings.durationMs) : clock.getTime() > 0))
         std::this_thread::sleep_for(kIdleWait);
     clock.stop();
+    figures.interrupted = figures.interrupted || interruptionRequested();
+    figures.framesSkipped = framesNotDelivered();
     return figures;
+}
+
+// Before the clock starts (the streams see it stopped and never catch up):
+// the queue filled, and the audio read to its lead.
+void Player::preroll()
+{
+    while (!videoDone && queue.size() < kQueuedFrames)
+        readFrame();
+    while (!audioDone && !audioHeldBack() && audioWanted())
+        readAudio();
+}
+
+// One step of the presentation loop: a due frame is presented first, else
+// the queue topped up; then audio. Whether anything was done.
+bool Player::playOnce()
+{
+    bool busy = false;
+    const int64_t now = clock.getTime();
+    if (!queue.empty() && due(queue.front(), now)) {
+        presentFrame(now);
+        busy = true;
+    } else if (!videoDone && queue.size() < kQueuedFrames) {
+        readFrame();
+        busy = true;
+    }
+    if (!audioDone && audioWanted()) {
+        readAudio();
+        busy = true;
+    }
+    // Audio held back never ends by itself; it ends with the pictures.
+    if (audioHeldBack() && videoDone && queue.empty())
+        audioDone = true;
+    return busy;
+}
+
+bool Player::due(const Frame& frame, int64_t now) const
+{
+    return forward() ? now >= int64_t(frame.start) : now < int64_t(frame.start) + frame.duration;
+}
+
+bool Player::audioWanted() const
+{
+    return audioHeldBack() ? Steady::now() >= nextAudioAttempt : audioEnd < clock.getTime() + kAudioLeadMs;
 }
 
 void Player::readFrame()
@@ -96,30 +126,38 @@ void Player::readFrame()
         return;
     }
     ++figures.framesDelivered;
-    pending = {chunk.startTime(), chunk.duration()};
-    framePending = true;
-    countGap(pending);
+    queue.push_back({chunk.startTime(), chunk.duration()});
+    timing.add(chunk.startTime(), chunk.duration());
+    deliveredStarts.push_back(chunk.startTime());
     videoDone = video->isEndOfStream();
 }
 
-void Player::countGap(const Frame& frame)
+// The movie's frames, on the grid of its rate, that no delivered frame
+// stands on: from its start to its end, or, when the user stopped early, to
+// where the clock had come.
+uint64_t Player::framesNotDelivered() const
 {
-    if (hasPrevious) {
-        const int64_t gap = forward() ? int64_t(frame.start) - (int64_t(previous.start) + previous.duration)
-                                      : int64_t(previous.start) - (int64_t(frame.start) + frame.duration);
-        const int64_t step = std::max<int64_t>(1, forward() ? previous.duration : frame.duration);
-        if (gap > 0)
-            figures.framesSkipped += uint64_t(std::max<int64_t>(1, (gap + step / 2) / step));
-    }
-    previous = frame;
-    hasPrevious = true;
+    if (deliveredStarts.empty())
+        return 0;
+    std::set<int64_t> steps;
+    for (uint32_t start : deliveredStarts)
+        steps.insert(timing.stepsFromFirst(start));
+    const int64_t reached = std::clamp<int64_t>(clock.getTime(), 0, settings.durationMs);
+    const uint32_t fromMs = figures.interrupted && !forward() ? uint32_t(reached) : 0;
+    const uint32_t toMs = figures.interrupted && forward() ? uint32_t(reached) : settings.durationMs;
+    const int64_t first = timing.stepsFromFirst(fromMs);
+    const int64_t end = timing.stepsFromFirst(toMs);
+    const int64_t inMovie = std::count_if(steps.begin(), steps.end(),
+                                          [&](int64_t step) { return step >= first && step < end; });
+    return uint64_t(std::max<int64_t>(0, end - first - inMovie));
 }
 
 void Player::presentFrame(int64_t now)
 {
-    framePending = false;
-    const int64_t start = pending.start;
-    const int64_t end = start + pending.duration;
+    const Frame frame = queue.front();
+    queue.pop_front();
+    const int64_t start = frame.start;
+    const int64_t end = start + frame.duration;
     const bool late = forward() ? now >= end : now < start;
     if (late)
         ++figures.framesLate;

@@ -1,14 +1,19 @@
-// Plays the activated streams against a running clock, as a host's
-// presentation loop does: the video frame read ahead is presented when the
-// clock reaches it, audio is read to stay a little ahead of the clock, and
-// an optional load of busy work per presented frame makes the host slow
-// enough that the plug-in has to catch up.
+// Plays the streams against a running clock, as a host's presentation loop
+// does: video frames are read ahead into a small queue (filled before the
+// clock starts, then topped up between presentations), each is presented
+// when the clock reaches it, audio is read to stay a little ahead of the
+// clock, and an optional load of busy work per presented frame makes the
+// host slow. Reading ahead keeps the stream ahead of the clock, so a load
+// below real time never makes the plug-in catch up; only a host slower
+// than the movie drains the queue and lets the clock overtake the stream.
 //
 // Figures:
-// - skipped: frames passed over between two delivered frames, counted from
-//   the gap in their times and the earlier frame's duration. In continuous
-//   mode only catch-up makes gaps; in sync-sample mode the mode itself
-//   passes over frames, so there the count means both.
+// - delivered: frames the stream handed over.
+// - skipped: frames of the movie the stream did not deliver, counted on
+//   the grid of its frame rate (learnt from the delivered frames' times)
+//   from the movie's start to its end. In continuous mode only catch-up
+//   passes over frames; in sync-sample mode the mode itself does, so there
+//   the count means both.
 // - late: frames presented after their own time had passed.
 // - A/V offset: at each presented frame, the audio time (the clock, or the
 //   end of the audio read so far if that is behind) minus the picture's
@@ -19,7 +24,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <vector>
 
+#include "FrameTiming.h"
 #include "HostClocks.h"
 #include "streams/StreamInterface.h"
 
@@ -62,11 +70,15 @@ private:
 
     bool forward() const { return settings.speed > 0; }
     bool audioHeldBack() const { return settings.speed < 0 || settings.mode == 2; }
+    bool due(const Frame& frame, int64_t now) const;
+    bool audioWanted() const;
+    void preroll();
+    bool playOnce();
     void readFrame();
-    void countGap(const Frame& frame);
     void presentFrame(int64_t now);
     void readAudio();
     bool pastTheEnd(int64_t now) const;
+    uint64_t framesNotDelivered() const;
 
     StreamInterface* video;
     StreamInterface* audio;
@@ -76,10 +88,9 @@ private:
 
     bool videoDone;
     bool audioDone;
-    bool framePending = false;
-    Frame pending{};
-    bool hasPrevious = false;
-    Frame previous{};
+    std::deque<Frame> queue;       // read, not yet presented
+    FrameTiming timing;            // of every delivered frame
+    std::vector<uint32_t> deliveredStarts;
     int64_t audioEnd = 0;          // end of the audio read so far (ms)
     std::chrono::steady_clock::time_point nextAudioAttempt{};  // while held back
 };

@@ -9,8 +9,9 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 } // namespace
 
-Progress::Progress(std::string verb, uint32_t totalMs)
-    : verb(std::move(verb)), totalMs(totalMs), shown(standardErrorIsTerminal())
+Progress::Progress(std::string verb, uint32_t fromMs, uint32_t toMs, bool wanted)
+    : verb(std::move(verb)), fromMs(fromMs), totalMs(toMs > fromMs ? toMs - fromMs : 0),
+      shown(wanted && standardErrorIsTerminal())
 {
 }
 
@@ -30,8 +31,10 @@ void Progress::update(uint32_t reachedMs)
         return;
     lastDrawn = now;
     drawn = true;
-    const unsigned percent = totalMs ? unsigned(uint64_t(std::min(reachedMs, totalMs)) * 100 / totalMs) : 0;
-    std::fprintf(stderr, "\r%s %.1f s of %.1f s (%u%%)\033[K", verb.c_str(), reachedMs / 1000.0,
+    // Times within the range, so that --from and --to read as the user set them.
+    const uint32_t done = std::min(reachedMs > fromMs ? reachedMs - fromMs : 0, totalMs);
+    const unsigned percent = totalMs ? unsigned(uint64_t(done) * 100 / totalMs) : 0;
+    std::fprintf(stderr, "\r%s %.1f s of %.1f s (%u%%)\033[K", verb.c_str(), done / 1000.0,
                  totalMs / 1000.0, percent);
     std::fflush(stderr);
 }

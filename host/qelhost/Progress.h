@@ -13,18 +13,21 @@ bool standardErrorIsTerminal();
 
 class Progress {
 public:
-    Progress(std::string verb, uint32_t totalMs);
+    // Shows how far a command has gone between two stream times, when
+    // wanted and standard error is a terminal.
+    Progress(std::string verb, uint32_t fromMs, uint32_t toMs, bool wanted);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // Shows the time reached, at most ten times a second.
+    // Shows the stream time reached, at most ten times a second.
     void update(uint32_t reachedMs);
 
 private:
     using Steady = std::chrono::steady_clock;
 
     std::string verb;
+    uint32_t fromMs;
     uint32_t totalMs;
     bool shown;
     bool drawn = false;

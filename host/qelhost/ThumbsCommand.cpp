@@ -1,42 +1,52 @@
-// qelhost thumbs MOVIE -o SHEET.png [--count N] [--width W]: N pictures at
-// evenly spaced times, laid out as a contact sheet in one PNG file.
+// qelhost thumbs MOVIE -o SHEET.png|.jpg [-y|-n] [--count N] [--width W]: N
+// pictures at evenly spaced times, laid out as a contact sheet in one PNG
+// or JPEG file.
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 #include "CommandError.h"
-#include "Commands.h"
+#include "CommandLine.h"
+#include "Counted.h"
+#include "FileSystem.h"
 #include "HeldChunk.h"
 #include "Interruption.h"
 #include "MovieSession.h"
 #include "OpenStreams.h"
-#include "Options.h"
 #include "OutputFile.h"
 #include "Picture.h"
+#include "JpegWriter.h"
 #include "PngWriter.h"
+#include "Progress.h"
 #include "plugin/ResultCodes.h"
 
 namespace Qel::Cli {
 
 namespace {
 
-const char kHelp[] =
-    "usage: qelhost thumbs MOVIE -o SHEET.png [-y|-n] [--count N] [--width W]\n"
-    "Seeks the activated video stream to N evenly spaced times (the middle\n"
-    "of N equal parts of the movie), reads the frame showing at each, and\n"
-    "lays them out left to right, top to bottom, on one PNG contact sheet.\n"
-    "  -o SHEET.png  the sheet to write (required)\n"
-    "  -y            replace an existing sheet\n"
-    "  -n            never replace an existing file (the default)\n"
-    "  --count N     number of pictures, 1 to 100 (default 12)\n"
-    "  --width W     width of each picture in pixels, 16 to 4096 (default 160)\n";
+const char kAbout[] =
+    "Takes N pictures of the video stream at evenly spaced times (the middle\n"
+    "of N equal parts of the movie), the frame showing at each, and lays\n"
+    "them out left to right, top to bottom, on one contact sheet: PNG, or\n"
+    "JPEG when its name ends in .jpg. The pictures between two sync samples\n"
+    "are taken in one pass. Missing folders of SHEET are made.";
+
+struct ThumbsSettings {
+    std::string movie;
+    std::string sheet;
+    int32_t count = 12;
+    int32_t cellWidth = 160;
+    bool overwrite = false;
+    StreamChoice streams;
+};
 
 constexpr int32_t kGutter = 4;
 constexpr uint8_t kBackground = 0x20;
-// Reading forward from a sync sample to the wanted time never takes more.
-constexpr int kMostFramesPerPicture = 10000;
 
 struct Thumbnail {
     uint32_t wantedMs;
@@ -44,36 +54,85 @@ struct Thumbnail {
     Picture picture;
 };
 
-// The frame showing at `wanted`: seek to the sync sample at or before it,
-// then read forward until a frame covers the time (or the stream ends).
-Thumbnail frameAt(StreamInterface& stream, const StreamDescription& description, uint32_t wanted)
-{
-    uint32_t reached = 0;
-    if (stream.seekStream(wanted, &reached, 0) != kResultSuccess)
-        throw CommandError(kExitFailed, "the plug-in cannot seek the video to " + std::to_string(wanted) + " ms");
-    const size_t needed = frameBytes(description.pixelFormat, description.width, description.height);
-    Thumbnail thumbnail{wanted, 0, {}};
-    for (int read = 0; read < kMostFramesPerPicture; ++read) {
-        MediaChunk* received = nullptr;
-        const int32_t status = stream.readStream(&received);
-        HeldChunk chunk(received);
-        if (status != kResultSuccess)
-            throw CommandError(kExitFailed, "the video stream failed near " + std::to_string(wanted) + " ms: " +
-                                                resultCodeText(status));
-        if (!chunk)
-            break;
-        if (chunk.videoBytes() < needed)
-            throw CommandError(kExitFailed, "the video stream delivered a short frame");
-        thumbnail.frameMs = chunk.startTime();
-        thumbnail.picture = frameToPicture(chunk.bytes(), description.pixelFormat, description.width,
-                                           description.height, false);
-        if (chunk.endTime() > wanted || stream.isEndOfStream())
-            break;
+// Takes the pictures showing at ascending times in one pass over the
+// stream: it seeks only when a sync sample lies beyond the frames already
+// read, so each frame is decoded at most once and the cost grows with the
+// movie (or the count), never with the count times the distance between
+// sync samples.
+class PictureTaker {
+public:
+    PictureTaker(StreamInterface& stream, const StreamDescription& description, Progress& progress)
+        : stream(stream), description(description), progress(progress),
+          needed(frameBytes(description.pixelFormat, description.width, description.height))
+    {
     }
-    if (thumbnail.picture.pixels.empty())
-        throw CommandError(kExitFailed, "the video stream has no frame at " + std::to_string(wanted) + " ms");
-    return thumbnail;
-}
+
+    Thumbnail take(uint32_t wanted)
+    {
+        if (!(read && lastStart <= wanted && wanted < lastEnd) && !ended) {
+            if (!read || syncPointAfterPosition(wanted))
+                seek(wanted);
+            readUntil(wanted);
+        }
+        if (!read)
+            throw CommandError(kExitFailed, "the video stream has no frame at " + std::to_string(wanted) + " ms");
+        return {wanted, lastStart, frameToPicture(last.data(), description.pixelFormat, description.width,
+                                                  description.height, false)};
+    }
+
+private:
+    // Whether the sync sample at or before `wanted` lies beyond the frames
+    // read, so that seeking there saves decoding the frames in between.
+    bool syncPointAfterPosition(uint32_t wanted)
+    {
+        uint32_t sync = 0;
+        return stream.getSyncPoint(1000, wanted, &sync) == kResultSuccess && sync > lastEnd;
+    }
+
+    void seek(uint32_t wanted)
+    {
+        uint32_t reached = 0;
+        if (stream.seekStream(wanted, &reached, 0) != kResultSuccess)
+            throw CommandError(kExitFailed, "the plug-in cannot seek the video to " + std::to_string(wanted) + " ms");
+        ended = false;
+    }
+
+    // Reads forward until a frame covers the time or the stream ends; the
+    // last frame read is kept.
+    void readUntil(uint32_t wanted)
+    {
+        while (!ended && !(read && lastEnd > wanted)) {
+            MediaChunk* received = nullptr;
+            const int32_t status = stream.readStream(&received);
+            HeldChunk chunk(received);
+            if (status != kResultSuccess)
+                throw CommandError(kExitFailed, "the video stream failed near " + std::to_string(wanted) +
+                                                    " ms: " + resultCodeText(status));
+            if (!chunk) {
+                ended = true;
+                break;
+            }
+            if (chunk.videoBytes() < needed)
+                throw CommandError(kExitFailed, "the video stream delivered a short frame");
+            last.assign(chunk.bytes(), chunk.bytes() + needed);
+            lastStart = chunk.startTime();
+            lastEnd = chunk.endTime();
+            read = true;
+            ended = stream.isEndOfStream();
+            progress.update(lastEnd);
+        }
+    }
+
+    StreamInterface& stream;
+    const StreamDescription& description;
+    Progress& progress;
+    const size_t needed;
+    std::vector<uint8_t> last;  // the bytes of the last frame read
+    uint32_t lastStart = 0;
+    uint32_t lastEnd = 0;
+    bool read = false;
+    bool ended = false;
+};
 
 Picture layOut(const std::vector<Thumbnail>& thumbnails, int32_t cellWidth, int32_t cellHeight)
 {
@@ -92,33 +151,57 @@ Picture layOut(const std::vector<Thumbnail>& thumbnails, int32_t cellWidth, int3
     return sheet;
 }
 
-} // namespace
+enum class SheetKind { Png, Jpeg };
 
-int runThumbs(const Arguments& arguments)
+// The sheet's kind, from its extension (PNG on standard output); the build
+// must be able to write it.
+SheetKind sheetKind(const std::string& sheetPath)
 {
-    Options options(arguments, {{"-o", true}, {"-y", false}, {"-n", false}, {"--count", true}, {"--width", true}});
-    if (options.helpRequested()) {
-        std::cout << kHelp;
-        return kExitSuccess;
+    std::string extension = std::filesystem::u8path(sheetPath).extension().u8string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (extension == ".png" || isStandardOutput(sheetPath)) {
+        if (!pngAvailable())
+            throw CommandError(kExitNotAvailable, "PNG output is not available in this build");
+        return SheetKind::Png;
     }
-    const std::string sheetPath = options.text("-o", "");
-    if (sheetPath.empty())
-        throw CommandError(kExitUsage, "no sheet given (-o SHEET.png)");
-    const int32_t count = int32_t(options.integer("--count", 12, 1, 100));
-    const int32_t cellWidth = int32_t(options.integer("--width", 160, 16, 4096));
-    const std::string& moviePath = options.movie();
-    if (!pngAvailable())
-        throw CommandError(kExitNotAvailable, "PNG output is not available in this build");
+    if (extension == ".jpg" || extension == ".jpeg") {
+        if (!jpegAvailable())
+            throw CommandError(kExitNotAvailable, "JPEG output is not available in this build");
+        return SheetKind::Jpeg;
+    }
+    throw CommandError(kExitUsage, "the sheet's name must end in .png or .jpg: " + sheetPath);
+}
 
-    if (options.has("-y") && options.has("-n"))
-        throw CommandError(kExitUsage, "-y and -n contradict each other");
+// Before any decoding: the sheet's folder exists (made if missing, as
+// decode -o does).
+void makeSheetFolder(const std::string& sheetPath)
+{
+    const std::string folder = std::filesystem::u8path(sheetPath).parent_path().u8string();
+    if (folder.empty())
+        return;
+    if (const int error = Files::createFolders(folder))
+        throw CommandError(kExitFailed, "cannot create the folder " + folder + " (" + Files::errorText(error) + ")");
+}
+
+int runThumbs(const ThumbsSettings& settings, Verbosity verbosity)
+{
+    const std::string& sheetPath = settings.sheet;
+    const int32_t count = settings.count;
+    const int32_t cellWidth = settings.cellWidth;
+    const std::string& moviePath = settings.movie;
+    // The sheet is checked first (it must not be the movie, an existing file
+    // without -y, or a folder; its name gives its format), then made before
+    // any decoding, so that a sheet that may not be written costs nothing.
+    const OutputRules rules = outputRules(settings.overwrite, moviePath);
+    checkOutputPath(sheetPath, rules);
+    const SheetKind kind = sheetKind(sheetPath);
 
     MovieSession session;
     session.open(moviePath);
-    // Made before any decoding, so that a sheet that may not be written
-    // costs nothing.
-    OutputFile sheet(sheetPath, outputRules(options.has("-y"), moviePath));
-    StreamInterface* video = session.activatedStream(kVideoKind);
+    makeSheetFolder(sheetPath);
+    OutputFile sheet(sheetPath, rules);
+    StreamInterface* video = session.chosenStream(kVideoKind, settings.streams.videoNumber);
     if (!video)
         throw CommandError(kExitFailed, "the plug-in activated no video stream in " + moviePath);
     Host::StoppedClock clock;
@@ -132,20 +215,33 @@ int runThumbs(const Arguments& arguments)
         throw CommandError(kExitFailed, "the video stream has no picture format qelhost knows");
 
     std::vector<Thumbnail> thumbnails;
-    for (int32_t i = 0; i < count; ++i) {
-        if (interruptionRequested())
-            throw CommandError(kExitInterrupted, "interrupted; no sheet written");
-        const uint32_t wanted = uint32_t((2 * uint64_t(i) + 1) * description.durationMs / (2 * uint64_t(count)));
-        thumbnails.push_back(frameAt(*video, description, wanted));
+    {
+        const uint32_t lastWanted = uint32_t((2 * uint64_t(count) - 1) * description.durationMs / (2 * uint64_t(count)));
+        Progress progress("taking pictures", 0, lastWanted, verbosity != Verbosity::Quiet);
+        PictureTaker taker(*video, description, progress);
+        for (int32_t i = 0; i < count; ++i) {
+            if (interruptionRequested())
+                throw CommandError(kExitInterrupted, "interrupted; no sheet written");
+            const uint32_t wanted =
+                uint32_t((2 * uint64_t(i) + 1) * description.durationMs / (2 * uint64_t(count)));
+            thumbnails.push_back(taker.take(wanted));
+        }
     }
     const int32_t cellHeight =
         std::max<int32_t>(1, int32_t(std::lround(double(cellWidth) * description.height / description.width)));
-    writePng(sheet, layOut(thumbnails, cellWidth, cellHeight));
+    const Picture pictures = layOut(thumbnails, cellWidth, cellHeight);
+    if (kind == SheetKind::Jpeg)
+        writeJpeg(sheet, pictures);
+    else
+        writePng(sheet, pictures);
     sheet.commit();
 
+    if (verbosity == Verbosity::Quiet)
+        return kExitSuccess;
     std::ostream& report = sheet.toStandardOutput() ? std::cerr : std::cout;
-    report << sheet.name() << ": " << count << " pictures of " << cellWidth << "x" << cellHeight << " from "
-              << description.formatText << " " << description.width << "x" << description.height << "\n";
+    report << sheet.name() << ": " << counted(uint64_t(count), "picture") << " of " << cellWidth << "x"
+           << cellHeight << " from " << description.formatText << " " << description.width << "x"
+           << description.height << "\n";
     for (const Thumbnail& thumbnail : thumbnails) {
         char line[80];
         std::snprintf(line, sizeof line, "  at %.3f s: frame of %.3f s\n", thumbnail.wantedMs / 1000.0,
@@ -153,6 +249,30 @@ int runThumbs(const Arguments& arguments)
         report << line;
     }
     return kExitSuccess;
+}
+
+} // namespace
+
+Command addThumbsCommand(CLI::App& qelhost, const Verbosity& verbosity)
+{
+    auto settings = std::make_shared<ThumbsSettings>();
+    CLI::App* app = qelhost.add_subcommand("thumbs", "a contact sheet of evenly spaced pictures, as one PNG or JPEG");
+    app->footer(kAbout);
+    addMovie(*app, settings->movie);
+    app->add_option("-o,--output", settings->sheet, "the sheet to write (- for standard output, as PNG)")
+        ->required()
+        ->type_name("SHEET.png|.jpg");
+    addOverwriteChoice(*app, settings->overwrite);
+    app->add_option("--count", settings->count, "number of pictures, 1 to 100")
+        ->capture_default_str()
+        ->type_name("N")
+        ->check(CLI::Range(1, 100).description(""));
+    app->add_option("--width", settings->cellWidth, "width of each picture in pixels, 16 to 4096")
+        ->capture_default_str()
+        ->type_name("W")
+        ->check(CLI::Range(16, 4096).description(""));
+    addStreamChoice(*app, settings->streams, false);
+    return {app, [settings, &verbosity] { return runThumbs(*settings, verbosity); }};
 }
 
 } // namespace Qel::Cli

@@ -4,18 +4,10 @@
 
 namespace Qel::Cli {
 
-FrameRate frameRateForDuration(uint32_t durationMs)
-{
-    static const FrameRate usual[] = {{60, 1}, {50, 1}, {30, 1}, {25, 1}, {24, 1}, {15, 1},
-                                      {12, 1}, {10, 1}, {5, 1},  {1, 1}};
-    for (const FrameRate& rate : usual) {
-        if (1000 * rate.denominator / rate.numerator == durationMs)
-            return rate;
-    }
-    return durationMs == 0 ? FrameRate{25, 1} : FrameRate{1000, durationMs};
-}
-
 namespace {
+
+// "F4294967295:4294967295", the widest rate field.
+constexpr size_t kRateFieldWidth = 22;
 
 const char* chromaName(PixelFormat format)
 {
@@ -34,13 +26,22 @@ Y4mWriter::Y4mWriter(const std::string& path, const OutputRules& rules, PixelFor
 {
 }
 
-void Y4mWriter::write(const uint8_t* frame, FrameRate rate)
+// The rate field is padded with spaces, which readers skip between fields,
+// so that a rate learnt later fits in its place.
+std::string Y4mWriter::header() const
+{
+    std::string rateField = "F" + std::to_string(rate.numerator) + ":" + std::to_string(rate.denominator);
+    rateField.resize(kRateFieldWidth, ' ');
+    return "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " " + rateField + " Ip A1:1 " +
+           chromaTag + "\n";
+}
+
+void Y4mWriter::write(const uint8_t* frame, FrameRate firstRate)
 {
     if (frameCount == 0) {
-        const std::string header = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
-                                   std::to_string(rate.numerator) + ":" + std::to_string(rate.denominator) +
-                                   " Ip A1:1 " + chromaTag + "\n";
-        out.write(header.data(), header.size());
+        rate = firstRate;
+        const std::string start = header();
+        out.write(start.data(), start.size());
     }
     out.write("FRAME\n", 6);
     if (format == PixelFormat::Yv12)
@@ -83,8 +84,16 @@ void Y4mWriter::writeYv12(const uint8_t* frame)
     out.write(frame + luma, chroma);
 }
 
+void Y4mWriter::setRate(FrameRate learnt)
+{
+    rateChanged = rateChanged || learnt.numerator != rate.numerator || learnt.denominator != rate.denominator;
+    rate = learnt;
+}
+
 void Y4mWriter::finish()
 {
+    if (rateChanged && frameCount > 0)
+        out.rewriteStart(header());
     out.commit();
 }
 

@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "FrameTiming.h"
 #include "OutputFile.h"
 #include "StreamDescription.h"
 
 namespace Qel::Cli {
-
-struct FrameRate {
-    uint32_t numerator;
-    uint32_t denominator;
-};
-
-// The stream reports only each frame's duration in whole milliseconds, so
-// the rate is the usual one whose truncated frame duration matches (25 for
-// 40 ms, 30 for 33 ms, 10 for 100 ms); otherwise 1000 / duration exactly.
-FrameRate frameRateForDuration(uint32_t durationMs);
 
 class Y4mWriter {
 public:
@@ -30,8 +21,12 @@ public:
               int32_t height);
 
     // Writes one frame of frameBytes(format, width, height) bytes; the
-    // first one writes the header with the rate.
+    // first one writes the header with the rate known so far.
     void write(const uint8_t* frame, FrameRate rate);
+    // The rate learnt from all the frames: written over the header's when
+    // the file is finished (the header keeps room for any rate). Standard
+    // output keeps the first one.
+    void setRate(FrameRate rate);
     // Commits the file; throws when writing failed.
     void finish();
 
@@ -41,10 +36,13 @@ public:
 private:
     void writePacked422(const uint8_t* frame);
     void writeYv12(const uint8_t* frame);
+    std::string header() const;
 
     const char* chromaTag;  // checked before the file is made
     OutputFile out;
     PixelFormat format;
+    FrameRate rate{25, 1};
+    bool rateChanged = false;
     int32_t width;
     int32_t height;
     std::vector<uint8_t> planes;

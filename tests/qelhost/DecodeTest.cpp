@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "QelhostTest.h"
 
 namespace Qel::Testing {
@@ -70,12 +72,40 @@ TEST_F(DecodeTest, EachPackedAndPlanarFormatReachesTheFileInPlanarOrder)
 
 TEST_F(DecodeTest, RangeStartsAtTheFrameShowingAndCutsTheSoundToTheMillisecond)
 {
-    const QelhostRun decoded =
-        decode(write("range.mov", pictureAndSound(R"("yuvs")")), {"--from", "250", "--to", "650"});
+    // The same range in each way a user may write a time.
+    const std::vector<std::vector<std::string>> spellings = {
+        {"--from", "250ms", "--to", "650ms"}, {"--from", "0.25", "--to", "0.65"},
+        {"--from", "0:00.250", "--to", "00:00:00.650"}, {"--from=0.25s", "--to=650ms"}};
+    const std::string movie = write("range.mov", pictureAndSound(R"("yuvs")"));
+    for (const auto& range : spellings) {
+        SCOPED_TRACE(testing::PrintToString(range));
+        std::vector<std::string> arguments = range;
+        arguments.push_back("-y");
+        const QelhostRun decoded = decode(movie, arguments);
+        ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+        // Pictures 2 (200-300 ms, showing at 250 ms) to 6 (600-700 ms).
+        expectPictures(output("out/range.y4m"), "422", 2, 5);
+        expectSound(output("out/range.wav"), 11025, 17640);
+    }
+}
+
+TEST_F(DecodeTest, ChosenStreamsAreReadInsteadOfTheActivatedOnes)
+{
+    const std::string secondVideo = R"({"type": "vide", "video": {"compression": "YVU9", "width": 32, "height": 16},)"
+                                    R"( "samples": {"count": 10, "duration": 60}})";
+    const std::string movie = write("two.mov", Movie::document(pictureAndSoundTracks(R"("yuvs")") + ", " +
+                                                                   secondVideo, "null", 600, 600));
+    const QelhostRun decoded = decode(movie, {"--video", "2", "--no-audio"});
     ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
-    // Pictures 2 (200-300 ms, showing at 250 ms) to 6 (600-700 ms).
-    expectPictures(output("out/range.y4m"), "422", 2, 5);
-    expectSound(output("out/range.wav"), 11025, 17640);
+    const Y4mFile y4m = readY4m(output("out/two.y4m"));
+    EXPECT_EQ(y4m.width, 32);
+    EXPECT_EQ(y4m.chroma, "420jpeg");
+    EXPECT_FALSE(std::filesystem::exists(output("out/two.wav")));
+
+    const QelhostRun missing = decode(movie, {"--audio", "2"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("there is no audio stream 2: the movie has 1 audio stream"), std::string::npos)
+        << missing.err;
 }
 
 TEST_F(DecodeTest, VideoFailureIsReportedAfterKeepingWhatWasDecoded)
@@ -93,7 +123,7 @@ TEST_F(DecodeTest, VideoFailureIsReportedAfterKeepingWhatWasDecoded)
 
 TEST_F(DecodeTest, RangeThatEndsBeforeItStartsIsAUsageError)
 {
-    const QelhostRun decoded = decode(write("range.mov", pictureAndSound(R"("yuvs")")), {"--from", "500", "--to", "400"});
+    const QelhostRun decoded = decode(write("range.mov", pictureAndSound(R"("yuvs")")), {"--from", "0.5", "--to", "400ms"});
     EXPECT_EQ(decoded.exitCode, 2);
     EXPECT_NE(decoded.err.find("--to must come after --from"), std::string::npos) << decoded.err;
 }

@@ -69,8 +69,10 @@ TEST_F(ErrorTest, BadCommandLines)
     const std::vector<std::vector<std::string>> cases = {
         {}, {"transcode", movie}, {"info"}, {"info", movie, "--colour"}, {"info", movie, movie},
         {"thumbs", movie}, {"thumbs", movie, "-o", output("s.png"), "--count", "0"},
-        {"play", movie, "--speed", "0"}, {"play", movie, "--mode", "3"}, {"decode", movie, "--from", "soon"},
-        {"decode", movie, "-o"}};
+        {"play", movie, "--speed", "0"}, {"play", movie, "--speed", "1000"}, {"play", movie, "--mode", "3"},
+        {"decode", movie, "--from", "soon"}, {"decode", movie, "--from", "1:75"}, {"decode", movie, "--to", "inf"},
+        {"decode", movie, "-o"}, {"decode", movie, "--no-audio", "--no-video"}, {"play", movie, "--audio", "3"},
+        {"help", "transcode"}, {"-q", "-v", "info", movie}};
     for (const auto& arguments : cases) {
         const QelhostRun result = run(arguments);
         EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(arguments);
@@ -87,6 +89,10 @@ TEST_F(ErrorTest, EveryCommandExplainsItself)
         EXPECT_EQ(result.out.rfind(std::string("usage: qelhost ") + command, 0), 0u) << result.out;
     }
     EXPECT_EQ(run({"--help"}).exitCode, 0);
+    const QelhostRun help = run({"help", "decode"});
+    EXPECT_EQ(help.out, run({"decode", "--help"}).out);
+    EXPECT_NE(help.out.find("--from TIME"), std::string::npos) << help.out;
+    EXPECT_EQ(run({"--version"}).out.rfind("qelhost ", 0), 0u);
 }
 
 } // namespace

@@ -26,11 +26,17 @@ protected:
     static std::string pictureAndSound(const std::string& compression, int width = 64, int height = 48,
                                        int syncEvery = 1)
     {
+        return Movie::document(pictureAndSoundTracks(compression, width, height, syncEvery), "null", 600, 600);
+    }
+    // The tracks of that movie, for a document with more of them.
+    static std::string pictureAndSoundTracks(const std::string& compression, int width = 64, int height = 48,
+                                             int syncEvery = 1)
+    {
         const std::string video = R"({"type": "vide", "video": {"compression": )" + compression +
                                   R"(, "width": )" + std::to_string(width) + R"(, "height": )" +
                                   std::to_string(height) + R"(}, "samples": {"count": 10, "duration": 60, "syncEvery": )" +
                                   std::to_string(syncEvery) + "}}";
-        return Movie::document(video + ", " + Movie::soundTrack(6), "null", 600, 600);
+        return video + ", " + Movie::soundTrack(6);
     }
 
     MovieFixture movies;

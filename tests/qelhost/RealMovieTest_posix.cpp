@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "PngRead_posix.h"
 #include "QelhostTest.h"
@@ -63,6 +65,69 @@ TEST_F(RealMovieTest, DecodedSoundAndPicturesAreWhatFfmpegDecodes)
     }
 }
 
+// A short H.264 movie at the rate, video only; "" when ffmpeg cannot make it.
+std::string movieAtRate(const std::string& name, const std::string& rate, const std::string& more = "")
+{
+    return testMedia(name, "-f lavfi -i testsrc2=size=64x48:rate=" + rate + " -t 2.5 -c:v libx264 -pix_fmt yuv420p " +
+                               more);
+}
+
+TEST_F(RealMovieTest, Y4mCarriesTheRateOfTheMovieLearntOverItsFrames)
+{
+    struct Case {
+        const char* rate;
+        const char* y4mRate;
+    };
+    for (const Case& c : {Case{"25", "25:1"}, Case{"30000/1001", "30000:1001"}, Case{"24000/1001", "24000:1001"}}) {
+        SCOPED_TRACE(c.rate);
+        const std::string rated = movieAtRate("rated.mp4", c.rate, "-g 12");
+        ASSERT_FALSE(rated.empty());
+        const QelhostRun decoded = run({"decode", rated, "-o", output("rated"), "--no-audio"});
+        ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+        const Y4mFile y4m = readY4m(output("rated/") + std::filesystem::path(rated).stem().string() + ".y4m");
+        ASSERT_TRUE(y4m.valid);
+        EXPECT_EQ(y4m.rate, c.y4mRate);
+    }
+}
+
+TEST_F(RealMovieTest, PlayAccountsForEveryFrameOfTheMovie)
+{
+    struct Case {
+        const char* rate;
+        const char* encoding;
+        std::vector<std::string> options;
+        bool everyFrame;  // a load below real time must never make the plug-in catch up
+    };
+    const Case cases[] = {
+        {"25", "-g 1000 -sc_threshold 0", {"--load", "20"}, true},   // one sync sample
+        {"30", "-g 15", {}, true},
+        {"25", "-g 10", {"--mode", "2"}, false},                     // sync samples only: 6 of them
+        {"25", "-g 10", {"--load", "60"}, false},                    // slower than the movie
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.rate) + " " + c.encoding + " " + testing::PrintToString(c.options));
+        const std::string movie = movieAtRate("played.mp4", c.rate, c.encoding);
+        ASSERT_FALSE(movie.empty());
+        const int frameCount = std::stoi("0" + commandText("ffprobe -v error -count_frames -show_entries "
+                                                           "stream=nb_read_frames -of csv=p=0 '" + movie + "'"));
+        std::vector<std::string> arguments = {"play", movie};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const QelhostRun played = run(arguments);
+        ASSERT_EQ(played.exitCode, 0) << played.err;
+        int delivered = -1;
+        int skipped = -1;
+        const size_t video = played.out.find("video  ");
+        ASSERT_NE(video, std::string::npos) << played.out;
+        std::sscanf(played.out.c_str() + video, "video  %d", &delivered);
+        std::sscanf(played.out.c_str() + played.out.find("delivered, ", video), "delivered, %d", &skipped);
+        EXPECT_EQ(delivered + skipped, frameCount) << played.out;
+        if (c.everyFrame)
+            EXPECT_EQ(delivered, frameCount) << played.out;
+        else
+            EXPECT_LT(delivered, frameCount) << played.out;
+    }
+}
+
 TEST_F(RealMovieTest, ContactSheetPicturesMatchFfmpegsFramesAtTheirTimes)
 {
     const QelhostRun thumbs = run({"thumbs", movie, "-o", output("sheet.png"), "--count", "3", "--width", "160"});
@@ -89,7 +154,7 @@ TEST_F(RealMovieTest, ContactSheetPicturesMatchFfmpegsFramesAtTheirTimes)
 TEST_F(RealMovieTest, PlaysForwardsBackwardsAndBySyncSamples)
 {
     for (const std::vector<std::string>& options : {std::vector<std::string>{},
-                                                    {"--speed", "-2000"}, {"--mode", "2"}}) {
+                                                    {"--speed=-2"}, {"--mode", "2"}}) {
         std::vector<std::string> arguments = {"play", movie};
         arguments.insert(arguments.end(), options.begin(), options.end());
         const QelhostRun played = run(arguments);

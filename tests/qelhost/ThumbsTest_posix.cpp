@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include "PngRead_posix.h"
 #include "QelhostTest.h"
+#include "TestMedia.h"
 
 namespace Qel::Testing {
 namespace {
@@ -59,6 +61,40 @@ TEST_F(ThumbsTest, SheetHoldsThePicturesShowingAtEvenlySpacedTimes)
     for (int i = 0; i < 4; ++i)
         EXPECT_LE(cellError(sheet, 4 + (i % 2) * 68, 4 + (i / 2) * 52, 64, 48, samples[i], 0.299, 0.114), 2)
             << "picture " << i;
+}
+
+TEST_F(ThumbsTest, SheetPathIsCheckedBeforeDecodingAndNamesItsFormat)
+{
+    const std::string movie = write("sheet.mov", pictureAndSound(R"("yuvs")"));
+    struct Case {
+        std::string movie;
+        std::string sheet;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {movie, output("new/folders/sheet.jpg"), 0, ""},
+        {movie, output("new/folders/sheet.JPEG"), 0, ""},
+        // The sheet is refused before the movie is even looked for.
+        {output("nowhere.mov"), output("sheet.gif"), 2, "must end in .png or .jpg"},
+        {output("nowhere.mov"), output("new"), 8, "new is a folder"},
+        {output("nowhere.mov"), output("taken.jpg"), 8, "taken.jpg is a folder"},
+    };
+    std::filesystem::create_directories(output("taken.jpg"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sheet);
+        const QelhostRun thumbs = run({"thumbs", c.movie, "-o", c.sheet, "--count", "4", "--width", "64"});
+        EXPECT_EQ(thumbs.exitCode, c.exitCode) << thumbs.err;
+        EXPECT_NE(thumbs.err.find(c.says), std::string::npos) << thumbs.err;
+        if (c.exitCode != 0)
+            continue;
+        const std::vector<uint8_t> jpeg = readBytes(c.sheet);
+        ASSERT_GT(jpeg.size(), 3u);
+        EXPECT_EQ(jpeg[0], 0xFF);
+        EXPECT_EQ(jpeg[1], 0xD8);
+        EXPECT_EQ(commandText("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + c.sheet + "'"),
+                  "140,108\n");
+    }
 }
 
 TEST_F(ThumbsTest, HighDefinitionPicturesUseTheirOwnMatrix)
