@@ -55,18 +55,3 @@ install(FILES ${CMAKE_BINARY_DIR}/QelContainerQuickTimeConfig.cmake
 
 install(FILES README.md DESTINATION share/doc/QelContainerQuickTime)
 install(FILES host/qelhost/README.md DESTINATION share/doc/QelContainerQuickTime RENAME qelhost.md)
-
-# Windows: the shipped DLLs carry no debug information; it stays in the
-# build folder as NAME.debug, linked to the DLL by name for debuggers.
-if(WIN32 AND CMAKE_OBJCOPY)
-  foreach(target QelContainerQuickTime QuickTimeRuntime Qel_Logging)
-    if(TARGET ${target})
-      add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
-        COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
-                $<TARGET_FILE_NAME:${target}>
-        WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
-        VERBATIM)
-    endif()
-  endforeach()
-endif()

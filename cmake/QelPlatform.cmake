@@ -24,3 +24,18 @@ function(qel_sources out)
   list(FILTER files EXCLUDE REGEX "_${QEL_OTHER_PLATFORM_SUFFIX}\\.(cpp|S)$")
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
+
+# qel_shipped_module(target): on Windows the DLL carries no debug
+# information; it stays in the build folder as NAME.debug, linked to the
+# DLL by name for debuggers. Called in the folder that makes the target.
+function(qel_shipped_module target)
+  if(NOT WIN32 OR NOT CMAKE_OBJCOPY)
+    return()
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+            $<TARGET_FILE_NAME:${target}>
+    WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+    VERBATIM)
+endfunction()
