@@ -16,6 +16,8 @@ constexpr FrameRate kUsualRates[] = {{24, 1},  {24000, 1001}, {25, 1},  {30, 1},
 constexpr double kStartSlackMs = 1.0;
 // A truncated (or rounded) duration lies within this of the period.
 constexpr double kDurationSlackMs = 1.5;
+// A single frame without a duration: taken as 25 fps.
+constexpr double kUnknownPeriodMs = 40.0;
 
 double periodOf(FrameRate rate)
 {
@@ -65,14 +67,15 @@ const FrameTiming::Candidate* FrameTiming::fitting() const
     return nullptr;
 }
 
+// Never below a millisecond, the finest step a stream can stamp.
 double FrameTiming::fallbackPeriodMs() const
 {
     const double duration = commonestDuration();
     if (frames < 2)
-        return duration > 0 ? duration : 40.0;
+        return duration > 0 ? duration : kUnknownPeriodMs;
     const double mean = double(highestStart - lowestStart) / double(frames - 1);
     // A mean well above the durations means frames are missing in between.
-    return duration > 0 && mean > duration + kDurationSlackMs ? duration : mean;
+    return std::max(1.0, duration > 0 && mean > duration + kDurationSlackMs ? duration : mean);
 }
 
 double FrameTiming::periodMs() const
