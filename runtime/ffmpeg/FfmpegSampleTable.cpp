@@ -294,10 +294,11 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
 
 // A QuickTime or MP4 index holds decoding times only; shifted by the
 // reordering delay they give the presentation times of pictures at a
-// constant rate in an uncut stream. Reordered pictures at a variable rate,
-// or cut by an edit list (which leaves gaps among the decoding times), need
-// the composition times that only the packets carry.
-bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream)
+// constant rate in a whole stream. Reordered pictures at a variable rate,
+// cut by an edit list (which leaves gaps among the decoding times) or by
+// the end of a truncated file, need the composition times that only the
+// packets carry.
+bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream, int64_t fileEnd)
 {
     if (!headerDescribesStreams(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
         stream->codecpar->video_delay <= 0)
@@ -306,7 +307,7 @@ bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream
     int64_t step = 0;
     for (int i = 0; i < count; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (entry->flags & AVINDEX_DISCARD_FRAME)
+        if ((entry->flags & AVINDEX_DISCARD_FRAME) || (fileEnd > 0 && entry->pos + entry->size > fileEnd))
             return true;
         if (i == 0)
             continue;
@@ -320,8 +321,9 @@ bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream
 
 // One stream's packets as the demuxer reads them, with their own
 // presentation times: the stream's media data is read once (other streams
-// are skipped unread). Packets an edit list discards are left out; where a
-// key frame among them leads to the first picture, *keyBefore is set.
+// are skipped unread). Packets an edit list discards, and the one a
+// truncated file cuts, are left out; where a key frame among the discarded
+// leads to the first picture, keyBefore is set.
 std::vector<StreamPacket> packetsFromReading(AVFormatContext* format, AVStream* stream, bool& keyBefore)
 {
     std::vector<int> discards;
@@ -335,7 +337,8 @@ std::vector<StreamPacket> packetsFromReading(AVFormatContext* format, AVStream* 
         PacketPtr packet = makePacket();
         while (av_read_frame(format, packet.get()) >= 0) {
             const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-            if (packet->stream_index != stream->index || packet->pts == AV_NOPTS_VALUE) {
+            if (packet->stream_index != stream->index || packet->pts == AV_NOPTS_VALUE ||
+                (packet->flags & AV_PKT_FLAG_CORRUPT)) {
             } else if (packet->flags & AV_PKT_FLAG_DISCARD) {
                 keyBefore = keyBefore || (packets.empty() && key);
             } else {
@@ -364,7 +367,12 @@ void startAtTheFirstPicture(OrderedPackets& ordered, bool keyBefore)
 // reordering delay, and its sync marks stay in place: ordered straight from
 // the index into the positions that the track keeps, with no table in
 // between. False, with nothing ordered, for an index out of decoding order.
-bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& ordered)
+//
+// A file cut short (fileEnd: its size, or -1 when unknown) ends with the last
+// packet before the first one whose bytes it lacks, in decoding order, so
+// that every picture kept can be decoded; that packet lasts as long as the
+// one before it, not until the end the header promised.
+bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd, OrderedPackets& ordered)
 {
     const int entries = avformat_index_get_entries_count(stream);
     std::vector<FfmpegSamplePosition>& positions = ordered.positions;
@@ -372,8 +380,14 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& orde
     ordered.sync.reserve(positions.capacity());
     int64_t delay = 0;
     bool keyBefore = false;
+    const AVIndexEntry* last = nullptr;
+    bool cutShort = false;
     for (int i = 0; i < entries; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (fileEnd > 0 && entry->pos >= 0 && entry->pos + entry->size > fileEnd) {
+            cutShort = true;
+            break;
+        }
         if (entry->flags & AVINDEX_DISCARD_FRAME) {
             keyBefore = keyBefore || (positions.empty() && (entry->flags & AVINDEX_KEYFRAME));
             continue;
@@ -393,13 +407,18 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, OrderedPackets& orde
         position.dts = dts;
         position.identity = 0;
         ordered.sync.push_back((entry->flags & AVINDEX_KEYFRAME) != 0);
+        last = entry;
     }
     startAtTheFirstPicture(ordered, keyBefore);
     if (!positions.empty()) {
         // Sound counted in bytes lasts as long as its bytes.
-        const int64_t lastBytes = avformat_index_get_entry(stream, entries - 1)->size;
-        ordered.lastDuration = unitsPerTick > 1 ? std::max<int64_t>(lastBytes / unitsPerTick, 1)
-                                                : lastDurationOf(stream, positions, 0);
+        const size_t count = positions.size();
+        if (unitsPerTick > 1)
+            ordered.lastDuration = std::max<int64_t>(last->size / unitsPerTick, 1);
+        else if (cutShort)
+            ordered.lastDuration = count > 1 ? std::max<int64_t>(positions[count - 1].pts - positions[count - 2].pts, 1) : 1;
+        else
+            ordered.lastDuration = lastDurationOf(stream, positions, 0);
     }
     return true;
 }
@@ -424,14 +443,15 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
 {
     std::vector<OrderedPackets> ordered(format->nb_streams);
     if (indexCoversEveryStream(format)) {
+        const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
             const int64_t unitsPerTick = indexUnitsPerTick(format, stream);
-            if (indexLacksPresentationTimes(format, stream)) {
+            if (indexLacksPresentationTimes(format, stream, fileEnd)) {
                 bool keyBefore = false;
                 ordered[i] = presentationOrder(packetsFromReading(format, stream, keyBefore), stream);
                 startAtTheFirstPicture(ordered[i], keyBefore);
-            } else if (!orderFromIndex(stream, unitsPerTick, ordered[i]))
+            } else if (!orderFromIndex(stream, unitsPerTick, fileEnd, ordered[i]))
                 ordered[i] = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
         }
         return ordered;

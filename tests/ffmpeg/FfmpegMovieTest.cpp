@@ -200,25 +200,30 @@ TEST(FfmpegMovieOpening, TruncatedFilesGiveStatusesNotCrashes)
     EXPECT_EQ(FfmpegMovie::open(truncatedCopy(folder, h264Mp4(), "cut.mp4", 0.5)), nullptr);
 
     // An index at the front that promises samples the file no longer holds:
-    // the file stops in the middle of a sample.
+    // the file stops in the middle of a sample, and the table at the last
+    // whole one.
     const std::string faststart = testMedia("faststart.mov", kPictures + kTone +
                                                                  "-c:v rawvideo -pix_fmt yuyv422 -c:a pcm_s16le "
                                                                  "-movflags faststart");
     auto cut = FfmpegMovie::open(truncatedCopy(folder, faststart, "cut.mov", 0.6));
     ASSERT_NE(cut, nullptr);
     const size_t samples = cut->tracks()[0].positions.size();
+    EXPECT_GT(samples, 10u);
+    EXPECT_LT(samples, 50u);
     auto reader = FfmpegPacketReader::open(*cut, 0);
     ASSERT_NE(reader, nullptr);
     PacketPtr packet = makePacket();
     EXPECT_TRUE(reader->readSample(0, packet.get()));
-    EXPECT_FALSE(reader->readSample(samples - 1, packet.get()));
+    EXPECT_TRUE(reader->readSample(samples - 1, packet.get()));
+    EXPECT_FALSE(reader->readSample(samples, packet.get()));
     QtStatus status = -1;
     auto decoder = FfmpegPictureDecoder::open(*cut, 0, status);
     ASSERT_NE(decoder, nullptr);
     std::vector<uint8_t> picture(160 * 120 * 2);
     const FfmpegSurface surface{fourCc('y', 'u', 'v', 's'), picture.data(), 320, 160, 120};
     EXPECT_EQ(decoder->decodeInto(0, surface), 0);
-    EXPECT_NE(decoder->decodeInto(samples - 1, surface), 0);
+    EXPECT_EQ(decoder->decodeInto(samples - 1, surface), 0);
+    EXPECT_NE(decoder->decodeInto(samples, surface), 0);
 
     // MPEG program streams are scanned: what remains opens and decodes.
     auto mpeg = FfmpegMovie::open(truncatedCopy(folder, mpeg2Mpg(), "cut.mpg", 0.5));

@@ -12,8 +12,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace Qel::Testing {
 namespace {
@@ -196,6 +200,48 @@ TEST_P(MovieOracleTest, EverySoundSampleAtItsTime)
 
 INSTANTIATE_TEST_SUITE_P(Containers, MovieOracleTest, ::testing::ValuesIn(kOracleMovies),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The first share of a movie's bytes, as a copy cut short would hold them.
+std::string truncatedCopy(const std::string& path, double share)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string cut = path.substr(0, path.size() - 4) + "-cut" + path.substr(path.size() - 4);
+    // Written under a name of this process and renamed, as TestMedia.h does.
+    const std::string partial = cut + "." + std::to_string(getpid());
+    std::ofstream(partial, std::ios::binary) << bytes.substr(0, size_t(double(bytes.size()) * share));
+    return !bytes.empty() && std::rename(partial.c_str(), cut.c_str()) == 0 ? cut : std::string();
+}
+
+// A movie whose header promises more than the file holds plays every
+// picture whose bytes are there, at ffprobe's times, and then ends.
+TEST(MovieOracle, ATruncatedMovieEndsAfterItsLastCompleteSample)
+{
+    const std::string whole = testMedia("faststart.mp4", kSources + "-c:v libx264 -bf 0 -g 12 -pix_fmt yuv420p "
+                                                                    "-c:a aac -ac 2 -movflags +faststart");
+    const std::string path = truncatedCopy(whole, 0.6);
+    ASSERT_FALSE(path.empty());
+    ModuleMovie movie(path);
+    ASSERT_EQ(movie.openResult, kResultSuccess);
+    const std::vector<ProbedFrame> frames = probedVideoFrames(path);
+    const ProbedTimeBase timeBase = probedVideoTimeBase(path);
+    StreamInterface* video = movie.videos.at(0);
+    const std::vector<ReadChunk> pictures = readUntilTheEnd(video);
+    EXPECT_TRUE(video->isEndOfStream());
+    ASSERT_GT(frames.size(), 10u);
+    ASSERT_EQ(pictures.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_EQ(pictures[i].startTime, uint32_t(frames[i].pts * timeBase.num * 1000 / timeBase.den)) << i;
+    const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
+    ASSERT_EQ(expected.size(), frames.size() * kYuyvBytes);
+    // The pictures of the last group may refer to bytes the file lacks.
+    for (size_t i = 0; i + 12 < frames.size(); ++i)
+        EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * kYuyvBytes)))
+            << "picture " << i;
+    StreamInterface* sound = movie.sounds.at(0);
+    EXPECT_FALSE(readUntilTheEnd(sound, 100000).empty());
+    EXPECT_TRUE(sound->isEndOfStream());
+}
 
 } // namespace
 } // namespace Qel::Testing
