@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 
 #include "PngRead_posix.h"
 #include "QelhostTest.h"
@@ -126,6 +127,27 @@ TEST_F(RealMovieTest, PlayAccountsForEveryFrameOfTheMovie)
         else
             EXPECT_LT(delivered, frameCount) << played.out;
     }
+}
+
+TEST_F(RealMovieTest, ProgressOnATerminalCountsWithinTheRange)
+{
+    // script(1) gives qelhost a terminal, as a user's shell does.
+    const auto onTerminal = [&](const std::string& arguments) {
+        return commandText("script -qec \"'" + qelhostPath() + "' " + arguments + "\" /dev/null");
+    };
+    const std::string decoding =
+        onTerminal("decode '" + movie + "' --from 1 --to 1.5 -y -o '" + output("progress") + "'");
+    // Every line counts from --from: between 0 and the range's 0.5 s.
+    const std::regex line(R"(decoding ([0-9.]+) s of ([0-9.]+) s \()");
+    int lines = 0;
+    for (auto match = std::sregex_iterator(decoding.begin(), decoding.end(), line); match != std::sregex_iterator();
+         ++match, ++lines) {
+        EXPECT_LE(std::stod((*match)[1]), 0.5) << decoding;
+        EXPECT_EQ((*match)[2], "0.5") << decoding;
+    }
+    EXPECT_GT(lines, 0) << decoding;
+    const std::string taking = onTerminal("thumbs '" + movie + "' --count 4 -y -o '" + output("progress.png") + "'");
+    EXPECT_NE(taking.find("taking pictures "), std::string::npos) << taking;
 }
 
 TEST_F(RealMovieTest, ContactSheetPicturesMatchFfmpegsFramesAtTheirTimes)
