@@ -149,6 +149,7 @@ bool FfmpegPictureDecoder::feedDecoder()
 const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
 {
     FramePtr decoded = makeFrame();
+    int damaged = 0;
     for (;;) {
         const int received = avcodec_receive_frame(codec_.get(), decoded.get());
         if (received == AVERROR(EAGAIN)) {
@@ -158,6 +159,10 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
             }
             continue;
         }
+        // Frame threads report a damaged packet (the last one of a file cut
+        // short) when its picture is due; the pictures after it still come.
+        if (received < 0 && received != AVERROR_EOF && ++damaged < kDamagedPacketsInARow)
+            continue;
         if (received < 0) {
             drained_ = true;
             return nullptr;

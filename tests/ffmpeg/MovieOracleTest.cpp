@@ -217,7 +217,7 @@ std::string truncatedCopy(const std::string& path, double share)
 // picture whose bytes are there, at ffprobe's times, and then ends.
 TEST(MovieOracle, ATruncatedMovieEndsAfterItsLastCompleteSample)
 {
-    const std::string whole = testMedia("faststart.mp4", kSources + "-c:v libx264 -bf 0 -g 12 -pix_fmt yuv420p "
+    const std::string whole = testMedia("faststart.mp4", kSources + "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
                                                                     "-c:a aac -ac 2 -movflags +faststart");
     const std::string path = truncatedCopy(whole, 0.6);
     ASSERT_FALSE(path.empty());
