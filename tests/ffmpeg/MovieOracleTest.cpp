@@ -22,9 +22,7 @@
 namespace Qel::Testing {
 namespace {
 
-constexpr int kWidth = 160;
-constexpr int kHeight = 120;
-constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
+constexpr size_t kYuyvBytes = 160 * 120 * 2;  // the pictures of the sources below
 
 struct OracleMovie {
     const char* name;
@@ -59,6 +57,8 @@ const OracleMovie kOracleMovies[] = {
     // Cut with an edit list inside a group of pictures: the first key frame
     // comes late.
     {"EditListMp4", "cut.mp4", "-c:v libx264 -bf 2 -g 10 -pix_fmt yuv420p -c:a aac -ac 2", 4, "-ss 0.3"},
+    // Raw DV: its own picture size, sound in every frame.
+    {"DvPal", "pal.dv", "-vf scale=720:576 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -ar 48000 -ac 2 -f dv", 0},
     // Full-range pictures of every chroma layout take the same range rules.
     {"FullRange422Mov", "jpeg422.mov", "-c:v mjpeg -pix_fmt yuvj422p -q:v 3 -c:a pcm_s16be -ac 2", 0},
     {"FullRange444Mov", "jpeg444.mov", "-c:v mjpeg -pix_fmt yuvj444p -q:v 3 -c:a pcm_s16be -ac 2", 0},
@@ -77,6 +77,7 @@ protected:
         ASSERT_EQ(movie->videos.size(), 1u);
         ASSERT_EQ(movie->sounds.size(), 1u);
         video = movie->videos[0];
+        yuyvBytes = size_t(movie->image().width) * size_t(movie->image().height) * 2;
         frames = probedVideoFrames(path);
         ASSERT_FALSE(frames.empty());
         timeBase = probedVideoTimeBase(path);
@@ -108,6 +109,7 @@ protected:
     std::string path;
     std::unique_ptr<ModuleMovie> movie;
     StreamInterface* video = nullptr;
+    size_t yuyvBytes = 0;
     std::vector<ProbedFrame> frames;
     ProbedTimeBase timeBase;
     StreamStarts starts;
@@ -117,7 +119,7 @@ protected:
 TEST_P(MovieOracleTest, EveryPictureAtItsTime)
 {
     const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
-    ASSERT_EQ(expected.size(), frames.size() * kYuyvBytes);
+    ASSERT_EQ(expected.size(), frames.size() * yuyvBytes);
     ASSERT_EQ(video->rewindStream(), kResultSuccess);
     const std::vector<ReadChunk> pictures = readUntilTheEnd(video);
     ASSERT_EQ(pictures.size(), frames.size());
@@ -127,8 +129,8 @@ TEST_P(MovieOracleTest, EveryPictureAtItsTime)
         // The last picture may be held until the end its track declares.
         if (i + 1 < frames.size())
             EXPECT_EQ(pictures[i].duration, frameEnd(i) - frameStart(i));
-        ASSERT_EQ(pictures[i].bytes.size(), kYuyvBytes);
-        EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * kYuyvBytes)));
+        ASSERT_EQ(pictures[i].bytes.size(), yuyvBytes);
+        EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * yuyvBytes)));
     }
     EXPECT_TRUE(video->isEndOfStream());
 }
@@ -140,7 +142,7 @@ TEST_P(MovieOracleTest, EveryPictureAtItsTime)
 TEST_P(MovieOracleTest, SeeksAtAndInsideFrames)
 {
     const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
-    ASSERT_EQ(expected.size(), frames.size() * kYuyvBytes);
+    ASSERT_EQ(expected.size(), frames.size() * yuyvBytes);
     for (size_t i = 0; i < frames.size(); i += 4) {
         const uint32_t start = frameStart(i), end = frameEnd(i);
         for (uint32_t target : {start, (start + end) / 2, end - 1}) {
@@ -152,9 +154,9 @@ TEST_P(MovieOracleTest, SeeksAtAndInsideFrames)
             ASSERT_EQ(video->seekStream(target, &actual, 0), kResultSuccess);
             EXPECT_EQ(actual, frameStart(key));
             const ReadChunk picture = readChunk(video);
-            ASSERT_EQ(picture.bytes.size(), kYuyvBytes);
+            ASSERT_EQ(picture.bytes.size(), yuyvBytes);
             EXPECT_EQ(picture.startTime, frameStart(key));
-            EXPECT_TRUE(std::equal(picture.bytes.begin(), picture.bytes.end(), expected.begin() + long(key * kYuyvBytes)));
+            EXPECT_TRUE(std::equal(picture.bytes.begin(), picture.bytes.end(), expected.begin() + long(key * yuyvBytes)));
         }
     }
 }
