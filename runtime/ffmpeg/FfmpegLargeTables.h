@@ -2,8 +2,9 @@
 // hundreds of thousands of entries). Writing them first touches megabytes
 // of fresh memory, one page fault per 4 KiB page; asking for huge pages
 // where the system hands them out on request (transparent huge pages in
-// "madvise" mode) turns that into one fault per 2 MiB. Linux only (the
-// FFmpeg movie source exists there alone).
+// "madvise" mode) turns that into one fault per 2 MiB. On Linux only:
+// Windows gives large pages only to privileged processes, and only to
+// memory allocated for them (FfmpegLargeTables_win32.cpp asks nothing).
 //
 // Their entries are appended empty and filled field by field. Pushing a
 // braced temporary instead makes GCC build it on the stack and copy it with
@@ -15,8 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-#include <sys/mman.h>
 
 namespace Qel {
 
@@ -37,6 +36,9 @@ inline HugePageSpan hugePagesWithin(uintptr_t begin, size_t bytes)
     return last > first ? HugePageSpan{first, last} : HugePageSpan{first, first};
 }
 
+// Asks the system for huge pages under [first, last), whole huge pages.
+void adviseHugePages(uintptr_t first, uintptr_t last);
+
 // Reserves room for count entries and asks for huge pages under it. A
 // request the system declines changes nothing.
 template <typename T>
@@ -45,7 +47,7 @@ void reserveLargeTable(std::vector<T>& table, size_t count)
     table.reserve(count);
     const HugePageSpan span = hugePagesWithin(reinterpret_cast<uintptr_t>(table.data()), table.capacity() * sizeof(T));
     if (span.last > span.first)
-        madvise(reinterpret_cast<void*>(span.first), span.last - span.first, MADV_HUGEPAGE);
+        adviseHugePages(span.first, span.last);
 }
 
 } // namespace Qel

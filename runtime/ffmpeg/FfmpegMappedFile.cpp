@@ -4,11 +4,6 @@
 #include <system_error>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace Qel {
 
 // File bytes [start, end) mapped at base, unmapped by the last owner, which
@@ -23,7 +18,7 @@ struct FfmpegMappedFile::Window {
         : base(mappedBase), cell(windowCell), start(mappedStart), end(mappedEnd)
     {
     }
-    ~Window() { munmap(const_cast<uint8_t*>(base), length()); }
+    ~Window() { FfmpegFileMapping::unmapView(base, length()); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
@@ -33,32 +28,26 @@ struct FfmpegMappedFile::Window {
 
 namespace {
 
-const int64_t kPageBytes = sysconf(_SC_PAGESIZE);
-
 int64_t wholePages(int64_t bytes)
 {
-    return (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+    const int64_t unit = FfmpegFileMapping::granularity();
+    return (bytes + unit - 1) / unit * unit;
 }
 
 } // namespace
 
 std::unique_ptr<FfmpegMappedFile> FfmpegMappedFile::open(const std::string& path, int64_t windowBytes)
 {
-    if (windowBytes <= 0 || windowBytes % kPageBytes != 0)
+    if (windowBytes <= 0 || windowBytes % FfmpegFileMapping::granularity() != 0)
         return nullptr;
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
+    std::unique_ptr<FfmpegFileMapping> file = FfmpegFileMapping::open(path);
+    if (!file)
         return nullptr;
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(descriptor);
-        return nullptr;
-    }
-    return std::unique_ptr<FfmpegMappedFile>(new FfmpegMappedFile(descriptor, int64_t(status.st_size), windowBytes));
+    return std::unique_ptr<FfmpegMappedFile>(new FfmpegMappedFile(std::move(file), windowBytes));
 }
 
-FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes)
-    : descriptor_(descriptor), size_(size), windowBytes_(windowBytes)
+FfmpegMappedFile::FfmpegMappedFile(std::unique_ptr<FfmpegFileMapping> file, int64_t windowBytes)
+    : file_(std::move(file)), size_(file_->size()), windowBytes_(windowBytes)
 {
     // Reading works the same without a faulter or a thread; the reader then
     // maps its own pages.
@@ -72,14 +61,16 @@ FfmpegMappedFile::FfmpegMappedFile(int descriptor, int64_t size, int64_t windowB
     }
 }
 
-FfmpegMappedFile::~FfmpegMappedFile()
-{
-    ::close(descriptor_);
-}
+// The windows hold no reference to the file's handles, which the system
+// keeps alive for as long as a view is mapped.
+FfmpegMappedFile::~FfmpegMappedFile() = default;
 
 bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& bytes)
 {
     if (offset < 0 || size <= 0 || offset > size_ || size > size_ - offset)
+        return false;
+    // Bytes cut off the file since it was opened would fault when read.
+    if (file_->currentSize() < offset + size)
         return false;
     if (!current_ || !current_->holds(offset, size)) {
         WindowPtr window = windowFor(offset, size);
@@ -105,14 +96,14 @@ FfmpegMappedFile::WindowPtr FfmpegMappedFile::mapWindow(int64_t cell, int64_t re
 {
     const int64_t start = cell * windowBytes_;
     const int64_t end = std::min(start + windowBytes_ + reach, size_);
-    void* base = mmap(nullptr, size_t(end - start), PROT_READ, MAP_PRIVATE, descriptor_, off_t(start));
-    if (base == MAP_FAILED)
+    const uint8_t* base = file_->mapView(start, size_t(end - start));
+    if (!base)
         return nullptr;
     ++windowsMapped_;
     try {
-        return std::make_shared<const Window>(static_cast<const uint8_t*>(base), cell, start, end);
+        return std::make_shared<const Window>(base, cell, start, end);
     } catch (...) {
-        munmap(base, size_t(end - start));
+        FfmpegFileMapping::unmapView(base, size_t(end - start));
         throw;
     }
 }

@@ -9,18 +9,21 @@
 //
 // Reading on from one cell to its neighbour, forwards or backwards, maps
 // the following window in advance and has a prefetch thread bring its pages
-// into the page tables (FfmpegPageFaulter) and then unmap the window just
-// left, so that the reading thread only copies; a jump elsewhere prepares
-// nothing. Without a thread, the reader maps pages as it touches them and
-// unmaps a window as it leaves it. POSIX only (the FFmpeg movie source
-// exists in the Linux build alone). One reading thread at a time.
+// into memory (FfmpegPageFaulter) and then unmap the window just left, so
+// that the reading thread only copies; a jump elsewhere prepares nothing.
+// Without a thread, the reader maps pages as it touches them and unmaps a
+// window as it leaves it. The system's side is FfmpegFileMapping. One
+// reading thread at a time.
 //
-// The file is taken to keep its length while the movie is open: a sample
-// that lay in the file when mapped but has since been cut off by another
-// process faults when read, as with any mapped file (preparing its pages
-// merely fails).
+// A file cut short by another process while the movie is open fails the
+// reads of samples it no longer holds (each range is checked against the
+// file's length as it is handed out) instead of faulting in the reader;
+// preparing pages cut off merely fails. Only a cut in the instant between
+// that check and the caller's read of the bytes is beyond reach, as with
+// any mapped file.
 #pragma once
 
+#include "FfmpegFileMapping.h"
 #include "FfmpegPageFaulter.h"
 #include "FfmpegPrefetchThread.h"
 #include "core/MovieSource.h"
@@ -35,14 +38,16 @@ class FfmpegMappedFile {
 public:
     static constexpr int64_t kWindowBytes = 64 * 1024 * 1024;
 
-    // Null when the file cannot be opened for reading.
+    // Null when the file cannot be opened for reading, or windowBytes is
+    // not a multiple of FfmpegFileMapping::granularity().
     static std::unique_ptr<FfmpegMappedFile> open(const std::string& path, int64_t windowBytes = kWindowBytes);
     ~FfmpegMappedFile();
     FfmpegMappedFile(const FfmpegMappedFile&) = delete;
     FfmpegMappedFile& operator=(const FfmpegMappedFile&) = delete;
 
     // The size bytes at offset, valid while bytes.owner lives. False when the
-    // range does not lie within the file or cannot be mapped.
+    // range does not lie within the file (as it was opened and as it is now)
+    // or cannot be mapped.
     bool map(int64_t offset, int64_t size, Runtime::SampleBytes& bytes);
 
     // How many windows have been mapped so far, prepared ones included.
@@ -52,12 +57,12 @@ private:
     struct Window;
     using WindowPtr = std::shared_ptr<const Window>;
 
-    FfmpegMappedFile(int descriptor, int64_t size, int64_t windowBytes);
+    FfmpegMappedFile(std::unique_ptr<FfmpegFileMapping> file, int64_t windowBytes);
     WindowPtr windowFor(int64_t offset, int64_t size);
     WindowPtr mapWindow(int64_t cell, int64_t reach);
     void prepareAfter(int64_t reach, WindowPtr left);
 
-    int descriptor_;
+    std::unique_ptr<FfmpegFileMapping> file_;
     int64_t size_;
     int64_t windowBytes_;
     int64_t windowsMapped_ = 0;

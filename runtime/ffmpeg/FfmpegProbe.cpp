@@ -3,7 +3,6 @@
 #include "FfmpegLibraries.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -54,14 +53,32 @@ bool isRefusedDemuxer(const char* name)
     return false;
 }
 
+namespace {
+
+// The file's first bytes, through FFmpeg's own file reader, which takes
+// UTF-8 paths on every platform.
+std::vector<unsigned char> headOf(const std::string& path)
+{
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVIOContext* file = nullptr;
+    const int opened = avio_open2(&file, path.c_str(), AVIO_FLAG_READ, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return {};
+    std::vector<unsigned char> bytes(kProbeBytes);
+    const int read = avio_read(file, bytes.data(), int(kProbeBytes));
+    avio_closep(&file);
+    bytes.resize(size_t(std::max(read, 0)));
+    return bytes;
+}
+
+} // namespace
+
 bool ffmpegRecognisesMovie(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    std::vector<unsigned char> bytes(kProbeBytes);
-    const size_t read = std::fread(bytes.data(), 1, kProbeBytes, file);
-    std::fclose(file);
+    const std::vector<unsigned char> bytes = headOf(path);
+    const size_t read = bytes.size();
     if (read == 0)
         return false;
 

@@ -3,8 +3,9 @@
 // forwards, backwards, at the end), bytes stay valid while held after the
 // file has moved on or closed, reading on maps each window once (the one
 // prepared ahead is the one used) and unmaps those left, and ranges outside
-// the file are refused. Movies whose index places every picture exactly
-// hand out the stream's own packets.
+// the file (as opened, or as another process has cut it since) are refused.
+// Movies whose index places every picture exactly hand out the stream's own
+// packets.
 #include "FfmpegMappedFile.h"
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
@@ -150,6 +151,17 @@ TEST_F(FfmpegMappedFileTest, WindowsLeftAreUnmappedAndHeldOnesOutliveTheFile)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.data), first.size), content.substr(0, size_t(sample)));
     first = {};
     EXPECT_EQ(mappingsOf(path), 0);
+}
+
+TEST_F(FfmpegMappedFileTest, SamplesCutOffTheFileWhileMappedAreRefusedNotFaulted)
+{
+    SampleBytes held;
+    expectBytes(0, page * 3, held);  // the first window, the next one prepared
+    ASSERT_EQ(truncate(folder.path("movie.mov").c_str(), page * 3 + 10), 0);
+    SampleBytes bytes;
+    EXPECT_FALSE(file->map(page * 3, 11, bytes));
+    EXPECT_FALSE(file->map(page * 5, page, bytes));
+    expectBytes(page * 3, 10, bytes);
 }
 
 TEST(FfmpegMappedFileOpen, RefusesWhatIsNotAReadableFile)

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds FFmpeg's static libraries for 32-bit Windows (i686-w64-mingw32) from
+# the Debian source package of the FFmpeg the native build links against, so
+# that the Windows runtime reads the same formats as the Linux one.
+#
+# The result lives outside any clone, keyed by version and configuration, so
+# every clone on the machine shares it: a cache hit costs a few checks; a
+# change of either builds a fresh folder. Prints the installed prefix.
+set -euo pipefail
+
+version=$(dpkg-query -W -f='${Version}' libavcodec-dev)
+cache_root=${QEL_FFMPEG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qel/ffmpeg-win32}
+
+# SSE2 arithmetic (every 32-bit Windows since 8 requires it) and nasm's
+# assembly: the float decoders (AAC) then round as the 64-bit build does,
+# and 32-bit decoding is not needlessly slow.
+#
+# Exactly what the runtime reads: movie containers, the decoders it names
+# codes for (plus raw pictures), and the parsers those containers need.
+demuxers=(mov avi matroska mpegps mpegts mpegvideo m4v h264 hevc mp3 aac ac3 wav aiff dv flv)
+decoders=(h264 hevc mpeg4 mjpeg mjpegb mpeg1video mpeg2video h263 svq1 svq3 cinepak vp8 vp9
+          qtrle dvvideo msmpeg4v3 prores rawvideo
+          aac mp3 mp3float mp2 mp2float mp1 mp1float ac3 alac
+          pcm_s16le pcm_s16be pcm_u8 pcm_s24le pcm_s24be pcm_f32le pcm_f32be)
+parsers=(h264 hevc mpeg4video mpegvideo mjpeg h263 vp8 vp9 dvd_nav aac aac_latm mpegaudio ac3)
+
+join() { local IFS=,; echo "$*"; }
+configuration=(
+  --target-os=mingw32 --arch=x86 --cpu=pentium4 --cross-prefix=i686-w64-mingw32- --enable-cross-compile
+  --pkg-config=false --enable-static --disable-shared --disable-autodetect --enable-w32threads
+  --disable-programs --disable-doc --disable-network --disable-avdevice --disable-avfilter
+  --disable-postproc --disable-debug --extra-cflags=-mfpmath=sse
+  --disable-everything --enable-protocol=file
+  --enable-demuxer="$(join "${demuxers[@]}")"
+  --enable-decoder="$(join "${decoders[@]}")"
+  --enable-parser="$(join "${parsers[@]}")"
+)
+key=$(printf '%s\n' "$version" "${configuration[@]}" | sha256sum | cut -c1-12)
+prefix=$cache_root/$key
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qel-ffmpeg.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+echo "ffmpeg-win32: building FFmpeg $version for i686-w64-mingw32 (a few minutes)" >&2
+
+# A private sources list with the deb-src entries of the archive the machine
+# already uses; the machine's own lists stay untouched.
+mkdir -p "$work/apt/lists/partial"
+cat >"$work/apt/sources.list" <<SOURCES
+deb-src http://deb.debian.org/debian $(. /etc/os-release; echo "$VERSION_CODENAME") main
+deb-src http://deb.debian.org/debian-security $(. /etc/os-release; echo "$VERSION_CODENAME")-security main
+SOURCES
+apt_options=(-q -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+             -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+             -o APT::Sandbox::User=root)
+apt-get "${apt_options[@]}" update >/dev/null
+(cd "$work" && apt-get "${apt_options[@]}" source --download-only "ffmpeg=$version" >/dev/null)
+dpkg-source -x "$work"/ffmpeg_*.dsc "$work/src" >/dev/null
+
+rm -rf "$prefix.partial"
+(cd "$work/src" &&
+  ./configure --prefix="$prefix.partial" "${configuration[@]}" >"$work/configure.log" &&
+  nice -n 5 make -j"${QEL_FFMPEG_JOBS:-2}" >"$work/make.log" 2>&1 &&
+  make install >/dev/null) || { tail -30 "$work"/*.log >&2; exit 1; }
+rm -rf "$prefix"
+mv "$prefix.partial" "$prefix"
+touch "$prefix/.complete"
+echo "$prefix"
