@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every package the project needs from Debian's archive.
+# Installs every package the project needs from Debian's archive, then the
+# static FFmpeg libraries of the Windows runtime (scripts/ffmpeg-win32.sh,
+# built from the archive's source package and cached outside the clone).
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -9,7 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libboost-thread-dev nlohmann-json3-dev libcli11-dev libpng-dev libjpeg62-turbo-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev nasm dpkg-dev xz-utils
   wine wine32:i386
   valgrind python3
 )
@@ -18,15 +20,15 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  echo "deps: installing ${missing[*]}" >&2
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
-fi
-echo "deps: installing ${missing[*]}" >&2
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"$(dirname "$0")/ffmpeg-win32.sh" >/dev/null

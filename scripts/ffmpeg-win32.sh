@@ -42,6 +42,14 @@ if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
+# Clones building at the same time build once.
+mkdir -p "$cache_root"
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qel-ffmpeg.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -59,14 +67,16 @@ apt_options=(-q -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::So
              -o APT::Sandbox::User=root)
 apt-get "${apt_options[@]}" update >/dev/null
 (cd "$work" && apt-get "${apt_options[@]}" source --download-only "ffmpeg=$version" >/dev/null)
-dpkg-source -x "$work"/ffmpeg_*.dsc "$work/src" >/dev/null
+# apt has checked the files against the archive's signed index.
+dpkg-source --no-check -x "$work"/ffmpeg_*.dsc "$work/src" >/dev/null
 
-rm -rf "$prefix.partial"
+# Installed into a staging folder first: the cache folder appears whole or
+# not at all.
 (cd "$work/src" &&
-  ./configure --prefix="$prefix.partial" "${configuration[@]}" >"$work/configure.log" &&
+  ./configure --prefix="$prefix" "${configuration[@]}" >"$work/configure.log" &&
   nice -n 5 make -j"${QEL_FFMPEG_JOBS:-2}" >"$work/make.log" 2>&1 &&
-  make install >/dev/null) || { tail -30 "$work"/*.log >&2; exit 1; }
+  make install DESTDIR="$work/stage" >/dev/null) || { tail -30 "$work"/*.log >&2; exit 1; }
+touch "$work/stage$prefix/.complete"
 rm -rf "$prefix"
-mv "$prefix.partial" "$prefix"
-touch "$prefix/.complete"
+mv "$work/stage$prefix" "$prefix"
 echo "$prefix"

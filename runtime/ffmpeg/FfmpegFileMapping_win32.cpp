@@ -19,7 +19,7 @@ std::vector<wchar_t> widePathOf(const std::string& utf8Path)
     const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path.c_str(), -1, nullptr, 0);
     if (units <= 0)
         return {};
-    std::vector<wchar_t> widePath(size_t(units));
+    std::vector<wchar_t> widePath(static_cast<size_t>(units));
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path.c_str(), -1, widePath.data(), units);
     return widePath;
 }

@@ -96,6 +96,10 @@ CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads)
     // pictures still come out in presentation order.
     context->thread_count = allowThreads ? 0 : 1;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    // The same pictures on every build: FFmpeg's automatic choice of inverse
+    // DCT (MPEG-1/2/4, Motion JPEG, DV) is this exact one on 64-bit x86,
+    // but on 32-bit x86 an approximation of its own.
+    context->idct_algo = FF_IDCT_SIMPLE;
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
         return nullptr;
     return context;

@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Real movies through qelhost against ffmpeg's own decode.
+
+Makes each movie with ffmpeg (lavfi sources), runs "qelhost decode" on it
+(under Wine, given Windows paths, for the Windows build), and
+compares every picture and every sample with ffmpeg's decode of the same
+file, which must be identical: pictures as ffmpeg converts them to the
+plug-in's YUY2, repacked planar as qelhost writes them; sound as ffmpeg mixes
+it down in float, converted to 16 bits as the runtime converts, from the
+instant the first picture shows.
+
+    oracle.py FOLDER [--wine] QELHOST [--only NAME...]
+
+Exit status 0 when every movie matches; each difference is reported.
+"""
+import struct
+import subprocess
+import sys
+from pathlib import Path
+
+PICTURES = "testsrc2=size={size}:rate={rate}:duration={seconds}"
+TONE = "sine=frequency=440:sample_rate=48000:duration={seconds}"
+SURROUND = "[1]pan=5.1|FL=c0|FR=0.8*c0|FC=0.6*c0|LFE=0.2*c0|BL=0.4*c0|BR=0.3*c0[a]"
+
+# name, file, picture size, rate, seconds, ffmpeg's encoding options.
+MOVIES = [
+    ("h264", "h264.mp4", "320x240", "30000/1001", 2, "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac"),
+    ("mjpeg", "mjpeg.mov", "320x240", "25", 2, "-c:v mjpeg -q:v 3 -c:a pcm_s16le"),
+    ("2vuy", "2vuy.mov", "320x240", "25", 1, "-c:v rawvideo -pix_fmt uyvy422 -tag:v 2vuy -c:a pcm_s16be"),
+    ("mpeg1", "mpeg1.mpg", "352x288", "25", 2, "-c:v mpeg1video -bf 2 -g 12 -c:a mp2 -f mpeg"),
+    ("aac51", "aac51.mp4", "320x240", "25", 2, "-c:v libx264 -pix_fmt yuv420p -c:a aac -b:a 384k"),
+    # 4K pictures of 16 MB each in a 32-bit process.
+    ("4k", "h264-4k.mp4", "3840x2160", "30000/1001", 0.2, "-c:v libx264 -preset ultrafast -bf 2 -pix_fmt yuv420p -an"),
+]
+
+
+def run(command, **options):
+    return subprocess.run(command, check=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options).stdout
+
+
+def make_movie(folder, name, file, size, rate, seconds, encoding):
+    path = folder / file
+    sources = ["-f", "lavfi", "-i", PICTURES.format(size=size, rate=rate, seconds=seconds)]
+    if "-an" not in encoding:
+        sources += ["-f", "lavfi", "-i", TONE.format(seconds=seconds)]
+    mapping = ["-filter_complex", SURROUND, "-map", "0:v", "-map", "[a]"] if name == "aac51" else []
+    run(["ffmpeg", "-nostdin", "-v", "error", "-y", *sources, *mapping, *encoding.split(), str(path)])
+    return path
+
+
+def y4m_frames(path):
+    """The planes of each frame of a 4:2:2 YUV4MPEG2 file, one bytes each."""
+    data = path.read_bytes()
+    header_end = data.index(b"\n")
+    fields = data[:header_end].split()
+    assert fields[0] == b"YUV4MPEG2" and b"C422" in fields, f"{path}: not planar 4:2:2"
+    width = int(next(f[1:] for f in fields if f.startswith(b"W")))
+    height = int(next(f[1:] for f in fields if f.startswith(b"H")))
+    frame_bytes = width * height * 2
+    frames, at = [], header_end + 1
+    while at < len(data):
+        at = data.index(b"\n", at) + 1
+        frames.append(data[at:at + frame_bytes])
+        at += frame_bytes
+    return width, height, frames
+
+
+def ffmpeg_frames(movie, width, height):
+    """ffmpeg's decode to yuyv422, repacked planar as qelhost writes it."""
+    raw = run(["ffmpeg", "-nostdin", "-v", "error", "-i", str(movie), "-map", "0:v:0", "-fps_mode", "passthrough",
+               "-f", "rawvideo", "-pix_fmt", "yuyv422", "-"])
+    frame_bytes = width * height * 2
+    frames = []
+    for at in range(0, len(raw), frame_bytes):
+        yuyv = raw[at:at + frame_bytes]
+        frames.append(yuyv[0::2] + yuyv[1::4] + yuyv[3::4])
+    return frames
+
+
+def wav_samples(path):
+    """The channel count and the interleaved 16-bit samples of a WAV file."""
+    data = path.read_bytes()
+    channels = struct.unpack_from("<H", data, 22)[0]
+    at = 12
+    while data[at:at + 4] != b"data":
+        at += 8 + struct.unpack_from("<I", data, at + 4)[0]
+    size = struct.unpack_from("<I", data, at + 4)[0]
+    return channels, struct.unpack_from(f"<{size // 2}h", data, at + 8)
+
+
+def to_16_bits(value):
+    """A float sample as the runtime converts it: the product rounded to a
+    float, then to the nearest integer, ties to even."""
+    product = struct.unpack("<f", struct.pack("<f", value * 32767.0))[0]
+    return max(-32768, min(32767, round(product)))
+
+
+def ffmpeg_sound(movie, channels):
+    """ffmpeg's decode mixed down as the runtime mixes it (in float, the
+    matrix not normalised), from where the pictures start."""
+    layout = "mono" if channels == 1 else "stereo"
+    raw = run(["ffmpeg", "-nostdin", "-v", "error", "-i", str(movie), "-map", "0:a:0",
+               "-af", f"aresample=internal_sample_fmt=fltp:out_chlayout={layout}", "-c:a", "pcm_f32le", "-f", "f32le", "-"])
+    starts = run(["ffprobe", "-v", "error", "-show_entries", "stream=start_time", "-of", "csv=p=0", str(movie)])
+    times = [float(line.split(",")[0]) for line in starts.decode().split() if line.split(",")[0]]
+    rate = int(run(["ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=sample_rate",
+                    "-of", "csv=p=0", str(movie)]).decode().split()[0])
+    lead = max(0, round((times[0] - times[1]) * rate)) if len(times) >= 2 else 0
+    return [to_16_bits(value) for value in struct.unpack(f"<{len(raw) // 4}f", raw)[lead * channels:]]
+
+
+def compare_pictures(name, movie, y4m):
+    width, height, ours = y4m_frames(y4m)
+    theirs = ffmpeg_frames(movie, width, height)
+    faults = []
+    if len(ours) != len(theirs):
+        faults.append(f"{name}: {len(ours)} pictures, ffmpeg decodes {len(theirs)}")
+    for index, (a, b) in enumerate(zip(ours, theirs)):
+        if a != b:
+            differing = sum(1 for x, y in zip(a, b) if x != y)
+            faults.append(f"{name}: picture {index} differs from ffmpeg's in {differing} of {len(a)} bytes")
+    return faults
+
+
+def compare_sound(name, movie, wav):
+    channels, ours = wav_samples(wav)
+    theirs = ffmpeg_sound(movie, channels)
+    # The last packet may be cut where the pictures end.
+    if abs(len(ours) - len(theirs)) > channels * 2048:
+        return [f"{name}: {len(ours) // channels} sound frames, ffmpeg decodes {len(theirs) // channels}"]
+    differing = [at for at, (a, b) in enumerate(zip(ours, theirs)) if a != b]
+    if not differing:
+        return []
+    worst = max(abs(ours[at] - theirs[at]) for at in differing)
+    return [f"{name}: {len(differing)} samples differ from ffmpeg's, the first at {differing[0]}, by up to {worst}"]
+
+
+def qelhost_path(path, wine):
+    """Wine's Z: drive is the Unix root."""
+    return "Z:" + str(path.resolve()).replace("/", "\\") if wine else str(path)
+
+
+def check(folder, qelhost, wine, movie_entry):
+    name, file, size, rate, seconds, encoding = movie_entry
+    movie = make_movie(folder, name, file, size, rate, seconds, encoding)
+    out = folder / ("decoded-" + name)
+    out.mkdir(exist_ok=True)
+    command = ["wine", qelhost] if wine else [qelhost]
+    result = subprocess.run([*command, "decode", qelhost_path(movie, wine), "-o", qelhost_path(out, wine)],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        return [f"{name}: qelhost decode failed ({result.returncode}): {result.stdout.decode(errors='replace')}"]
+    stem = Path(file).stem
+    faults = compare_pictures(name, movie, out / (stem + ".y4m"))
+    if "-an" not in encoding:
+        faults += compare_sound(name, movie, out / (stem + ".wav"))
+    return faults
+
+
+def main(arguments):
+    only = []
+    if "--only" in arguments:
+        at = arguments.index("--only")
+        arguments, only = arguments[:at], arguments[at + 1:]
+    wine = "--wine" in arguments
+    folder, qelhost = Path(arguments[0]), [a for a in arguments[1:] if a != "--wine"][0]
+    folder.mkdir(parents=True, exist_ok=True)
+    faults = []
+    for entry in MOVIES:
+        if not only or entry[0] in only:
+            found = check(folder, qelhost, wine, entry)
+            print(f"{entry[0]}: {'matches ffmpeg' if not found else 'DIFFERS'}", flush=True)
+            faults += found
+    for fault in faults:
+        print(fault, file=sys.stderr)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
