@@ -1,0 +1,141 @@
+// The mapped movie file on Windows: views on the allocation granularity's
+// grid hand out the file's bytes wherever a sample lies, from a path that
+// is not ASCII; a file cut short by another writer while mapped fails the
+// reads of what it no longer holds, and the preparation of its pages,
+// instead of raising an in-page error.
+#include "FfmpegFileMapping.h"
+#include "FfmpegMappedFile.h"
+#include "FfmpegPageFaulter.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Qel::Testing {
+namespace {
+
+using Runtime::SampleBytes;
+
+std::string utf8Of(const std::wstring& wide)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+    utf8.pop_back();
+    return utf8;
+}
+
+// A file of patterned bytes in the temporary folder, deleted at the end,
+// which a second writer can cut short.
+class PatternFile {
+public:
+    explicit PatternFile(size_t size) : bytes_(size, '\0')
+    {
+        for (size_t i = 0; i < size; ++i)
+            bytes_[i] = char((i * 7 + i / 251) & 0xFF);
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        path_ = std::wstring(folder) + L"qel-f\u00efl\u043c-" + std::to_wstring(GetCurrentProcessId()) + L".mov";
+        const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, bytes_.data(), DWORD(size), &written, nullptr) && written == size);
+        CloseHandle(file);
+    }
+    ~PatternFile() { DeleteFileW(path_.c_str()); }
+    PatternFile(const PatternFile&) = delete;
+    PatternFile& operator=(const PatternFile&) = delete;
+
+    std::string path() const { return utf8Of(path_); }
+    std::string bytes(int64_t offset, int64_t size) const { return bytes_.substr(size_t(offset), size_t(size)); }
+
+    // Whether the system let the file be cut to length while mapped.
+    bool cutTo(int64_t length) const
+    {
+        const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER at{};
+        at.QuadPart = length;
+        const bool cut = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+        CloseHandle(file);
+        return cut;
+    }
+
+private:
+    std::string bytes_;
+    std::wstring path_;
+};
+
+class FfmpegMappedFileWindowsTest : public ::testing::Test {
+protected:
+    void expectBytes(int64_t offset, int64_t size, SampleBytes& bytes)
+    {
+        ASSERT_TRUE(file->map(offset, size, bytes)) << offset << "+" << size;
+        ASSERT_EQ(bytes.size, size_t(size));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data), bytes.size), pattern.bytes(offset, size))
+            << offset << "+" << size;
+    }
+
+    const int64_t grain = FfmpegFileMapping::granularity();
+    PatternFile pattern{size_t(grain * 10 + 123)};
+    std::unique_ptr<FfmpegMappedFile> file = FfmpegMappedFile::open(pattern.path(), grain * 2);
+};
+
+TEST_F(FfmpegMappedFileWindowsTest, HandsOutTheFilesBytesWhereverASampleLies)
+{
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(FfmpegMappedFile::open(pattern.path(), grain / 2), nullptr);  // not whole grains
+    const int64_t end = grain * 10 + 123;
+    const struct {
+        int64_t offset;
+        int64_t size;
+    } ranges[] = {{0, 10}, {grain - 5, 10}, {grain * 2 - 1, grain * 3}, {end - 100, 100},
+                  {grain * 6, 7}, {grain * 4 + 1, 7}, {grain * 2 + 3, 7}, {0, end}};
+    for (const auto& range : ranges) {
+        SampleBytes bytes;
+        expectBytes(range.offset, range.size, bytes);
+    }
+    SampleBytes outside;
+    EXPECT_FALSE(file->map(end - 1, 2, outside));
+}
+
+TEST_F(FfmpegMappedFileWindowsTest, SamplesCutOffTheFileWhileMappedAreRefusedNotFaulted)
+{
+    ASSERT_NE(file, nullptr);
+    SampleBytes held;
+    expectBytes(0, grain * 3, held);  // the first window, the next one prepared
+    if (!pattern.cutTo(grain * 3 + 10)) {
+        // Windows refuses to cut a mapped file (ERROR_USER_MAPPED_FILE);
+        // every byte then stays readable.
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_USER_MAPPED_FILE));
+        SampleBytes bytes;
+        expectBytes(grain * 5, grain, bytes);
+        return;
+    }
+    SampleBytes bytes;
+    EXPECT_FALSE(file->map(grain * 3, 11, bytes));
+    EXPECT_FALSE(file->map(grain * 5, grain, bytes));
+    expectBytes(grain * 3, 10, bytes);
+}
+
+TEST(FfmpegPageFaulterWindows, ReportsAPartCutOffTheFileInsteadOfRaisingAnInPageError)
+{
+    const int64_t grain = FfmpegFileMapping::granularity();
+    PatternFile pattern(size_t(grain * 4));
+    auto mapping = FfmpegFileMapping::open(pattern.path());
+    ASSERT_NE(mapping, nullptr);
+    const uint8_t* view = mapping->mapView(0, size_t(grain * 4));
+    ASSERT_NE(view, nullptr);
+    auto faulter = FfmpegPageFaulter::create();
+    ASSERT_NE(faulter, nullptr);
+    EXPECT_TRUE(faulter->fault(view, size_t(grain * 4)));
+    if (pattern.cutTo(grain))
+        EXPECT_FALSE(faulter->fault(view + grain * 2, size_t(grain * 2)));
+    else
+        EXPECT_TRUE(faulter->fault(view + grain * 2, size_t(grain * 2)));
+    FfmpegFileMapping::unmapView(view, size_t(grain * 4));
+}
+
+} // namespace
+} // namespace Qel::Testing
