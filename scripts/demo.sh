@@ -3,11 +3,20 @@
 # demo runs (qelhost, the plug-in, the runtime and the logging library of
 # the native preset; no tests or benchmarks), and runs qelhost info, decode
 # and thumbs on MOVIE, or on a sample movie that it makes with ffmpeg when
-# none is given.
-#   scripts/demo.sh [MOVIE]
+# none is given. With --windows it then builds the same of the Windows
+# preset (win32), runs qelhost.exe info and decode on the same movie under
+# Wine, and says whether its pictures and sound equal those of the native
+# run.
+#   scripts/demo.sh [--windows] [MOVIE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+windows=false
+if [ "${1:-}" = --windows ]; then
+  windows=true
+  shift
+fi
 
 scripts/deps.sh
 echo "== building qelhost and the plug-in (native preset)"
@@ -62,3 +71,38 @@ for file in "$out/$name.wav" "$out/$name.y4m" "$out/$name-sheet.png"; do
   [ -f "$file" ] && echo "  $file"
 done
 echo "Play them with: ffplay $out/$name.y4m; ffplay $out/$name.wav"
+
+if ! $windows; then
+  exit 0
+fi
+
+echo "== building (win32 preset: the Windows DLL, its runtime and qelhost.exe)"
+cmake --preset win32 >build/demo-build-win32.log 2>&1 &&
+  cmake --build --preset win32 --target qelhost QelContainerQuickTime Qel_Logging QuickTimeRuntime \
+    >>build/demo-build-win32.log 2>&1 ||
+  { tail -n 40 build/demo-build-win32.log; echo "build failed; see build/demo-build-win32.log" >&2; exit 1; }
+
+export WINEPREFIX="$root/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$WINEPREFIX/system.reg" ] || { echo "== preparing Wine's prefix (once)"; wineboot -i </dev/null >/dev/null 2>&1; }
+windows_out="$out/windows"
+mkdir -p "$windows_out"
+# Wine's drive Z: is the Unix root.
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+cd "$root/build/win32/bin"
+echo "== wine qelhost.exe info $movie"
+wine qelhost.exe info "$(windows_path "$movie")"
+echo "== wine qelhost.exe decode $movie -o $windows_out -y"
+wine qelhost.exe decode "$(windows_path "$movie")" -o "$(windows_path "$windows_out")" -y
+
+same_as_native() {
+  if [ ! -f "$out/$name.$1" ] && [ ! -f "$windows_out/$name.$1" ]; then
+    echo "none in this movie"
+  elif cmp -s "$out/$name.$1" "$windows_out/$name.$1"; then
+    echo "identical to the native run"
+  else
+    echo "DIFFERENT from the native run"
+  fi
+}
+echo "== the Windows DLL against the native plug-in"
+echo "  pictures ($windows_out/$name.y4m): $(same_as_native y4m)"
+echo "  sound    ($windows_out/$name.wav): $(same_as_native wav)"

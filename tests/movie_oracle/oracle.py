@@ -146,7 +146,7 @@ def check(folder, qelhost, wine, movie_entry):
     out = folder / ("decoded-" + name)
     out.mkdir(exist_ok=True)
     command = ["wine", qelhost] if wine else [qelhost]
-    result = subprocess.run([*command, "decode", qelhost_path(movie, wine), "-o", qelhost_path(out, wine)],
+    result = subprocess.run([*command, "decode", qelhost_path(movie, wine), "-o", qelhost_path(out, wine), "-y"],
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if result.returncode != 0:
         return [f"{name}: qelhost decode failed ({result.returncode}): {result.stdout.decode(errors='replace')}"]
