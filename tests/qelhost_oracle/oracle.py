@@ -7,7 +7,7 @@ compares every picture and every sample with ffmpeg's decode of the same
 file, which must be identical: pictures as ffmpeg converts them to the
 plug-in's YUY2, repacked planar as qelhost writes them; sound as ffmpeg mixes
 it down in float, converted to 16 bits as the runtime converts, from the
-instant the first picture shows.
+movie's time 0.
 
     oracle.py FOLDER [--wine] QELHOST [--only NAME...]
 
@@ -97,16 +97,17 @@ def to_16_bits(value):
 
 def ffmpeg_sound(movie, channels):
     """ffmpeg's decode mixed down as the runtime mixes it (in float, the
-    matrix not normalised), from where the pictures start."""
+    matrix not normalised), from the movie's time 0: the earliest start of
+    any track."""
     layout = "mono" if channels == 1 else "stereo"
     raw = run(["ffmpeg", "-nostdin", "-v", "error", "-i", str(movie), "-map", "0:a:0",
                "-af", f"aresample=internal_sample_fmt=fltp:out_chlayout={layout}", "-c:a", "pcm_f32le", "-f", "f32le", "-"])
+    # Sound starting after the earliest track would first be silent; in
+    # these movies every sound starts first.
     starts = run(["ffprobe", "-v", "error", "-show_entries", "stream=start_time", "-of", "csv=p=0", str(movie)])
     times = [float(line.split(",")[0]) for line in starts.decode().split() if line.split(",")[0]]
-    rate = int(run(["ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=sample_rate",
-                    "-of", "csv=p=0", str(movie)]).decode().split()[0])
-    lead = max(0, round((times[0] - times[1]) * rate)) if len(times) >= 2 else 0
-    return [to_16_bits(value) for value in struct.unpack(f"<{len(raw) // 4}f", raw)[lead * channels:]]
+    assert times[-1] <= min(times), f"{movie}: the sound starts after the pictures"
+    return [to_16_bits(value) for value in struct.unpack(f"<{len(raw) // 4}f", raw)]
 
 
 def compare_pictures(name, movie, y4m):
