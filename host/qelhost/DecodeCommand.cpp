@@ -94,6 +94,25 @@ void readAll(std::vector<std::unique_ptr<DecodeSink>>& sinks, Progress& progress
     }
 }
 
+// A movie whose every stream ends this far before the movie's end lacks
+// the rest: a file cut short, which the runtime reads up to its last whole
+// sample. Short of this, the streams' own rounding and padding.
+constexpr uint32_t kMostShortfallMs = 200;
+
+// The warning for a movie whose streams all end before it does, or empty.
+std::string shortfallWarning(const std::vector<std::unique_ptr<DecodeSink>>& sinks, uint32_t endMs)
+{
+    uint32_t contentEnd = 0;
+    for (const auto& sink : sinks)
+        contentEnd = std::max(contentEnd, sink->contentEndMs());
+    if (contentEnd + kMostShortfallMs >= endMs)
+        return std::string();
+    char text[200];
+    std::snprintf(text, sizeof text, "the streams end at %.3f s, before the %.3f s the movie declares; the file "
+                  "may be cut short, and the output holds what it has", contentEnd / 1000.0, endMs / 1000.0);
+    return text;
+}
+
 // The streams to decode, each with its output path.
 std::vector<std::pair<StreamInterface*, std::string>> streamsToWrite(const ChosenStreams& streams,
                                                                      const OutputTargets& targets)
@@ -107,7 +126,7 @@ std::vector<std::pair<StreamInterface*, std::string>> streamsToWrite(const Chose
     }
     if (chosen.size() > 1 && targets.standardOutput)
         throw CommandError(kExitUsage, "standard output takes one stream, and this movie has video and sound; "
-                                       "name a NAME.wav or NAME.y4m file with -o instead");
+                                       "leave one out with --no-video or --no-audio");
     return chosen;
 }
 
@@ -169,6 +188,13 @@ int runDecode(const DecodeSettings& settings, Verbosity verbosity)
                   coveredMs / 1000.0, took > 0 ? coveredMs / 1000.0 / took : 0.0);
     if (verbosity != Verbosity::Quiet)
         report << line;
+    // Only a run over every stream of the movie can tell: a track may end
+    // before the movie does.
+    if (skipped.empty() && !interruptionRequested() && sinks.size() == session.streams().size()) {
+        const std::string warning = shortfallWarning(sinks, std::min(durationMs, range.toMs));
+        if (!warning.empty())
+            skipped.push_back({warning, kExitFailed});
+    }
     for (const Skipped& skip : skipped)
         std::cerr << "qelhost decode: " << skip.message << "\n";
     if (interruptionRequested()) {

@@ -1,6 +1,7 @@
 #include "DecodeSinks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "CommandError.h"
@@ -150,8 +151,16 @@ void VideoSink::readOnce()
         timing.add(chunk.startTime(), chunk.duration());
         write(chunk.bytes());
         noteChunk(chunk.startTime(), chunk.endTime());
+        lastStart = chunk.startTime();
     }
     finished = stream.isEndOfStream();
+}
+
+uint32_t VideoSink::contentEndMs() const
+{
+    if (frames == 0)
+        return reached;
+    return std::min(reached, lastStart + uint32_t(std::ceil(timing.periodMs())));
 }
 
 void VideoSink::write(const uint8_t* frame)

@@ -45,6 +45,10 @@ public:
     uint32_t reachedMs() const { return reached; }
     // Stream time covered by the output, in ms.
     uint32_t coveredMs() const { return hasFirst ? reached - first : 0; }
+    // Where the stream's own content ends: the sound's last sample, the last
+    // picture's start plus one frame period (the plug-in stretches the last
+    // picture to the movie's end, whatever the file held).
+    virtual uint32_t contentEndMs() const { return reached; }
 
 protected:
     DecodeSink(StreamInterface& stream, DecodeRange range) : stream(stream), range(range), reached(range.fromMs) {}
@@ -82,6 +86,7 @@ public:
     void readOnce() override;
     void finish() override;
     std::string summary() const override;
+    uint32_t contentEndMs() const override;
 
 private:
     void write(const uint8_t* frame);
@@ -92,6 +97,7 @@ private:
     std::unique_ptr<Y4mWriter> y4m;  // for YUV video
     FrameTiming timing;              // the rate over all the frames written
     uint64_t frames = 0;
+    uint32_t lastStart = 0;
 };
 
 } // namespace Qel::Cli

@@ -71,7 +71,7 @@ TEST_F(OutputTest, ExistingFilesAndTheMovieItselfAreReplacedOnlyWhenAllowed)
 TEST_F(OutputTest, NamedFilesAndStandardOutputTakeOneStreamEach)
 {
     const std::string both = write("both.mov", pictureAndSound(R"("yuvs")"));
-    const std::string pictures = write("pictures.mov", Movie::document(Movie::videoTrack()));
+    const std::string pictures = write("pictures.mov", Movie::document(Movie::videoTrack(), "null", 600, 600));
 
     const QelhostRun sound = run({"decode", both, "-o", output("named/sound.wav")});
     ASSERT_EQ(sound.exitCode, 0) << sound.err;
@@ -87,6 +87,10 @@ TEST_F(OutputTest, NamedFilesAndStandardOutputTakeOneStreamEach)
     const QelhostRun refused = run({"decode", both, "-o", "-"});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("standard output takes one stream"), std::string::npos) << refused.err;
+
+    const QelhostRun chosen = run({"decode", both, "-o", "-", "--no-video"});
+    ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
+    EXPECT_EQ(readBytes(scratch.path("qelhost.out")).size(), 44 + 44100u * 2 * 2);
 }
 
 TEST_F(OutputTest, AnyFileNameIsReadAndWritten)

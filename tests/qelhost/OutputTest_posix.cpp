@@ -162,7 +162,7 @@ TEST_F(FilesTest, MoviePathsAreCheckedFirstWithTheSystemsReason)
                                                          "-g 10 -pix_fmt yuv420p -movflags +faststart");
         ASSERT_FALSE(whole.empty());
         std::vector<uint8_t> bytes = readBytes(whole);
-        bytes.resize(bytes.size() * 3 / 4);
+        bytes.resize(bytes.size() / 2);
         write("truncated.mp4", std::string(bytes.begin(), bytes.end()));
     }
     fs::create_directories(output("out"));
@@ -178,7 +178,7 @@ TEST_F(FilesTest, MoviePathsAreCheckedFirstWithTheSystemsReason)
         {secret, 3, "cannot read " + secret + " (Permission denied)"},
         {write("empty.mov", ""), 5, "empty.mov is empty"},
         {write("text.mov", "not a movie\n"), 5, "text.mov as a movie: it may be damaged, cut short"},
-        {truncated, 1, "the video stream failed at"},
+        {truncated, 1, "may be cut short"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie);
