@@ -115,7 +115,9 @@ TEST_F(FilesTest, InterruptedRunsFinishTheirFilesAndReport)
         SCOPED_TRACE(signal);
         const std::string folder = output("cut" + std::to_string(signal));
         const pid_t child = start({"decode", movie, "-o", folder});
-        while (!fs::exists(folder) || !temporaryFilesIn(folder))
+        // A run that fails before writing is not waited for without end.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while ((!fs::exists(folder) || !temporaryFilesIn(folder)) && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         kill(child, signal);
         const QelhostRun result = finish(child);
