@@ -75,7 +75,8 @@ WavFile readWav(const std::string& path)
         byteRate != wav.sampleRate * wav.channels * 2 || dataSize % (2u * wav.channels) != 0)
         return wav;
     wav.samples.resize(dataSize / 2);
-    std::memcpy(wav.samples.data(), bytes.data() + 44, dataSize);
+    if (dataSize != 0) // an empty vector's data() may be null, which memcpy must not get
+        std::memcpy(wav.samples.data(), bytes.data() + 44, dataSize);
     wav.valid = true;
     return wav;
 }
