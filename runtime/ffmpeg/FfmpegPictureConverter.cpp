@@ -114,6 +114,8 @@ ScaleContextPtr makeScaleContext(const ScaleSetting& setting)
     return context;
 }
 
+bool isPacked422(AVPixelFormat format) { return format == AV_PIX_FMT_YUYV422 || format == AV_PIX_FMT_UYVY422; }
+
 } // namespace
 
 bool FfmpegPictureConverter::supports(QtOSType pixelFormat)
@@ -134,15 +136,8 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
     const ScaleSetting setting{picture->width, picture->height, withoutFullRangeAlias(AVPixelFormat(picture->format)),
                                isFullRange(picture),   surface.width,  surface.height,
                                target,                 target == AV_PIX_FMT_ARGB};
-    if (!context_ || !(setting == setting_)) {
-        context_ = makeScaleContext(setting);
-        setting_ = setting;
-    }
-    if (!context_)
-        return false;
-    const int* matrix = sws_getCoefficients(matrixOf(picture));
-    sws_setColorspaceDetails(context_.get(), matrix, setting.sourceFullRange ? 1 : 0, matrix,
-                             setting.targetFullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+    if (isPacked422(target) && surface.width % 2 != 0)
+        return convertOddPairs(picture, setting, surface);
 
     uint8_t* planes[4] = {surface.base, nullptr, nullptr, nullptr};
     int strides[4] = {surface.rowBytes, 0, 0, 0};
@@ -154,7 +149,54 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
         planes[2] = vPlane;
         strides[1] = strides[2] = chromaRowBytes;
     }
+    return scale(picture, setting, planes, strides);
+}
+
+bool FfmpegPictureConverter::scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4],
+                                   const int strides[4])
+{
+    if (!context_ || !(setting == setting_)) {
+        context_ = makeScaleContext(setting);
+        setting_ = setting;
+    }
+    if (!context_)
+        return false;
+    const int* matrix = sws_getCoefficients(matrixOf(picture));
+    sws_setColorspaceDetails(context_.get(), matrix, setting.sourceFullRange ? 1 : 0, matrix,
+                             setting.targetFullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
     return sws_scale(context_.get(), picture->data, picture->linesize, 0, picture->height, planes, strides) > 0;
+}
+
+// A row of an odd-width 4:2:2 surface ends in half a pair: the last pixel's
+// luma and its Cb (its Cr has no byte in width x 2). swscale writes whole
+// pairs, two bytes past such a row (past the surface on the last one), so
+// the picture is converted into rows of whole pairs and copied from there.
+// Its direct copy of planar 4:2:2 writes no half pair at all: there the last
+// pixel is copied from the source planes, as the rest of the row was.
+bool FfmpegPictureConverter::convertOddPairs(const AVFrame* picture, const ScaleSetting& setting,
+                                             const FfmpegSurface& surface)
+{
+    const size_t wholeRowBytes = size_t(surface.width + 1) * 2;
+    const size_t rowBytes = size_t(surface.width) * 2;
+    wholePairs_.resize(wholeRowBytes * size_t(surface.height));
+    uint8_t* planes[4] = {wholePairs_.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {int(wholeRowBytes), 0, 0, 0};
+    if (!scale(picture, setting, planes, strides))
+        return false;
+    const bool copiedAsItIs = setting.sourceFormat == AV_PIX_FMT_YUV422P && !setting.sourceFullRange &&
+                              setting.sourceWidth == setting.targetWidth &&
+                              setting.sourceHeight == setting.targetHeight;
+    const bool lumaFirst = setting.targetFormat == AV_PIX_FMT_YUYV422;
+    const size_t last = size_t(surface.width - 1);
+    for (int y = 0; y < surface.height; ++y) {
+        uint8_t* row = wholePairs_.data() + size_t(y) * wholeRowBytes;
+        if (copiedAsItIs) {
+            row[2 * last + (lumaFirst ? 0 : 1)] = picture->data[0][y * picture->linesize[0] + int(last)];
+            row[2 * last + (lumaFirst ? 1 : 0)] = picture->data[1][y * picture->linesize[1] + int(last / 2)];
+        }
+        std::memcpy(surface.base + size_t(y) * size_t(surface.rowBytes), row, rowBytes);
+    }
+    return true;
 }
 
 } // namespace Qel

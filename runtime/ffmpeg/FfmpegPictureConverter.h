@@ -7,6 +7,7 @@
 #include "quicktime/QtTypes.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Qel {
 
@@ -51,8 +52,12 @@ public:
     bool convert(const AVFrame* picture, const FfmpegSurface& surface);
 
 private:
+    bool scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4], const int strides[4]);
+    bool convertOddPairs(const AVFrame* picture, const ScaleSetting& setting, const FfmpegSurface& surface);
+
     ScaleContextPtr context_;
     ScaleSetting setting_{};  // of context_
+    std::vector<uint8_t> wholePairs_;  // rows of an odd-width 4:2:2 surface, see convertOddPairs
 };
 
 } // namespace Qel

@@ -4,11 +4,14 @@
 #include "FfmpegMovieSource.h"
 #include "FfmpegOracle.h"
 #include "FfmpegPacketReader.h"
+#include "FfmpegPictureConverter.h"
 #include "FfmpegPictureDecoder.h"
 #include "TestMovies.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace Qel::Testing {
@@ -192,6 +195,34 @@ TEST(FfmpegPictureSurfaces, UnsupportedSurfaceFormatIsRefused)
     EXPECT_NE(decoder->decodeInto(0, {fourCc('r', 'g', 'b', ' '), bytes.data(), kWidth * 4, kWidth, kHeight}), 0);
     EXPECT_NE(decoder->decodeInto(0, {kYuvs, bytes.data(), kWidth, kWidth, kHeight}), 0);  // rows too short
     EXPECT_EQ(decoder->decodeInto(0, {fourCc('Y', 'V', 'U', '9'), bytes.data(), kWidth, kWidth, kHeight}), 0);
+}
+
+// An odd-width row of a 4:2:2 surface ends in half a pair; the conversion
+// fills it, from every layout of source, and writes nothing past the rows.
+TEST(FfmpegPictureSurfaces, OddWidthsFillTheirHalfPairAndNothingBeyond)
+{
+    constexpr int width = 161, height = 9, rowBytes = width * 2;
+    for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_RGB24}) {
+        for (QtOSType target : {kYuvs, fourCc('2', 'v', 'u', 'y')}) {
+            SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + (target == kYuvs ? " to yuvs" : " to 2vuy"));
+            FramePtr picture = makeFrame();
+            picture->format = format;
+            picture->width = width;
+            picture->height = height;
+            ASSERT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+            for (int plane = 0; plane < 3 && picture->data[plane]; ++plane)
+                std::memset(picture->data[plane], 0x60 + 0x30 * plane, size_t(picture->linesize[plane]) * height);
+            std::vector<uint8_t> bytes(size_t(rowBytes) * height + 4, 0xEE);
+            FfmpegPictureConverter converter;
+            ASSERT_TRUE(converter.convert(picture.get(), {target, bytes.data(), rowBytes, width, height}));
+            for (int y = 0; y < height; ++y) {
+                const uint8_t* last = bytes.data() + size_t(y) * rowBytes + rowBytes - 2;
+                EXPECT_NE(last[0], 0xEE) << "row " << y;
+                EXPECT_NE(last[1], 0xEE) << "row " << y;
+            }
+            EXPECT_EQ(std::count(bytes.end() - 4, bytes.end(), 0xEE), 4);
+        }
+    }
 }
 
 } // namespace
