@@ -4,6 +4,7 @@
 // movies, handles, enabled tracks, extractions, component instances, export
 // sources, surfaces, sequences) and every release, along the whole road of
 // a movie, with a runtime fault at each step that can fail.
+#include <cstddef>
 #include <map>
 #include <set>
 #include <string>
@@ -131,9 +132,18 @@ private:
     void recordExportSource(const QtComponentParams& block, bool succeeded)
     {
         if (block.what == kQtExportSourceCreateRequest && succeeded)
-            take("export source", *reinterpret_cast<uintptr_t*>(block.params[8]));
+            take("export source", *reinterpret_cast<const uintptr_t*>(parameter(block, 8)));
         else if (block.what == kQtExportSourceDisposeRequest)
-            give("export source", block.params[2]);
+            give("export source", parameter(block, 2));
+    }
+
+    // The block holds as many slots as its byte count says, beyond the one
+    // the record declares.
+    static uintptr_t parameter(const QtComponentParams& block, size_t index)
+    {
+        const auto* slots = reinterpret_cast<const uintptr_t*>(reinterpret_cast<const char*>(&block) +
+                                                               offsetof(QtComponentParams, params));
+        return slots[index];
     }
 
     void take(const std::string& kind, uintptr_t value)
