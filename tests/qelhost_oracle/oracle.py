@@ -9,7 +9,10 @@ plug-in's YUY2, repacked planar as qelhost writes them; sound as ffmpeg mixes
 it down in float, converted to 16 bits as the runtime converts, from the
 movie's time 0.
 
-    oracle.py FOLDER [--wine] QELHOST [--only NAME...]
+    oracle.py FOLDER [--wine] QELHOST [--msvc-host EXE] [--only NAME...]
+
+--msvc-host also reads the first movie through the host built for the
+Microsoft ABI (under Wine), which checks every stream as it reads.
 
 Exit status 0 when every movie matches; each difference is reported.
 """
@@ -158,11 +161,30 @@ def check(folder, qelhost, wine, movie_entry):
     return faults
 
 
+def check_msvc_host(folder, msvc_host, movie_entry):
+    """The host built for the Microsoft ABI reads the movie to its end
+    through the DLL, checking every stream on the way."""
+    movie = folder / movie_entry[1]
+    result = subprocess.run(["wine", msvc_host, "movie", qelhost_path(movie, True)], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT)
+    output = result.stdout.decode(errors="replace")
+    return [] if result.returncode == 0 else [f"{movie_entry[0]}: the Microsoft-ABI host failed: {output}"]
+
+
+def option_value(arguments, name):
+    """The value after name, and the arguments without both."""
+    if name not in arguments:
+        return None, arguments
+    at = arguments.index(name)
+    return arguments[at + 1], arguments[:at] + arguments[at + 2:]
+
+
 def main(arguments):
     only = []
     if "--only" in arguments:
         at = arguments.index("--only")
         arguments, only = arguments[:at], arguments[at + 1:]
+    msvc_host, arguments = option_value(arguments, "--msvc-host")
     wine = "--wine" in arguments
     folder, qelhost = Path(arguments[0]), [a for a in arguments[1:] if a != "--wine"][0]
     folder.mkdir(parents=True, exist_ok=True)
@@ -172,6 +194,11 @@ def main(arguments):
             found = check(folder, qelhost, wine, entry)
             print(f"{entry[0]}: {'matches ffmpeg' if not found else 'DIFFERS'}", flush=True)
             faults += found
+    if msvc_host:
+        # One real movie through the other ABI: H.264 with B-frames and AAC.
+        found = check_msvc_host(folder, msvc_host, MOVIES[0])
+        print(f"{MOVIES[0][0]}: {'read by' if not found else 'FAILED in'} the Microsoft-ABI host", flush=True)
+        faults += found
     for fault in faults:
         print(fault, file=sys.stderr)
     return 1 if faults else 0
