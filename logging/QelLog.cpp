@@ -1,14 +1,17 @@
 // The logging library: formats each line as
 //   "<category> <function>:<line>: <message>"
 // and appends it whole to the destination named by the environment variable
-// QEL_LOG: "stderr", or the path of a file opened for appending. Unset or
-// empty, logging is off and QelLog_isEnabled answers false.
+// QEL_LOG: "stderr", or the absolute path of a file opened for appending.
+// Unset, empty or a relative path, logging is off and QelLog_isEnabled
+// answers false: a relative name would be resolved from the host's current
+// folder, where anyone may have left a file or a link under that name.
 //
 // QEL_LOG is read again at every QelLog_isEnabled and QelLog_write, which
 // costs one environment lookup; when it names another file than the open
 // one, that file is closed and the new one opened. So a process can point
 // logging elsewhere at any time. Every entry point may be called from any
 // thread; lines are formatted outside the lock and written under it.
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -79,10 +82,24 @@ Destination& destination()
     return theDestination;
 }
 
+bool isAbsolutePath(const std::string& path)
+{
+#if defined(_WIN32)
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':'
+                       && separator(path[2]);
+    return drive || (path.size() > 1 && separator(path[0]) && separator(path[1]));
+#else
+    return !path.empty() && path[0] == '/';
+#endif
+}
+
+// What QEL_LOG names now, when it is a destination this library writes to.
 std::string destinationName()
 {
     const char* value = std::getenv("QEL_LOG");
-    return value ? std::string(value) : std::string();
+    const std::string name = value ? std::string(value) : std::string();
+    return name == "stderr" || isAbsolutePath(name) ? name : std::string();
 }
 
 std::string formatMessage(const char* format, va_list* arguments)
@@ -111,8 +128,7 @@ QEL_LOG_EXPORT void QelLog_close()
 
 QEL_LOG_EXPORT bool QelLog_isEnabled()
 {
-    const char* value = std::getenv("QEL_LOG");
-    return value && *value;
+    return !destinationName().empty();
 }
 
 QEL_LOG_EXPORT void QelLog_write(const char* category, const char* function, int line,

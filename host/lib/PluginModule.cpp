@@ -27,7 +27,7 @@ PluginModule::PluginModule(const std::string& folder)
     folderPath = withSeparator(folder.empty() ? programFolder() : folder);
     preloadRuntime(folderPath);
     modulePath = folderPath + kFileName;
-    module = Platform::loadModule(modulePath.c_str());
+    module = Platform::loadModuleAt(modulePath.c_str());
     if (!module) {
         failure = "cannot load " + modulePath + " (" + loadErrorText() + ")";
         return;

@@ -23,7 +23,8 @@ public:
     static const char kSeparator;        // of folders in a path
 
     // Loads kFileName from folder (with or without a trailing separator);
-    // an empty folder means the folder of the running program.
+    // an empty folder means the folder of the running program. Only a full
+    // path is loaded: a relative folder loads nothing.
     explicit PluginModule(const std::string& folder = std::string());
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;

@@ -12,7 +12,7 @@ void PluginModule::preloadRuntime(const std::string& folder)
 {
     std::string runtimePath = folder + "QuickTime.qts";
     if (Platform::pathExists(runtimePath.c_str()))
-        runtime = Platform::loadModule(runtimePath.c_str());
+        runtime = Platform::loadModuleAt(runtimePath.c_str());
 }
 
 std::string PluginModule::loadErrorText()

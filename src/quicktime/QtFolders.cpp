@@ -56,10 +56,12 @@ bool loadedLibraryFolder(char* path, uint32_t size)
     return true;
 }
 
+// A relative folder would be looked up from the current folder, which may
+// be anyone's (a download folder, a network share): it counts as missing.
 bool existingRegistryFolder(const char* valueName, char* path, uint32_t size)
 {
     QtRegistryFolderRead(kQtRegistryKey, valueName, path, size);
-    if (path[0] != '\0' && Platform::pathExists(path))
+    if (Platform::isAbsolutePath(path) && Platform::pathExists(path))
         return true;
     path[0] = '\0';
     return false;
@@ -74,6 +76,8 @@ bool existingSystemFolder(char* path, uint32_t size)
     return false;
 }
 
+// Only the file at the full path: a relative folder (an odd "QTExtDir")
+// loads nothing rather than whatever the current folder holds.
 Platform::ModuleHandle loadFrom(const char* folder, const char* name)
 {
     char path[kQtPathCapacity];
@@ -81,7 +85,7 @@ Platform::ModuleHandle loadFrom(const char* folder, const char* name)
         return nullptr;
     std::strcpy(path, folder);
     std::strcat(path, name);
-    return Platform::loadModule(path);
+    return Platform::loadModuleAt(path);
 }
 
 } // namespace

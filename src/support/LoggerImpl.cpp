@@ -20,7 +20,7 @@ LoggerImpl::~LoggerImpl()
 
 bool LoggerImpl::bind(const std::u16string& libraryName)
 {
-    module = loadLoggingLibrary(libraryName);
+    module = Platform::loadInstalledLibrary(libraryName);
     if (!module)
         return false;
     const bool complete = lookUp(module, "QelLog_configure", configureEntry)

@@ -25,9 +25,11 @@ public:
     LoggerImpl(const LoggerImpl&) = delete;
     LoggerImpl& operator=(const LoggerImpl&) = delete;
 
-    // Loads the library and looks up its entries in the order configure,
-    // close, isEnabled, write. At the first missing entry, or when the
-    // library does not load, unbinds everything and answers false.
+    // Loads the library from where its maker installs it, never from the
+    // current folder or PATH (Platform::loadInstalledLibrary), and looks up
+    // its entries in the order configure, close, isEnabled, write. At the
+    // first missing entry, or when the library does not load, unbinds
+    // everything and answers false.
     bool bind(const std::u16string& libraryName);
 
     Platform::ModuleHandle module = nullptr;
@@ -42,9 +44,5 @@ private:
 
 // The library's standard file name, as a host machine provides it.
 std::u16string standardLoggingLibraryName();
-
-// Loads a logging library by name by the platform's search rules; null when
-// it cannot be loaded.
-Platform::ModuleHandle loadLoggingLibrary(const std::u16string& libraryName);
 
 } // namespace Qel

@@ -18,8 +18,28 @@ using ModuleHandle = void*;
 
 // LoadLibraryA / dlopen. Null on failure.
 ModuleHandle loadModule(const char* path);
-// LoadLibraryW (default search order) / dlopen of the UTF-8 path. Null on failure.
-ModuleHandle loadModuleWide(const std::u16string& path);
+// Whether the path names one file whatever the current folder is: a drive
+// letter with its separator or a UNC path on Windows; a leading '/' on POSIX.
+bool isAbsolutePath(const char* path);
+// Loads the module file at an absolute path and nowhere else; a relative
+// path loads nothing. Windows: LoadLibraryExA with
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS, so
+// the module's own imports come from its folder, the program's folder and the
+// system folder, never from the current folder or PATH (on Windows versions
+// without those flags, LOAD_WITH_ALTERED_SEARCH_PATH). POSIX: dlopen.
+// Null on failure. The process-wide search settings are left alone.
+ModuleHandle loadModuleAt(const char* absolutePath);
+// Loads a library that its maker installs beside the host or the plug-in,
+// never from the current folder or PATH; each candidate loads as
+// loadModuleAt does. Windows: the program's folder, the plug-in's folder,
+// then the system folder (paths from GetModuleFileNameW and
+// GetSystemDirectoryW). POSIX: the dynamic loader's own search for the
+// plug-in (LD_LIBRARY_PATH, RUNPATH, its cache, the system's library
+// folders), then the plug-in's folder; when the loader's list holds a
+// relative folder (an empty LD_LIBRARY_PATH entry stands for the current
+// folder), only its absolute folders are tried, in its order, without the
+// cache. Null when no candidate loads.
+ModuleHandle loadInstalledLibrary(const std::u16string& fileName);
 // FreeLibrary / dlclose.
 void freeModule(ModuleHandle module);
 // GetProcAddress / dlsym. Null when absent.
@@ -46,7 +66,8 @@ uint32_t lastError();
 uint32_t currentProcessId();
 // The file version of a module file: GetFileVersionInfoSizeA, GlobalAlloc
 // (zero-filled), GetFileVersionInfoA, VerQueryValueA("\\") on Windows; the
-// runtime library's exported version on POSIX. Both outputs 0 when unknown.
+// runtime library's exported version on POSIX, which loads the library and
+// so takes an absolute path only. Both outputs 0 when unknown.
 void fileVersion(const char* path, uint32_t* high, uint32_t* low);
 
 // PathCreateFromUrlW(url, out, &capacity, 0) with a zero-filled buffer of

@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/FileUrl.h"
 #include "support/TextConversion.h"
@@ -70,6 +72,47 @@ std::string pathOfModule(ModuleHandle module)
 
 void anchor() {}
 
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The folders in which the dynamic loader looks for a library that module
+// asks for by plain name, in its order (its cache aside). False when the
+// loader does not say.
+bool loaderSearchFolders(ModuleHandle module, std::vector<std::string>& folders)
+{
+    Dl_serinfo size{};
+    if (!module || dlinfo(module, RTLD_DI_SERINFOSIZE, &size) != 0)
+        return false;
+    std::vector<std::max_align_t> storage(size.dls_size / sizeof(std::max_align_t) + 1);
+    auto* info = reinterpret_cast<Dl_serinfo*>(storage.data());
+    if (dlinfo(module, RTLD_DI_SERINFOSIZE, info) != 0 || dlinfo(module, RTLD_DI_SERINFO, info) != 0)
+        return false;
+    for (unsigned int i = 0; i < info->dls_cnt; ++i)
+        folders.emplace_back(info->dls_serpath[i].dls_name);
+    return true;
+}
+
+ModuleHandle loadFromLoaderFolders(const std::string& name)
+{
+    std::vector<std::string> folders;
+    if (!loaderSearchFolders(thisModule(), folders))
+        return nullptr;
+    const auto absolute = [](const std::string& folder) { return isAbsolutePath(folder.c_str()); };
+    // Every folder fixed: the loader's own search, which also asks its cache.
+    if (std::all_of(folders.begin(), folders.end(), absolute))
+        return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    for (const std::string& folder : folders) {
+        if (!absolute(folder))
+            continue;
+        if (ModuleHandle module = loadModuleAt((folder + '/' + name).c_str()))
+            return module;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ModuleHandle loadModule(const char* path)
@@ -77,10 +120,29 @@ ModuleHandle loadModule(const char* path)
     return path ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
 }
 
-ModuleHandle loadModuleWide(const std::u16string& path)
+bool isAbsolutePath(const char* path)
 {
-    const std::string utf8 = toUtf8(path);
-    return utf8.empty() ? nullptr : loadModule(utf8.c_str());
+    return path && path[0] == '/';
+}
+
+ModuleHandle loadModuleAt(const char* absolutePath)
+{
+    if (!isAbsolutePath(absolutePath)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return loadModule(absolutePath);
+}
+
+ModuleHandle loadInstalledLibrary(const std::u16string& fileName)
+{
+    const std::string name = toUtf8(fileName);
+    if (name.empty() || name.find('/') != std::string::npos)
+        return nullptr;
+    if (ModuleHandle module = loadFromLoaderFolders(name))
+        return module;
+    const std::string pluginFolder = folderOf(pathOfModule(thisModule()));
+    return pluginFolder.empty() ? nullptr : loadModuleAt((pluginFolder + name).c_str());
 }
 
 void freeModule(ModuleHandle module)
@@ -133,11 +195,9 @@ ModuleHandle thisModule()
 
 uint32_t systemFolder(char* out, uint32_t capacity)
 {
-    std::string folder = pathOfModule(thisModule());
-    const size_t slash = folder.rfind('/');
-    if (slash == std::string::npos)
+    const std::string folder = folderOf(pathOfModule(thisModule()));
+    if (folder.empty())
         return 0;
-    folder.resize(slash + 1);
     if (!out || folder.size() >= capacity)
         return static_cast<uint32_t>(folder.size() + 1);
     std::memcpy(out, folder.c_str(), folder.size() + 1);
@@ -167,7 +227,7 @@ uint32_t currentProcessId()
 void fileVersion(const char* path, uint32_t* high, uint32_t* low)
 {
     uint32_t version[2] = {0, 0};
-    if (ModuleHandle module = loadModule(path)) {
+    if (ModuleHandle module = loadModuleAt(path)) {
         if (const auto* exported = static_cast<const uint32_t*>(dlsym(module, "qelRuntimeFileVersion"))) {
             version[0] = exported[0];
             version[1] = exported[1];

@@ -25,6 +25,94 @@ const wchar_t* asWide(const std::u16string& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
+bool isSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// The LOAD_LIBRARY_SEARCH_* flags came with an update to Windows 7; where
+// they are missing, so is AddDllDirectory (the documented way to tell), and
+// LoadLibraryEx refuses them.
+DWORD fullPathLoadFlags()
+{
+    static const bool searchFlags =
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
+    return searchFlags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                       : LOAD_WITH_ALTERED_SEARCH_PATH;
+}
+
+// LoadLibraryEx takes backslashes only in a full path.
+template <class Char>
+std::basic_string<Char> withBackslashes(const Char* path)
+{
+    std::basic_string<Char> text(path);
+    std::replace(text.begin(), text.end(), Char('/'), Char('\\'));
+    return text;
+}
+
+template <class Char>
+bool isAbsolute(const Char* path)
+{
+    if (!path)
+        return false;
+    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
+                       && path[1] == ':' && isSeparator(path[2]);
+    return drive || (isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+HMODULE loadLibraryEx(const char* path, DWORD flags)
+{
+    return LoadLibraryExA(path, nullptr, flags);
+}
+
+HMODULE loadLibraryEx(const wchar_t* path, DWORD flags)
+{
+    return LoadLibraryExW(path, nullptr, flags);
+}
+
+template <class Char>
+ModuleHandle loadAt(const Char* path)
+{
+    if (!isAbsolute(path)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return loadLibraryEx(withBackslashes(path).c_str(), fullPathLoadFlags());
+}
+
+// The folder of a loaded module (null: the program), with its separator;
+// empty when its name cannot be had.
+std::wstring moduleFolder(HMODULE module)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
+    const size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+std::wstring systemFolderWide()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    std::wstring text(folder, length);
+    if (!isSeparator(text.back()))
+        text += L'\\';
+    return text;
+}
+
 } // namespace
 
 ModuleHandle loadModule(const char* path)
@@ -32,9 +120,28 @@ ModuleHandle loadModule(const char* path)
     return LoadLibraryA(path);
 }
 
-ModuleHandle loadModuleWide(const std::u16string& path)
+bool isAbsolutePath(const char* path)
 {
-    return LoadLibraryW(asWide(path));
+    return isAbsolute(path);
+}
+
+ModuleHandle loadModuleAt(const char* absolutePath)
+{
+    return loadAt(absolutePath);
+}
+
+ModuleHandle loadInstalledLibrary(const std::u16string& fileName)
+{
+    const std::wstring name(asWide(fileName));
+    const std::wstring folders[] = {moduleFolder(nullptr), moduleFolder(asModule(thisModule())),
+                                    systemFolderWide()};
+    for (const std::wstring& folder : folders) {
+        if (folder.empty())
+            continue;
+        if (ModuleHandle module = loadAt((folder + name).c_str()))
+            return module;
+    }
+    return nullptr;
 }
 
 void freeModule(ModuleHandle module)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -146,6 +147,18 @@ TEST(LoggingLibrary, WritesWholeLinesToTheFileNamedByQelLog)
     EXPECT_EQ(file.contents(), "Container Qel::ContainerQuickTime::open:" + std::to_string(line)
                                    + ": duration 1234 ms, code -2\n"
                                      "Container f:9: ends with newline\n");
+}
+
+// A relative name would land in whatever the current folder is.
+TEST(LoggingLibrary, ARelativeFileNameLeavesLoggingOff)
+{
+    const std::string relative = "qel-relative-" + std::to_string(Platform::currentProcessId()) + ".log";
+    Testing::setLogDestination(relative);
+    Logger::instance()->write("Container", "f", 1, "not logged");
+    Testing::setLogDestination("");
+    EXPECT_FALSE(std::filesystem::exists(relative));
+    std::error_code ignored;
+    std::filesystem::remove(relative, ignored);
 }
 
 TEST(LoggingLibrary, AppendsAgainAfterClose)

@@ -3,20 +3,13 @@
 #include <cstdlib>
 
 #include "QelhostRun.h"
+#include "ShellWord.h"
 
 namespace Qel::Testing {
 
 const char* const kQelhostFileName = "qelhost";
 
 namespace {
-
-std::string quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 std::string fileText(const std::string& path)
 {
@@ -31,10 +24,10 @@ QelhostRun runProgram(const std::string& program, const std::vector<std::string>
 {
     const std::string out = scratchFolder + "/qelhost.out";
     const std::string err = scratchFolder + "/qelhost.err";
-    std::string command = quoted(program);
+    std::string command = shellWord(program);
     for (const std::string& argument : arguments)
-        command += " " + quoted(argument);
-    command += " </dev/null >" + quoted(out) + " 2>" + quoted(err);
+        command += " " + shellWord(argument);
+    command += " </dev/null >" + shellWord(out) + " 2>" + shellWord(err);
     const int status = std::system(command.c_str());
     QelhostRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "QelhostRun.h"
+#include "ShellWord.h"
 #include "support/TextConversion.h"
 
 namespace Qel::Testing {
@@ -8,11 +9,6 @@ namespace Qel::Testing {
 const char* const kQelhostFileName = "qelhost.exe";
 
 namespace {
-
-std::string quoted(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
 
 std::string fileText(const std::string& path)
 {
@@ -37,11 +33,11 @@ QelhostRun runProgram(const std::string& program, const std::vector<std::string>
 {
     const std::string out = scratchFolder + "\\qelhost.out";
     const std::string err = scratchFolder + "\\qelhost.err";
-    std::string command = quoted(program);
+    std::string command = shellWord(program);
     for (const std::string& argument : arguments)
-        command += " " + quoted(argument);
-    command += " <NUL >" + quoted(out) + " 2>" + quoted(err);
-    const std::u16string wide = toWide(quoted(command));
+        command += " " + shellWord(argument);
+    command += " <NUL >" + shellWord(out) + " 2>" + shellWord(err);
+    const std::u16string wide = toWide(shellWord(command));
     QelhostRun run;
     run.exitCode = _wsystem(std::wstring(wide.begin(), wide.end()).c_str());
     run.out = fileText(out);

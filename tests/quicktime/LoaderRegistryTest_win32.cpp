@@ -98,6 +98,14 @@ TEST_F(LoaderTest, RegistryFoldersAreSearchedInOrderAndMissingOnesSkipped)
         RegistryValue folder("QuickTime.qts folder", second.path + "\\missing");
         EXPECT_TRUE(samePath(folderFound(), systemFolderWithSeparator()));
     }
+    {
+        // Relative to the current folder (the test's), which does hold a
+        // runtime there: a folder that is anyone's, so it counts as missing.
+        ASSERT_TRUE(Platform::pathExists("testing\\echo\\QuickTime.qts"));
+        RegistryValue system("QTSysDir", "testing\\echo");
+        RegistryValue folder("QuickTime.qts folder", second.path);
+        EXPECT_TRUE(samePath(folderFound(), second.path + "\\"));
+    }
 }
 
 TEST_F(LoaderTest, AnAlreadyLoadedRuntimeComesBeforeTheRegistry)
@@ -125,6 +133,15 @@ TEST_F(LoaderTest, SecondAttemptLoadsFromTheExtensionFolder)
     ASSERT_EQ(QtLoaderInit(64), 0);
     EXPECT_TRUE(samePath(loadedLibraryFile(), extensions.path + "\\QuickTime.qts"));
     QtLoaderTerm();
+}
+
+TEST_F(LoaderTest, ARelativeExtensionFolderLoadsNothing)
+{
+    TempFolder empty;
+    RegistryValue system("QTSysDir", empty.path(""));
+    RegistryValue extension("QTExtDir", "testing\\echo");
+    EXPECT_EQ(QtLoaderInit(64), -2093);
+    EXPECT_EQ(Platform::findLoadedModule(kQtLibraryName), nullptr);
 }
 
 TEST_F(LoaderTest, WhenTheQuickTimeFolderIsTheSystemFolderTheSubfolderIsTried)

@@ -40,8 +40,7 @@ TEST(PlatformModules, LoadFindAndFree)
     EXPECT_EQ(Platform::findSymbol(module, "qelNoSuchSymbol"), nullptr);
     EXPECT_TRUE(endsWith(fileNameOf(module), kVersioned)) << fileNameOf(module);
 
-    const std::string wideName = "./" + kVersioned;
-    Platform::ModuleHandle again = Platform::loadModuleWide(std::u16string(wideName.begin(), wideName.end()));
+    Platform::ModuleHandle again = Platform::loadModuleAt(fileNameOf(module).c_str());
     EXPECT_EQ(again, module);
     Platform::freeModule(again);
     EXPECT_EQ(Platform::findLoadedModule(kVersioned.c_str()), module);
@@ -49,7 +48,25 @@ TEST(PlatformModules, LoadFindAndFree)
     EXPECT_EQ(Platform::findLoadedModule(kVersioned.c_str()), nullptr);
 
     EXPECT_EQ(Platform::loadModule(("./" + moduleName("QelNoSuchModule")).c_str()), nullptr);
-    EXPECT_EQ(Platform::loadModuleWide(u"./QelNoSuchModule"), nullptr);
+}
+
+// The module sits in the current folder (the test's), yet a path that is
+// not absolute never reaches it.
+TEST(PlatformModules, OnlyAnAbsolutePathIsLoadedAt)
+{
+    for (const std::string& relative : {kVersioned, "./" + kVersioned})
+        EXPECT_EQ(Platform::loadModuleAt(relative.c_str()), nullptr) << relative;
+    EXPECT_EQ(Platform::findLoadedModule(kVersioned.c_str()), nullptr);
+
+    struct Case {
+        const char* path;
+        bool onWindows;
+        bool onPosix;
+    };
+    const Case cases[] = {{"C:\\q", true, false}, {"c:/q", true, false}, {"\\\\server\\share", true, false},
+                          {"/usr/lib", false, true}, {"C:q", false, false}, {"q\\r", false, false}, {"", false, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Platform::isAbsolutePath(c.path), kWindows ? c.onWindows : c.onPosix) << c.path;
 }
 
 TEST(PlatformModules, ThisModuleIsTheCodeThatAsks)
@@ -101,10 +118,12 @@ TEST(PlatformVersions, FileVersionOfAModule)
 {
     uint32_t high = 1;
     uint32_t low = 1;
-    Platform::fileVersion(("./" + kVersioned).c_str(), &high, &low);
+    const std::string own = fileNameOf(Platform::thisModule());
+    const std::string versioned = own.substr(0, own.find_last_of("\\/") + 1) + kVersioned;
+    Platform::fileVersion(versioned.c_str(), &high, &low);
     EXPECT_EQ(high, 0x00070007u);
     EXPECT_EQ(low, 0x00090000u);
-    Platform::fileVersion(("./" + kVersioned).c_str(), nullptr, &low);
+    Platform::fileVersion(versioned.c_str(), nullptr, &low);
     EXPECT_EQ(low, 0x00090000u);
 
     Platform::fileVersion("./qel-no-such-module", &high, &low);
