@@ -11,6 +11,7 @@
 #include "MovieFixture.h"
 #include "PluginModule.h"
 #include "TempFolder.h"
+#include "support/LoggerImpl.h"
 
 namespace Qel::Testing {
 namespace {
@@ -61,7 +62,8 @@ protected:
     // planted folders only; returns its standard error.
     std::string runCase(const SearchCase& search)
     {
-        const fs::path announcing = fs::u8path(Host::PluginModule::programFolder()) / "announcing" / moduleName("Qel_Logging");
+        const fs::path announcing = fs::u8path(Host::PluginModule::programFolder()) / "announcing"
+                                   / fs::path(standardLoggingLibraryName());
         for (const char* name : kFolders)
             fs::remove(folder(name) / announcing.filename());
         for (const std::string& name : search.planted)

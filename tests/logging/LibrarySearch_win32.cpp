@@ -11,6 +11,7 @@ std::vector<SearchCase> librarySearchCases()
 {
     return {
         {"planted in the current folder and on PATH", {"current", "onpath"}, {"onpath"}, ""},
+        {"planted on PATH alone", {"onpath"}, {"onpath"}, ""},
         {"beside the host program", {"current", "onpath", "host"}, {"onpath"}, "host"},
         {"beside the plug-in", {"current", "onpath", "plugin"}, {"onpath"}, "plugin"},
         {"the host's folder before the plug-in's", {"host", "plugin"}, {}, "host"},
