@@ -22,7 +22,7 @@ std::string PluginModule::runtimeSearchText() const
     std::string text = "the plug-in looks for its runtime as " + runtimePath;
     if (!Platform::pathExists(runtimePath.c_str()))
         return text + ", which does not exist";
-    Platform::ModuleHandle runtime = Platform::loadModule(runtimePath.c_str());
+    Platform::ModuleHandle runtime = Platform::loadModuleAt(runtimePath.c_str());
     if (!runtime)
         return text + ", which cannot be loaded (" + loadErrorText() + ")";
     Platform::freeModule(runtime);

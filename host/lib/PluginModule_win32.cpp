@@ -31,7 +31,7 @@ std::string PluginModule::runtimeSearchText() const
         return "qelhost loaded " + runtimePath + ", which did not start";
     if (!Platform::pathExists(runtimePath.c_str()))
         return "qelhost found no " + runtimePath + elsewhere;
-    Platform::ModuleHandle again = Platform::loadModule(runtimePath.c_str());
+    Platform::ModuleHandle again = Platform::loadModuleAt(runtimePath.c_str());
     if (!again)
         return runtimePath + " cannot be loaded (" + loadErrorText() + ")" + elsewhere;
     Platform::freeModule(again);
