@@ -56,19 +56,36 @@ std::string documentationPath()
     return fs::path(installed).lexically_normal().string();
 }
 
+void setLogDestination(const std::string& value)
+{
+#if defined(_WIN32)
+    _putenv_s("QEL_LOG", value.c_str());
+#else
+    setenv("QEL_LOG", value.c_str(), 1);
+#endif
+}
+
 // QEL_LOG names where the plug-in's lines go: "stderr" or a file. Words
 // such as "1", "yes" or "debug" would silently become files of that name,
-// so a value without a folder separator or an extension is refused.
+// so a value without a folder separator or an extension is refused. The
+// logging library takes a file by its full path only (a host's current
+// folder may be anyone's); the user's relative path means the folder they
+// started qelhost in, so it is made full here.
 void checkLogDestination()
 {
     const char* value = std::getenv("QEL_LOG");
     if (!value || !*value)
         return;
     const std::string destination = value;
-    if (destination == "stderr" || destination.find_first_of("/\\.") != std::string::npos)
+    if (destination == "stderr")
         return;
-    throw CommandError(kExitUsage, "QEL_LOG must be \"stderr\" or a file path such as ./qel.log, not \"" +
-                                       destination + "\"");
+    if (destination.find_first_of("/\\.") == std::string::npos)
+        throw CommandError(kExitUsage, "QEL_LOG must be \"stderr\" or a file path such as ./qel.log, not \"" +
+                                           destination + "\"");
+    // The environment's own narrow encoding, both ways.
+    const std::filesystem::path path(destination);
+    if (path.is_relative())
+        setLogDestination(std::filesystem::absolute(path).lexically_normal().string());
 }
 
 // -v shows the plug-in's own lines on standard error unless QEL_LOG
@@ -76,13 +93,8 @@ void checkLogDestination()
 void showPluginLines()
 {
     const char* value = std::getenv("QEL_LOG");
-    if (value && *value)
-        return;
-#if defined(_WIN32)
-    _putenv_s("QEL_LOG", "stderr");
-#else
-    setenv("QEL_LOG", "stderr", 1);
-#endif
+    if (!value || !*value)
+        setLogDestination("stderr");
 }
 
 struct Line {

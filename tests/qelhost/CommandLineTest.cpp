@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <filesystem>
 
 #include "LogCapture.h"
@@ -64,6 +65,14 @@ TEST_F(CommandLineTest, LogDestinationThatIsNeitherStderrNorAPathIsRefused)
     setLogDestination(output("qel.log"));
     EXPECT_EQ(run({"info", movie}).exitCode, 0);
     EXPECT_FALSE(readBytes(output("qel.log")).empty());
+
+    // The logging library takes full paths only; qelhost makes the user's
+    // relative one full from the folder it starts in (the test's).
+    const std::string relative = "qel-cli-" + std::to_string(Platform::currentProcessId()) + ".log";
+    setLogDestination("./" + relative);
+    EXPECT_EQ(run({"info", movie}).exitCode, 0);
+    EXPECT_FALSE(readBytes(relative).empty());
+    std::remove(relative.c_str());
 }
 
 } // namespace
