@@ -43,7 +43,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: QelLogSearchHost PLUGIN_FOLDER MOVIE\n");
         return 2;
     }
-    Qel::Host::PluginModule module(argv[1]);
+    // Kept loaded until the process ends, as a host keeps a plug-in it
+    // used: the plug-in's logger lives as long as the process.
+    static Qel::Host::PluginModule* const loaded = new Qel::Host::PluginModule(argv[1]);
+    Qel::Host::PluginModule& module = *loaded;
     if (!module.loaded()) {
         std::fprintf(stderr, "%s\n", module.error().c_str());
         return 1;
