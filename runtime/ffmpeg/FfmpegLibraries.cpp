@@ -52,10 +52,15 @@ FormatContextPtr openFormat(const char* path)
 FormatContextPtr openFormatHeader(const char* path)
 {
     quietenLibraries();
-    // Only local files: a movie must not make FFmpeg open network addresses
-    // or other files on its behalf.
+    // Only local files through accepted demuxers. FFmpeg probes the file
+    // again on opening, and the file may have changed since it was accepted:
+    // without the format whitelist a playlist or script disguised as a movie
+    // would reach a demuxer that opens the files or addresses it names
+    // before the demuxer's name could be checked. Both lists are also the
+    // ones of any file a demuxer opens in turn.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", acceptedDemuxerList().c_str(), 0);
     // Unrecognised QuickTime user data, such as the movie's 'ctyp' item,
     // becomes metadata under its own code.
     av_dict_set(&options, "export_all", "1", 0);
@@ -64,10 +69,7 @@ FormatContextPtr openFormatHeader(const char* path)
     av_dict_free(&options);
     if (opened < 0)
         return nullptr;
-    FormatContextPtr context(raw);
-    if (isRefusedDemuxer(context->iformat->name))
-        return nullptr;
-    return context;
+    return FormatContextPtr(raw);
 }
 
 CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters)

@@ -53,6 +53,23 @@ bool isRefusedDemuxer(const char* name)
     return false;
 }
 
+const std::string& acceptedDemuxerList()
+{
+    static const std::string list = [] {
+        std::string names;
+        void* iterator = nullptr;
+        while (const AVInputFormat* format = av_demuxer_iterate(&iterator)) {
+            if (isRefusedDemuxer(format->name))
+                continue;
+            if (!names.empty())
+                names += ',';
+            names += format->name;
+        }
+        return names;
+    }();
+    return list;
+}
+
 namespace {
 
 // The file's first bytes, through FFmpeg's own file reader, which takes

@@ -13,4 +13,9 @@ bool ffmpegRecognisesMovie(const std::string& path);
 // would make FFmpeg open other files or network addresses.
 bool isRefusedDemuxer(const char* name);
 
+// Every demuxer of this FFmpeg build that isRefusedDemuxer lets through, as
+// the comma-separated list FFmpeg takes for its format whitelist, so that
+// its own probe on opening cannot pick a refused one.
+const std::string& acceptedDemuxerList();
+
 } // namespace Qel
