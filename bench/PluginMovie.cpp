@@ -37,7 +37,7 @@ PluginMovie::PluginMovie(const std::string& path) : pluginHost(events), containe
     container->initialize(&containerHost, 1);
     Host::HostLocation location = Host::HostLocation::fromPath(std::filesystem::absolute(path).string());
     opened = container->open(&location) == kResultSuccess;
-    List<uint64_t> titles = opened ? container->getTitles() : List<uint64_t>();
+    List<uint64_t> titles = opened ? callByValue(*container, &ContainerInterface::getTitles) : List<uint64_t>();
     if (!opened || !titles.head || container->openTitle(titles.head->value) != kResultSuccess) {
         release();
         throw std::runtime_error("the plug-in cannot open " + path);

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm lld
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libboost-thread-dev nlohmann-json3-dev libcli11-dev libpng-dev libjpeg62-turbo-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev

@@ -105,8 +105,8 @@ int runInfo(const InfoSettings& settings)
     const uint32_t durationMs = streams.empty() ? 0 : streams.front().description.durationMs;
     uint64_t fileSize = 0;
     const bool sized = container.getFileSize(&fileSize) == kResultSuccess;
-    const std::string path = container.getPath().toStdString();
-    const std::string name = container.getTitleName(session.titleId()).toStdString();
+    const std::string path = callByValue(container, &ContainerInterface::getPath).toStdString();
+    const std::string name = callByValue(container, &ContainerInterface::getTitleName, session.titleId()).toStdString();
 
     if (settings.json) {
         nlohmann::json out;

@@ -104,7 +104,7 @@ void MovieSession::open(const std::string& moviePath)
     if (opened != kResultSuccess)
         throw CommandError(kExitRefused, "the plug-in cannot open " + moviePath + ": " + codeText(opened));
     movieOpen = true;
-    List<uint64_t> titles = containerView->getTitles();
+    List<uint64_t> titles = callByValue(*containerView, &ContainerInterface::getTitles);
     title = titles.head ? titles.head->value : 0;
     const int32_t titleOpened = containerView->openTitle(title);
     if (titleOpened != kResultSuccess)

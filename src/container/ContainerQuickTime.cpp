@@ -106,21 +106,23 @@ int32_t ContainerQuickTime::reserved4(uint32_t)
     return kResultFailure;
 }
 
-String<unsigned char> ContainerQuickTime::getPath()
+String<unsigned char>* ContainerQuickTime::getPath(String<unsigned char>* result)
 {
-    return makeText(path);
+    return returnByValue(result, [this] { return makeText(path); });
 }
 
-List<uint64_t> ContainerQuickTime::getTitles()
+List<uint64_t>* ContainerQuickTime::getTitles(List<uint64_t>* result)
 {
-    List<uint64_t> titles(&StandardAllocator<Node<uint64_t>>::instance());
-    titles.pushBack(titleId);
-    return titles;
+    return returnByValue(result, [this] {
+        List<uint64_t> titles(&StandardAllocator<Node<uint64_t>>::instance());
+        titles.pushBack(titleId);
+        return titles;
+    });
 }
 
-String<unsigned char> ContainerQuickTime::getTitleName(uint64_t id)
+String<unsigned char>* ContainerQuickTime::getTitleName(String<unsigned char>* result, uint64_t id)
 {
-    return makeText(id == titleId ? title : std::string());
+    return returnByValue(result, [this, id] { return makeText(id == titleId ? title : std::string()); });
 }
 
 // The file is opened anew for every query; only path needs to be set.
@@ -147,11 +149,13 @@ uint32_t ContainerQuickTime::getMimeTypeCount()
     return static_cast<uint32_t>(mimeTypes.size());
 }
 
-String<unsigned char> ContainerQuickTime::getMimeType(uint32_t index)
+String<unsigned char>* ContainerQuickTime::getMimeType(String<unsigned char>* result, uint32_t index)
 {
-    if (index >= mimeTypes.size())
-        return String<unsigned char>(nullptr, textAllocator());
-    return String<unsigned char>(std::next(mimeTypes.begin(), index)->first, textAllocator());
+    return returnByValue(result, [this, index] {
+        if (index >= mimeTypes.size())
+            return String<unsigned char>(nullptr, textAllocator());
+        return String<unsigned char>(std::next(mimeTypes.begin(), index)->first, textAllocator());
+    });
 }
 
 int32_t ContainerQuickTime::getMimeTypePriorityAt(uint32_t index)

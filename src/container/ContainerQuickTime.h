@@ -53,10 +53,10 @@ public:
     // 0x80800001 for a location without text or whose text is no local
     // file URL; the path is replaced before any other check.
     int32_t open(const Location* location) override;
-    String<unsigned char> getPath() override;
+    String<unsigned char>* getPath(String<unsigned char>* result) override;
     int32_t close() override;
-    List<uint64_t> getTitles() override;
-    String<unsigned char> getTitleName(uint64_t titleId) override;
+    List<uint64_t>* getTitles(List<uint64_t>* result) override;
+    String<unsigned char>* getTitleName(String<unsigned char>* result, uint64_t titleId) override;
     // 0x80100001 for another title id, before initialize (no host to take
     // the streams) or with no movie loaded.
     int32_t openTitle(uint64_t titleId) override;
@@ -64,7 +64,7 @@ public:
     int32_t getFileSize(uint64_t* size) override;
     int32_t getMimeTypePriority(const String<unsigned char>& mimeType) override;
     uint32_t getMimeTypeCount() override;
-    String<unsigned char> getMimeType(uint32_t index) override;
+    String<unsigned char>* getMimeType(String<unsigned char>* result, uint32_t index) override;
     int32_t getMimeTypePriorityAt(uint32_t index) override;
 
     // duration × 1000 / timeScale with a signed 64-bit product, an unsigned

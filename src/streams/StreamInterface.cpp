@@ -35,21 +35,23 @@ int32_t StreamInterface::getStreamTag()
 
 // The lock guards the map only: it is held for the walk into a temporary
 // list, and the result is built from that list after it is released.
-List<StreamInterface*> StreamInterface::getAssociatedStreams(uint32_t mask)
+List<StreamInterface*>* StreamInterface::getAssociatedStreams(List<StreamInterface*>* result, uint32_t mask)
 {
-    StandardAllocator<Node<StreamInterface*>>* nodes = &StandardAllocator<Node<StreamInterface*>>::instance();
-    List<StreamInterface*> selected(nodes);
-    {
-        boost::lock_guard<boost::recursive_mutex> guard(lock);
-        for (const auto& entry : associatedStreams) {
-            if ((entry.second.flags & mask) == mask)
-                selected.pushBack(entry.second.stream);
+    return returnByValue(result, [this, mask] {
+        StandardAllocator<Node<StreamInterface*>>* nodes = &StandardAllocator<Node<StreamInterface*>>::instance();
+        List<StreamInterface*> selected(nodes);
+        {
+            boost::lock_guard<boost::recursive_mutex> guard(lock);
+            for (const auto& entry : associatedStreams) {
+                if ((entry.second.flags & mask) == mask)
+                    selected.pushBack(entry.second.stream);
+            }
         }
-    }
-    List<StreamInterface*> result(nodes);
-    for (Node<StreamInterface*>* node = selected.head; node; node = node->next)
-        result.pushBack(node->value);
-    return result;
+        List<StreamInterface*> copy(nodes);
+        for (Node<StreamInterface*>* node = selected.head; node; node = node->next)
+            copy.pushBack(node->value);
+        return copy;
+    });
 }
 
 uint32_t StreamInterface::getPosition()

@@ -7,6 +7,8 @@
 // through slot 0. Times are unsigned 32-bit milliseconds; every status is 0
 // or 0x80100001. Only associatedStreams is guarded (by lock); the other
 // fields are plain, so the host calls one stream from one thread at a time.
+// getAssociatedStreams takes the caller's storage explicitly
+// (support/ByValueSlot.h).
 #pragma once
 
 #include <map>
@@ -15,6 +17,7 @@
 
 #include "media/List.h"
 #include "streams/StreamFormat.h"
+#include "support/ByValueSlot.h"
 #include "support/DestructorSlot.h"
 
 namespace Qel {
@@ -33,7 +36,7 @@ public:
     virtual Properties* getProperties() = 0;                                     // 5
     virtual int32_t getKind() = 0;                                               // 6
     virtual int32_t getStreamTag();                                              // 7
-    virtual List<StreamInterface*> getAssociatedStreams(uint32_t mask);          // 8
+    virtual List<StreamInterface*>* getAssociatedStreams(List<StreamInterface*>* result, uint32_t mask);  // 8
     virtual int32_t openStream(HostClock* clock) = 0;                            // 9
     virtual int32_t rewindStream() = 0;                                          // 10
     virtual int32_t getSyncPoint(int32_t readSpeed, uint32_t time, uint32_t* syncTime) = 0;  // 11

@@ -39,7 +39,7 @@ void InProcessAudioTest::load(const std::string& document)
 {
     Host::HostLocation location = Host::HostLocation::fromPath(movies.write("sound.mov", document));
     ASSERT_EQ(container->open(&location), kResultSuccess);
-    List<uint64_t> titles = container->getTitles();
+    List<uint64_t> titles = callByValue(*container, &ContainerInterface::getTitles);
     ASSERT_NE(titles.head, nullptr);
     ASSERT_EQ(container->openTitle(titles.head->value), kResultSuccess);
     ASSERT_EQ(containerHost.streams().size(), 1u);

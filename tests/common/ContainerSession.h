@@ -85,7 +85,7 @@ public:
 
     uint64_t onlyTitle()
     {
-        List<uint64_t> titles = container->getTitles();
+        List<uint64_t> titles = callByValue(*container, &ContainerInterface::getTitles);
         EXPECT_EQ(titles.count, 1);
         return titles.head ? titles.head->value : 0;
     }

@@ -59,7 +59,7 @@ TEST_F(ContainerTitle, RoadFromGetPluginToTheLastRelease)
     EXPECT_TRUE(session.canOpen(file));
     ASSERT_EQ(session.open(file), kResultSuccess);
     uint64_t title = session.onlyTitle();
-    EXPECT_EQ(container()->getTitleName(title).toStdString(), "Road");
+    EXPECT_EQ(callByValue(*container(), &ContainerInterface::getTitleName, title).toStdString(), "Road");
     uint64_t size = 0;
     EXPECT_EQ(container()->getFileSize(&size), kResultSuccess);
     EXPECT_EQ(size, std::filesystem::file_size(file));

@@ -44,8 +44,10 @@ public:
     }
 };
 
-std::vector<StreamInterface*> values(const List<StreamInterface*>& list)
+// The streams getAssociatedStreams lists for mask, in order.
+std::vector<StreamInterface*> associated(StreamInterface& stream, uint32_t mask)
 {
+    const List<StreamInterface*> list = callByValue(stream, &StreamInterface::getAssociatedStreams, mask);
     std::vector<StreamInterface*> out;
     for (Node<StreamInterface*>* node = list.head; node; node = node->next)
         out.push_back(node->value);
@@ -92,7 +94,7 @@ TEST(StreamInterface, AssociatedStreamsAreEmptyAndLeaveTheLockFree)
 {
     BareStream stream;
     for (uint32_t mask : {0u, 1u, 0xFFFFFFFFu}) {
-        List<StreamInterface*> result = stream.getAssociatedStreams(mask);
+        List<StreamInterface*> result = callByValue(stream, &StreamInterface::getAssociatedStreams, mask);
         EXPECT_EQ(result.count, 0);
         EXPECT_EQ(result.head, nullptr);
         EXPECT_EQ(result.allocator, &StandardAllocator<Node<StreamInterface*>>::instance());
@@ -108,11 +110,11 @@ TEST(StreamInterface, AssociatedStreamsSelectEntriesHoldingEveryBitOfTheMaskInKe
     stream.associate(10, 0x1, &a);
     stream.associate(20, 0x6, &b);
 
-    EXPECT_EQ(values(stream.getAssociatedStreams(0)), (std::vector<StreamInterface*>{&a, &b, &c}));
-    EXPECT_EQ(values(stream.getAssociatedStreams(0x1)), (std::vector<StreamInterface*>{&a, &c}));
-    EXPECT_EQ(values(stream.getAssociatedStreams(0x2)), (std::vector<StreamInterface*>{&b, &c}));
-    EXPECT_EQ(values(stream.getAssociatedStreams(0x3)), (std::vector<StreamInterface*>{&c}));
-    EXPECT_TRUE(values(stream.getAssociatedStreams(0x8)).empty());
+    EXPECT_EQ(associated(stream, 0), (std::vector<StreamInterface*>{&a, &b, &c}));
+    EXPECT_EQ(associated(stream, 0x1), (std::vector<StreamInterface*>{&a, &c}));
+    EXPECT_EQ(associated(stream, 0x2), (std::vector<StreamInterface*>{&b, &c}));
+    EXPECT_EQ(associated(stream, 0x3), (std::vector<StreamInterface*>{&c}));
+    EXPECT_TRUE(associated(stream, 0x8).empty());
     EXPECT_TRUE(stream.lockIsFree());
 }
 

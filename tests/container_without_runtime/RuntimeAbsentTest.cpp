@@ -37,7 +37,7 @@ TEST(ContainerWithoutRuntime, OpenReportsTheRuntimeNotStartedEveryTimeAndStaysEm
         Host::HostLocation location = Host::HostLocation::fromPath(file);
         EXPECT_FALSE(container->canOpen(&location, 0, 0, 0));
         EXPECT_EQ(container->open(&location), kResultRuntimeNotStarted);
-        EXPECT_EQ(container->getPath().toStdString(), file);
+        EXPECT_EQ(callByValue(*container, &ContainerInterface::getPath).toStdString(), file);
         EXPECT_EQ(container->open(&location), kResultRuntimeNotStarted);
         EXPECT_EQ(container->openTitle(1001), kResultFailure);
         EXPECT_EQ(container->close(), kResultSuccess);

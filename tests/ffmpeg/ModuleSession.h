@@ -90,7 +90,10 @@ public:
             EXPECT_EQ(stream->openStream(&clock), kResultSuccess);
     }
 
-    std::string titleName() { return session.container->getTitleName(title).toStdString(); }
+    std::string titleName()
+    {
+        return callByValue(*session.container, &ContainerInterface::getTitleName, title).toStdString();
+    }
     std::string formatText(StreamInterface* stream)
     {
         return reinterpret_cast<const char*>(stream->getFormat());

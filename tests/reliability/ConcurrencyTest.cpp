@@ -240,10 +240,13 @@ TEST(ConcurrencyTest, FirstComponentsOfTheModuleFromTwoThreads)
             start.arriveAndWait();
             ContainerSession session;
             session.initialize();
-            for (uint32_t index = 0; index < session.container->getMimeTypeCount(); ++index)
-                mimeTypes += session.container->getMimeType(index).length > 0 ? 1 : 0;
-            session.container->getTitles();
-            session.container->getPath();
+            for (uint32_t index = 0; index < session.container->getMimeTypeCount(); ++index) {
+                const String<unsigned char> mimeType =
+                    callByValue(*session.container, &ContainerInterface::getMimeType, index);
+                mimeTypes += mimeType.length > 0 ? 1 : 0;
+            }
+            callByValue(*session.container, &ContainerInterface::getTitles);
+            callByValue(*session.container, &ContainerInterface::getPath);
         });
     }
     for (std::thread& thread : threads)

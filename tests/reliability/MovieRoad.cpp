@@ -97,7 +97,7 @@ bool Road::createContainer()
         return false;
     container = static_cast<ContainerInterface*>(view);
     container->initialize(&containerHost, 7);
-    List<uint64_t> titles = container->getTitles();
+    List<uint64_t> titles = callByValue(*container, &ContainerInterface::getTitles);
     titleId = titles.head ? titles.head->value : 0;
     return true;
 }
@@ -192,7 +192,7 @@ void Road::performOnStream(Operation operation, uint8_t argument, StreamInterfac
         stream->isEndOfStream();
         stream->getFormat();
         stream->getProperties();
-        stream->getAssociatedStreams(argument);
+        callByValue(*stream, &StreamInterface::getAssociatedStreams, argument);
         break;
     case kCloseStream:
         stream->closeStream();

@@ -1,0 +1,59 @@
+// Slots that hand a String or a List to the host by value.
+//
+// Hosts are built with the Microsoft C++ ABI. There a __thiscall member
+// function that returns a record with a constructor or destructor takes
+// `this` in ECX and the address of the caller's uninitialised storage as its
+// first stack argument, builds the record there and returns the same address
+// in EAX. GCC (and clang in MinGW mode) swaps the first two: the address in
+// ECX, `this` on the stack. A slot written as `String getPath()` and built by
+// MinGW would therefore build its result over the object it was called on.
+//
+// So every such slot is declared with the storage as an explicit first
+// parameter and returns it:
+//     virtual String<unsigned char>* getPath(String<unsigned char>* result);
+// which every compiler passes in the Microsoft order on i386 Windows.
+//
+// The Linux build uses the same explicit form rather than the natural one:
+// the plug-in, its callers and its tests then have one shape on both builds,
+// and the Linux tests exercise the code the Windows host calls.
+//
+// The implementation builds its record with returnByValue; a caller in this
+// project calls the slot with callByValue, never by hand.
+#pragma once
+
+#include <new>
+#include <utility>
+
+namespace Qel {
+
+// Builds make()'s record in the caller's storage and returns its address.
+//
+// std::bad_alloc, the one exception the plug-in's records can raise, must
+// not leave a slot: a Microsoft-ABI host cannot catch a MinGW exception, so
+// the unwinder would find no handler and end the host's process. A failed
+// allocation therefore hands back the empty record (null data, or no
+// nodes), which the host already reads as "nothing there". Nothing is
+// logged here, since logging would need the memory that just ran out.
+template <class Record, class Make>
+Record* returnByValue(Record* result, Make make) noexcept
+{
+    try {
+        return new (result) Record(make());
+    } catch (const std::bad_alloc&) {
+        return new (result) Record();
+    }
+}
+
+// Calls a by-value slot on object with storage of its own and hands back
+// the record the slot built, which the caller then owns.
+template <class Record, class Interface, class Object, class... Params, class... Args>
+Record callByValue(Object& object, Record* (Interface::*slot)(Record*, Params...), Args&&... args)
+{
+    alignas(Record) unsigned char storage[sizeof(Record)];
+    Record* built = (object.*slot)(reinterpret_cast<Record*>(storage), std::forward<Args>(args)...);
+    Record taken(std::move(*built));
+    built->~Record();
+    return taken;
+}
+
+} // namespace Qel
