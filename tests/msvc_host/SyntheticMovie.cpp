@@ -1,0 +1,26 @@
+#include "SyntheticMovie.h"
+
+namespace Host {
+
+void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength)
+{
+    document.append("{\"qelSyntheticMovie\": 1, \"timeScale\": 600, \"userData\": {\"name\": \"");
+    document.append(name, nameLength);
+    document.append("\"}, \"tracks\": [{\"type\": \"vide\", \"video\": {\"compression\": \"yuvs\", \"width\": ");
+    document.appendNumber(kWidth);
+    document.append(", \"height\": ");
+    document.appendNumber(kHeight);
+    document.append("}, \"samples\": {\"count\": ");
+    document.appendNumber(kSamples);
+    document.append(", \"duration\": ");
+    document.appendNumber(kSampleUnits);
+    document.append(", \"syncEvery\": ");
+    document.appendNumber(kSyncEvery);
+    document.append("}}, {\"type\": \"soun\", \"audio\": {\"sampleRate\": ");
+    document.appendNumber(kSampleRate);
+    document.append(", \"channels\": 2, \"frames\": ");
+    document.appendNumber(kFrames);
+    document.append("}}]}");
+}
+
+} // namespace Host
