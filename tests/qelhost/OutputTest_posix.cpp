@@ -76,6 +76,17 @@ protected:
         return write("long.mov", Movie::document(video + ", " + sound, "null", 600, 6480000));
     }
 
+    // Whether the temporary file of the output named NAME holds more than BYTES.
+    static bool temporaryFileExceeds(const std::string& folder, const std::string& name, uintmax_t bytes)
+    {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder, error))
+            if (entry.path().extension() == ".part" && entry.path().filename().string().find("." + name + ".") == 0 &&
+                entry.file_size(error) > bytes)
+                return true;
+        return false;
+    }
+
     static bool temporaryFilesIn(const std::string& folder)
     {
         for (const auto& entry : fs::directory_iterator(folder))
@@ -117,7 +128,11 @@ TEST_F(FilesTest, InterruptedRunsFinishTheirFilesAndReport)
         const pid_t child = start({"decode", movie, "-o", folder});
         // A run that fails before writing is not waited for without end.
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while ((!fs::exists(folder) || !temporaryFilesIn(folder)) && std::chrono::steady_clock::now() < giveUp)
+        // Both outputs must have frames in them: a signal before the first
+        // picture rightly leaves no Y4M at all.
+        while (!(fs::exists(folder) && temporaryFileExceeds(folder, "long.y4m", 64 * 1024) &&
+                 temporaryFileExceeds(folder, "long.wav", 44)) &&
+               std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         kill(child, signal);
         const QelhostRun result = finish(child);
