@@ -3,9 +3,9 @@
 # the Debian source package of the FFmpeg the native build links against, so
 # that the Windows runtime reads the same formats as the Linux one.
 #
-# The result lives outside any clone, keyed by version and configuration, so
-# every clone on the machine shares it: a cache hit costs a few checks; a
-# change of either builds a fresh folder. Prints the installed prefix.
+# The result is cached outside the clone (scripts/win32-cache.sh), keyed by
+# version and configuration: a hit costs a few checks; a change of either
+# builds a fresh folder. Prints the installed prefix.
 set -euo pipefail
 
 version=$(dpkg-query -W -f='${Version}' libavcodec-dev)
@@ -36,39 +36,11 @@ configuration=(
   --enable-parser="$(join "${parsers[@]}")"
 )
 key=$(printf '%s\n' "$version" "${configuration[@]}" | sha256sum | cut -c1-12)
-prefix=$cache_root/$key
 
-if [ -f "$prefix/.complete" ]; then
-  echo "$prefix"
-  exit 0
-fi
-# Clones building at the same time build once.
-mkdir -p "$cache_root"
-exec 9>"$prefix.lock"
-flock 9
-if [ -f "$prefix/.complete" ]; then
-  echo "$prefix"
-  exit 0
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/qel-ffmpeg.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/win32-cache.sh"
+win32_cache_enter "$cache_root" "$key" ffmpeg
 echo "ffmpeg-win32: building FFmpeg $version for i686-w64-mingw32 (a few minutes)" >&2
-
-# A private sources list with the deb-src entries of the archive the machine
-# already uses; the machine's own lists stay untouched.
-mkdir -p "$work/apt/lists/partial"
-cat >"$work/apt/sources.list" <<SOURCES
-deb-src http://deb.debian.org/debian $(. /etc/os-release; echo "$VERSION_CODENAME") main
-deb-src http://deb.debian.org/debian-security $(. /etc/os-release; echo "$VERSION_CODENAME")-security main
-SOURCES
-apt_options=(-q -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
-             -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-             -o APT::Sandbox::User=root)
-apt-get "${apt_options[@]}" update >/dev/null
-(cd "$work" && apt-get "${apt_options[@]}" source --download-only "ffmpeg=$version" >/dev/null)
-# apt has checked the files against the archive's signed index.
-dpkg-source --no-check -x "$work"/ffmpeg_*.dsc "$work/src" >/dev/null
+win32_fetch_source ffmpeg "$version" "$work/src"
 
 # Installed into a staging folder first: the cache folder appears whole or
 # not at all.
@@ -76,7 +48,4 @@ dpkg-source --no-check -x "$work"/ffmpeg_*.dsc "$work/src" >/dev/null
   ./configure --prefix="$prefix" "${configuration[@]}" >"$work/configure.log" &&
   nice -n 5 make -j"${QEL_FFMPEG_JOBS:-2}" >"$work/make.log" 2>&1 &&
   make install DESTDIR="$work/stage" >/dev/null) || { tail -30 "$work"/*.log >&2; exit 1; }
-touch "$work/stage$prefix/.complete"
-rm -rf "$prefix"
-mv "$work/stage$prefix" "$prefix"
-echo "$prefix"
+win32_cache_commit "$work/stage"

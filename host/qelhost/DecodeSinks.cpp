@@ -113,9 +113,6 @@ VideoSink::VideoSink(StreamInterface& stream, const StreamDescription& descripti
         throw CommandError(kExitFailed, "the video stream has an unknown pixel format \"" +
                                             description.formatText + "\"");
     if (description.pixelFormat == PixelFormat::Argb) {
-        if (!pngAvailable())
-            throw CommandError(kExitNotAvailable, "ARGB video is written as PNG frames, and PNG output is not "
-                                                  "available in this build");
         if (isStandardOutput(path))
             throw CommandError(kExitUsage, "ARGB video is written as PNG frames, which cannot go to standard "
                                            "output");

@@ -1,4 +1,4 @@
-// PNG output, through libpng where the build has it.
+// PNG output, through libpng (every build links it).
 #pragma once
 
 #include <string>
@@ -8,12 +8,8 @@
 
 namespace Qel::Cli {
 
-// Whether this build can write PNG files.
-bool pngAvailable();
-
 // Writes the picture (RGB or RGBA, 8 bits) as PNG into the output, which the
-// caller commits. Throws CommandError when writing fails or the build has
-// no PNG.
+// caller commits. Throws CommandError when writing fails.
 void writePng(OutputFile& out, const Picture& picture);
 
 } // namespace Qel::Cli

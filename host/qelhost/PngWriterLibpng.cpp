@@ -59,11 +59,6 @@ bool writeRows(WriteTarget& target, const Picture& picture)
 
 } // namespace
 
-bool pngAvailable()
-{
-    return true;
-}
-
 void writePng(OutputFile& out, const Picture& picture)
 {
     WriteTarget target{&out, {}};

@@ -160,11 +160,8 @@ SheetKind sheetKind(const std::string& sheetPath)
     std::string extension = std::filesystem::u8path(sheetPath).extension().u8string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    if (extension == ".png" || isStandardOutput(sheetPath)) {
-        if (!pngAvailable())
-            throw CommandError(kExitNotAvailable, "PNG output is not available in this build");
+    if (extension == ".png" || isStandardOutput(sheetPath))
         return SheetKind::Png;
-    }
     if (extension == ".jpg" || extension == ".jpeg") {
         if (!jpegAvailable())
             throw CommandError(kExitNotAvailable, "JPEG output is not available in this build");
