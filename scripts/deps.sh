@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every package the project needs from Debian's archive, then the
-# static FFmpeg libraries of the Windows runtime (scripts/ffmpeg-win32.sh,
-# built from the archive's source package and cached outside the clone).
+# static FFmpeg libraries of the Windows runtime (scripts/ffmpeg-win32.sh)
+# and the static libpng of qelhost.exe (scripts/libpng-win32.sh), built from
+# the archive's source packages and cached outside the clone.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libboost-thread-dev nlohmann-json3-dev libcli11-dev libpng-dev libjpeg62-turbo-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  g++-mingw-w64-i686-posix mingw-w64-i686-dev nasm dpkg-dev xz-utils
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev nasm dpkg-dev xz-utils
   wine wine32:i386
   valgrind python3
 )
@@ -32,3 +33,4 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 "$(dirname "$0")/ffmpeg-win32.sh" >/dev/null
+"$(dirname "$0")/libpng-win32.sh" >/dev/null

@@ -14,11 +14,18 @@ movie's time 0.
 --msvc-host also reads the first movie through the host built for the
 Microsoft ABI (under Wine), which checks every stream as it reads.
 
+"qelhost thumbs" takes a contact sheet of the first movie, under a name
+that is not ASCII, at its pictures' own size: each picture on the sheet must
+be ffmpeg's frame at the time qelhost prints for it, up to the colour
+conversion's rounding.
+
 Exit status 0 when every movie matches; each difference is reported.
 """
+import re
 import struct
 import subprocess
 import sys
+import zlib
 from pathlib import Path
 
 PICTURES = "testsrc2=size={size}:rate={rate}:duration={seconds}"
@@ -161,6 +168,73 @@ def check(folder, qelhost, wine, movie_entry):
     return faults
 
 
+def png_rows(path):
+    """The width, height and rows (RGB or RGBA bytes) of an 8-bit PNG."""
+    data = path.read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path}: not a PNG file"
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack_from(">I4s", data, at)
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack_from(">IIBB", body)
+            assert depth == 8 and colour in (2, 6), f"{path}: not 8-bit RGB"
+            pixel = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), width * pixel, [], bytearray(width * pixel)
+    for y in range(height):
+        line = raw[y * (stride + 1):(y + 1) * (stride + 1)]
+        kind, row = line[0], bytearray(line[1:])
+        for x in range(stride):
+            left = row[x - pixel] if x >= pixel else 0
+            up, corner = previous[x], previous[x - pixel] if x >= pixel else 0
+            if kind == 1:
+                row[x] = (row[x] + left) & 255
+            elif kind == 2:
+                row[x] = (row[x] + up) & 255
+            elif kind == 3:
+                row[x] = (row[x] + (left + up) // 2) & 255
+            elif kind == 4:
+                guess = left + up - corner
+                near = min((abs(guess - left), 0, left), (abs(guess - up), 1, up), (abs(guess - corner), 2, corner))
+                row[x] = (row[x] + near[2]) & 255
+        rows.append(bytes(row[i] for i in range(stride) if i % pixel < 3))
+        previous = row
+    return width, height, rows
+
+
+def check_thumbs(folder, qelhost, wine, movie_entry):
+    """Three pictures at the movie's own size, against ffmpeg's frames at
+    the times qelhost prints."""
+    name, file, size, rate = movie_entry[:4]
+    movie, sheet = folder / file, folder / "planche-été-日本.png"
+    command = ["wine", qelhost] if wine else [qelhost]
+    width, height = (int(v) for v in size.split("x"))
+    result = subprocess.run([*command, "thumbs", qelhost_path(movie, wine), "-o", qelhost_path(sheet, wine), "-y",
+                             "--count", "3", "--width", str(width)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    output = result.stdout.decode(errors="replace")
+    if result.returncode != 0:
+        return [f"{name}: qelhost thumbs failed ({result.returncode}): {output}"]
+    numerator, _, denominator = rate.partition("/")
+    times = [float(t) for t in re.findall(r"frame of ([0-9.]+) s", output)]
+    frames = [round(t * int(numerator) / int(denominator or 1)) for t in times]
+    rgb = run(["ffmpeg", "-nostdin", "-v", "error", "-i", str(movie), "-map", "0:v:0", "-fps_mode", "passthrough",
+               "-f", "rawvideo", "-pix_fmt", "rgb24", "-"])
+    sheet_width, _, rows = png_rows(sheet)
+    columns = (sheet_width - 4) // (width + 4)
+    faults = [] if len(frames) == 3 else [f"{name}: thumbs printed {len(frames)} times: {output}"]
+    for index, frame in enumerate(frames):
+        left, top = 4 + index % columns * (width + 4), 4 + index // columns * (height + 4)
+        reference = rgb[frame * width * height * 3:(frame + 1) * width * height * 3]
+        ours = b"".join(rows[top + y][left * 3:(left + width) * 3] for y in range(height))
+        mean = sum(abs(a - b) for a, b in zip(ours, reference)) / max(1, len(reference))
+        if len(reference) != len(ours) or mean >= 3:
+            faults.append(f"{name}: sheet picture {index} differs from ffmpeg's frame {frame} by {mean:.2f} on average")
+    return faults
+
+
 def check_msvc_host(folder, msvc_host, movie_entry):
     """The host built for the Microsoft ABI reads the movie to its end
     through the DLL, checking every stream on the way."""
@@ -194,6 +268,10 @@ def main(arguments):
             found = check(folder, qelhost, wine, entry)
             print(f"{entry[0]}: {'matches ffmpeg' if not found else 'DIFFERS'}", flush=True)
             faults += found
+    if not only or MOVIES[0][0] in only:
+        found = check_thumbs(folder, qelhost, wine, MOVIES[0])
+        print(f"{MOVIES[0][0]}: {'sheet matches' if not found else 'sheet DIFFERS from'} ffmpeg's frames", flush=True)
+        faults += found
     if msvc_host:
         # One real movie through the other ABI: H.264 with B-frames and AAC.
         found = check_msvc_host(folder, msvc_host, MOVIES[0])
