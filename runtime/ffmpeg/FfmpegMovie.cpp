@@ -77,7 +77,7 @@ public:
 
     bool build()
     {
-        ordered_ = orderedStreamPackets(format_);
+        ordered_ = orderedStreamPackets(format_, movie_.path_);
         for (unsigned i = 0; i < format_->nb_streams; ++i)
             addTrack(format_->streams[i]);
         if (movie_.tracks_.empty())

@@ -1,5 +1,6 @@
 #include "FfmpegSampleTable.h"
 
+#include "FfmpegCompositionOffsets.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
 
@@ -296,8 +297,9 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
 // reordering delay they give the presentation times of pictures at a
 // constant rate in a whole stream. Reordered pictures at a variable rate,
 // cut by an edit list (which leaves gaps among the decoding times) or by
-// the end of a truncated file, need the composition times that only the
-// packets carry.
+// the end of a truncated file, need their composition times: from the
+// header's offsets where they provably pair with the index, else from the
+// packets.
 bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream, int64_t fileEnd)
 {
     if (!headerDescribesStreams(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
@@ -317,6 +319,49 @@ bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream
         step = gap;
     }
     return false;
+}
+
+// The stream's packets timed by the composition offsets in the file's
+// header, as FFmpeg's demuxer times them: each at its index entry's time
+// plus its sample's offset, lasting until the next entry's time. Nullopt
+// where the index and the offsets may not pair one to one: an entry
+// discarded by an edit list or lying past the end of a file cut short, or
+// as many offsets as entries lacking (see FfmpegCompositionOffsets.h for
+// the header's own conditions).
+std::optional<std::vector<StreamPacket>> packetsFromHeaderOffsets(AVStream* stream, const std::string& path,
+                                                                  int64_t fileEnd)
+{
+    const int count = avformat_index_get_entries_count(stream);
+    if (path.empty() || stream->id <= 0 || count <= 0)
+        return std::nullopt;
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if ((entry->flags & AVINDEX_DISCARD_FRAME) || (fileEnd > 0 && entry->pos + entry->size > fileEnd))
+            return std::nullopt;
+    }
+    const std::optional<std::vector<CompositionRun>> runs = compositionRunsInFile(path, uint32_t(stream->id));
+    if (!runs)
+        return std::nullopt;
+    uint64_t offsets = 0;
+    for (const CompositionRun& run : *runs)
+        offsets += run.count;
+    if (offsets != uint64_t(count))
+        return std::nullopt;
+    std::vector<StreamPacket> packets;
+    reserveLargeTable(packets, size_t(count));
+    int i = 0;
+    for (const CompositionRun& run : *runs) {
+        for (uint32_t k = 0; k < run.count; ++k, ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+            const int64_t next = i + 1 < count ? avformat_index_get_entry(stream, i + 1)->timestamp : stream->duration;
+            StreamPacket& packet = packets.emplace_back();  // in place: see FfmpegLargeTables.h
+            packet.pts = entry->timestamp + int64_t(run.offset);
+            packet.dts = entry->timestamp;
+            packet.duration = next != AV_NOPTS_VALUE && next >= entry->timestamp ? next - entry->timestamp : 0;
+            packet.key = (entry->flags & AVINDEX_KEYFRAME) != 0;
+        }
+    }
+    return packets;
 }
 
 // One stream's packets as the demuxer reads them, with their own
@@ -439,7 +484,23 @@ void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
 
 } // namespace
 
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
+std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd)
+{
+    std::optional<std::vector<StreamPacket>> packets = packetsFromHeaderOffsets(stream, path, fileEnd);
+    if (!packets)
+        return std::nullopt;
+    return presentationOrder(std::move(*packets), stream);
+}
+
+OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream)
+{
+    bool keyBefore = false;
+    OrderedPackets ordered = presentationOrder(packetsFromReading(format, stream, keyBefore), stream);
+    startAtTheFirstPicture(ordered, keyBefore);
+    return ordered;
+}
+
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path)
 {
     std::vector<OrderedPackets> ordered(format->nb_streams);
     if (indexCoversEveryStream(format)) {
@@ -448,9 +509,8 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format)
             AVStream* stream = format->streams[i];
             const int64_t unitsPerTick = indexUnitsPerTick(format, stream);
             if (indexLacksPresentationTimes(format, stream, fileEnd)) {
-                bool keyBefore = false;
-                ordered[i] = presentationOrder(packetsFromReading(format, stream, keyBefore), stream);
-                startAtTheFirstPicture(ordered[i], keyBefore);
+                std::optional<OrderedPackets> fromHeader = orderedFromHeaderOffsets(stream, path, fileEnd);
+                ordered[i] = fromHeader ? std::move(*fromHeader) : orderedFromReading(format, stream);
             } else if (!orderFromIndex(stream, unitsPerTick, fileEnd, ordered[i]))
                 ordered[i] = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
         }

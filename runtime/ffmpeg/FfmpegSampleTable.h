@@ -6,6 +6,8 @@
 #include "FfmpegMovie.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace Qel {
@@ -53,6 +55,18 @@ struct OrderedPackets {
 // groups). Sync entries keep the decoding time of their packet, which is
 // where a reader seeks to. The last packet lasts until the stream's end,
 // where that lies beyond its start.
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format);
+//
+// A QuickTime or MP4 video stream whose index cannot time its reordered
+// pictures is timed by the composition offsets of the header of the file at
+// path (UTF-8; empty: none) where they pair with the index, else by reading
+// the stream's packets once.
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
+
+// The two ways of timing such a stream, each in presentation order: by the
+// header's composition offsets (nullopt where they may not match the
+// packets' own times; fileEnd: the file's size, or -1 when unknown), and by
+// reading the stream's packets.
+std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd);
+OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream);
 
 } // namespace Qel

@@ -5,6 +5,7 @@
 // start apart). Movie time 0 is the earliest start of any stream.
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
+#include "FfmpegSampleTable.h"
 #include "ModuleSession.h"
 #include "TestMedia.h"
 
@@ -278,6 +279,61 @@ TEST(MovieOracle, ATruncatedMovieEndsAfterItsLastCompleteSample)
     StreamInterface* sound = movie.sounds.at(0);
     EXPECT_FALSE(readUntilTheEnd(sound, 100000).empty());
     EXPECT_TRUE(sound->isEndOfStream());
+}
+
+// Each reordered QuickTime or MP4 video stream timed by its header's
+// composition offsets as by reading its packets, or (expected) the header
+// declines: the edit list cutting into the pictures discards entries, the
+// file cut short lacks some. A movie joined from pieces, whose decoding
+// times step irregularly at each join, is timed by its header.
+TEST(MovieOracle, HeaderOffsetsTimePicturesAsTheirPacketsDo)
+{
+    struct Case {
+        std::string path;
+        bool headerTimes;
+    };
+    std::vector<Case> cases;
+    for (const OracleMovie& movie : kOracleMovies) {
+        const std::string file = movie.file;
+        if (file.find(".mp4") == std::string::npos && file.find(".mov") == std::string::npos)
+            continue;
+        std::string path = testMedia(file, kSources + movie.arguments);
+        if (movie.cut && !path.empty())
+            path = testMedia(file, std::string(movie.cut) + " -i '" + path + "' -c copy");
+        cases.push_back({path, !movie.cut});
+    }
+    const std::string whole = testMedia("faststart.mp4", kSources + "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
+                                                                    "-c:a aac -ac 2 -movflags +faststart");
+    cases.push_back({whole, true});
+    cases.push_back({truncatedCopy(whole, 0.6), false});
+    const std::string segment = testMedia("segment.mp4", kSources + "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
+                                                                    "-c:a aac -ac 2");
+    cases.push_back({testMedia("joined.mp4", "-stream_loop 3 -i '" + segment + "' -c copy"), true});
+
+    for (const Case& movie : cases) {
+        SCOPED_TRACE(movie.path);
+        ASSERT_FALSE(movie.path.empty());
+        const FormatContextPtr format = openFormat(movie.path.c_str());
+        ASSERT_TRUE(format);
+        const int64_t fileEnd = avio_size(format->pb);
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            AVStream* stream = format->streams[i];
+            if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || stream->codecpar->video_delay <= 0)
+                continue;
+            const std::optional<OrderedPackets> fromHeader = orderedFromHeaderOffsets(stream, movie.path, fileEnd);
+            ASSERT_EQ(fromHeader.has_value(), movie.headerTimes);
+            if (!fromHeader)
+                continue;
+            const OrderedPackets fromPackets = orderedFromReading(format.get(), stream);
+            ASSERT_EQ(fromHeader->positions.size(), fromPackets.positions.size());
+            for (size_t k = 0; k < fromPackets.positions.size(); ++k) {
+                EXPECT_EQ(fromHeader->positions[k].pts, fromPackets.positions[k].pts) << k;
+                EXPECT_EQ(fromHeader->positions[k].dts, fromPackets.positions[k].dts) << k;
+                EXPECT_EQ(fromHeader->sync[k], fromPackets.sync[k]) << k;
+            }
+            EXPECT_EQ(fromHeader->lastDuration, fromPackets.lastDuration);
+        }
+    }
 }
 
 } // namespace
