@@ -267,6 +267,31 @@ int64_t lastDurationOf(const AVStream* stream, const std::vector<FfmpegSamplePos
     return std::max<int64_t>(ownDuration, 1);
 }
 
+// Sorted by presentation time, packets of equal times kept in their order.
+// Reordered pictures lie a few places from where they are shown, so that an
+// insertion sort takes linear time on a long movie; packets that lie
+// further (a damaged file) are merge sorted once that budget is spent.
+void sortByPresentationTime(std::vector<StreamPacket>& packets)
+{
+    const auto earlier = [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; };
+    const size_t moveBudget = 16 * packets.size();
+    size_t moves = 0;
+    for (size_t i = 1; i < packets.size(); ++i) {
+        if (!earlier(packets[i], packets[i - 1]))
+            continue;
+        const StreamPacket packet = packets[i];
+        size_t at = i;
+        for (; at > 0 && earlier(packet, packets[at - 1]); --at)
+            packets[at] = packets[at - 1];
+        packets[at] = packet;
+        moves += i - at;
+        if (moves > moveBudget) {
+            std::stable_sort(packets.begin(), packets.end(), earlier);
+            return;
+        }
+    }
+}
+
 OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
 {
     OrderedPackets result;
@@ -275,8 +300,7 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
     std::vector<StreamPacket> ordered;
     if (everyPacketHasItsTime(packets)) {
         ordered = std::move(packets);
-        std::stable_sort(ordered.begin(), ordered.end(),
-                         [](const StreamPacket& a, const StreamPacket& b) { return a.pts < b.pts; });
+        sortByPresentationTime(ordered);
     } else {
         ordered = shiftedDecodingTimes(std::move(packets), stream);
     }
