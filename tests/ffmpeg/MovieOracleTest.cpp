@@ -163,8 +163,9 @@ TEST_P(MovieOracleTest, EveryPictureAtItsTime)
         SCOPED_TRACE("frame " + std::to_string(i));
         EXPECT_EQ(pictures[i].startTime, frameStart(i));
         // The last picture may be held until the end its track declares.
-        if (i + 1 < frames.size())
+        if (i + 1 < frames.size()) {
             EXPECT_EQ(pictures[i].duration, frameEnd(i) - frameStart(i));
+        }
         ASSERT_EQ(pictures[i].bytes.size(), yuyvBytes);
         EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * yuyvBytes)));
     }
