@@ -39,3 +39,18 @@ function(qel_shipped_module target)
     WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
     VERBATIM)
 endfunction()
+
+# qel_win32_library(SCRIPT OUT): runs scripts/SCRIPT, which builds a static
+# library for the Windows build from the distribution's source package (or
+# finds it in its cache), and sets OUT to the prefix it installed into.
+# Asked at every configure, so that a new version or configuration, or a
+# cache folder removed, is followed: a cache hit answers at once, a miss
+# builds the library.
+function(qel_win32_library script out)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/${script}
+                  OUTPUT_VARIABLE prefix OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE built)
+  if(NOT built EQUAL 0)
+    message(FATAL_ERROR "a library for Windows could not be built (scripts/${script})")
+  endif()
+  set(${out} ${prefix} PARENT_SCOPE)
+endfunction()
