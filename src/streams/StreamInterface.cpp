@@ -33,24 +33,17 @@ int32_t StreamInterface::getStreamTag()
     return streamTag;
 }
 
-// The lock guards the map only: it is held for the walk into a temporary
-// list, and the result is built from that list after it is released.
+// The lock guards the map only: it is held for the walk that fills the list.
 List<StreamInterface*>* StreamInterface::getAssociatedStreams(List<StreamInterface*>* result, uint32_t mask)
 {
     return returnByValue(result, [this, mask] {
-        StandardAllocator<Node<StreamInterface*>>* nodes = &StandardAllocator<Node<StreamInterface*>>::instance();
-        List<StreamInterface*> selected(nodes);
-        {
-            boost::lock_guard<boost::recursive_mutex> guard(lock);
-            for (const auto& entry : associatedStreams) {
-                if ((entry.second.flags & mask) == mask)
-                    selected.pushBack(entry.second.stream);
-            }
+        List<StreamInterface*> selected(&StandardAllocator<Node<StreamInterface*>>::instance());
+        boost::lock_guard<boost::recursive_mutex> guard(lock);
+        for (const auto& entry : associatedStreams) {
+            if ((entry.second.flags & mask) == mask)
+                selected.pushBack(entry.second.stream);
         }
-        List<StreamInterface*> copy(nodes);
-        for (Node<StreamInterface*>* node = selected.head; node; node = node->next)
-            copy.pushBack(node->value);
-        return copy;
+        return selected;
     });
 }
 
