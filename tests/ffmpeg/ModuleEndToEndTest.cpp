@@ -19,20 +19,12 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
 
-class ModuleEndToEndTest : public ::testing::TestWithParam<TestMovie> {
+class ModuleEndToEndTest : public ::testing::TestWithParam<TestMovie>, protected ProbedModuleMovie {
 protected:
     void SetUp() override
     {
         path = GetParam().path();
-        ASSERT_FALSE(path.empty()) << "ffmpeg could not make the test movie";
-        movie = std::make_unique<ModuleMovie>(path);
-        ASSERT_EQ(movie->openResult, kResultSuccess);
-        ASSERT_EQ(movie->videos.size(), 1u);
-        ASSERT_EQ(movie->sounds.size(), 1u);
-        video = movie->videos[0];
-        frames = probedVideoFrames(path);
-        ASSERT_FALSE(frames.empty());
-        timeBase = probedVideoTimeBase(path);
+        ASSERT_NO_FATAL_FAILURE(open(path));
         leadTicks = std::llround(streamStarts(path).soundLead() * timeBase.den / timeBase.num);
     }
 
@@ -58,10 +50,6 @@ protected:
     }
 
     std::string path;
-    std::unique_ptr<ModuleMovie> movie;
-    StreamInterface* video = nullptr;
-    std::vector<ProbedFrame> frames;
-    ProbedTimeBase timeBase;
     int64_t leadTicks = 0;
 };
 

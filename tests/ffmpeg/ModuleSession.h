@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ContainerSession.h"
+#include "FfmpegOracle.h"
 #include "HostClocks.h"
 #include "media/MediaChunk.h"
 #include "media/Properties.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,30 @@ public:
     uint64_t title = 0;
     std::vector<StreamInterface*> videos;
     std::vector<StreamInterface*> sounds;
+};
+
+
+// A movie opened through the module with its one picture and one sound
+// stream, beside ffprobe's frames and time base for its pictures. Fixtures
+// call open through ASSERT_NO_FATAL_FAILURE: it stops at the first failure.
+struct ProbedModuleMovie {
+    void open(const std::string& path)
+    {
+        ASSERT_FALSE(path.empty()) << "ffmpeg could not make the test movie";
+        movie = std::make_unique<ModuleMovie>(path);
+        ASSERT_EQ(movie->openResult, kResultSuccess);
+        ASSERT_EQ(movie->videos.size(), 1u);
+        ASSERT_EQ(movie->sounds.size(), 1u);
+        video = movie->videos[0];
+        frames = probedVideoFrames(path);
+        ASSERT_FALSE(frames.empty());
+        timeBase = probedVideoTimeBase(path);
+    }
+
+    std::unique_ptr<ModuleMovie> movie;
+    StreamInterface* video = nullptr;
+    std::vector<ProbedFrame> frames;
+    ProbedTimeBase timeBase;
 };
 
 } // namespace Qel::Testing

@@ -100,23 +100,15 @@ std::vector<uint8_t> expectedPictures(const std::string& path, size_t width, siz
     return pictures;
 }
 
-class MovieOracleTest : public ::testing::TestWithParam<OracleMovie> {
+class MovieOracleTest : public ::testing::TestWithParam<OracleMovie>, protected ProbedModuleMovie {
 protected:
     void SetUp() override
     {
         path = testMedia(GetParam().file, kSources + GetParam().arguments);
         if (GetParam().cut && !path.empty())
             path = testMedia(GetParam().file, std::string(GetParam().cut) + " -i '" + path + "' -c copy");
-        ASSERT_FALSE(path.empty()) << "ffmpeg could not make the test movie";
-        movie = std::make_unique<ModuleMovie>(path);
-        ASSERT_EQ(movie->openResult, kResultSuccess);
-        ASSERT_EQ(movie->videos.size(), 1u);
-        ASSERT_EQ(movie->sounds.size(), 1u);
-        video = movie->videos[0];
+        ASSERT_NO_FATAL_FAILURE(open(path));
         yuyvBytes = size_t(movie->image().width) * size_t(movie->image().height) * 2;
-        frames = probedVideoFrames(path);
-        ASSERT_FALSE(frames.empty());
-        timeBase = probedVideoTimeBase(path);
         starts = streamStarts(path);
     }
 
@@ -143,11 +135,7 @@ protected:
     }
 
     std::string path;
-    std::unique_ptr<ModuleMovie> movie;
-    StreamInterface* video = nullptr;
     size_t yuyvBytes = 0;
-    std::vector<ProbedFrame> frames;
-    ProbedTimeBase timeBase;
     StreamStarts starts;
 };
 
