@@ -132,9 +132,13 @@ CLI::Validator asThousandths()
     return rewritingWith(parseSpeed);
 }
 
-void addMovie(CLI::App& command, std::string& movie)
+CLI::App* addMovieCommand(CLI::App& qelhost, const std::string& name, const std::string& summary,
+                          const std::string& about, std::string& movie)
 {
-    command.add_option("MOVIE", movie, "the movie file")->required()->type_name("");
+    CLI::App* command = qelhost.add_subcommand(name, summary);
+    command->footer(about);
+    command->add_option("MOVIE", movie, "the movie file")->required()->type_name("");
+    return command;
 }
 
 void addOverwriteChoice(CLI::App& command, bool& overwrite)

@@ -23,8 +23,10 @@ struct Command {
     std::function<int()> run;
 };
 
-// The movie every command takes, as its one positional argument.
-void addMovie(CLI::App& command, std::string& movie);
+// A command on the qelhost line, with its help footer and the movie it
+// takes as its one positional argument.
+CLI::App* addMovieCommand(CLI::App& qelhost, const std::string& name, const std::string& summary,
+                          const std::string& about, std::string& movie);
 
 // Times: seconds ("62.5", "62.5s"), milliseconds ("500ms") or a clock time
 // ("1:02.5", "00:01:02.500"). Returns milliseconds; throws

@@ -209,9 +209,8 @@ int runDecode(const DecodeSettings& settings, Verbosity verbosity)
 Command addDecodeCommand(CLI::App& qelhost, const Verbosity& verbosity)
 {
     auto settings = std::make_shared<DecodeSettings>();
-    CLI::App* app = qelhost.add_subcommand("decode", "write the streams as WAV and Y4M (or PNG frames)");
-    app->footer(kAbout);
-    addMovie(*app, settings->movie);
+    CLI::App* app = addMovieCommand(qelhost, "decode", "write the streams as WAV and Y4M (or PNG frames)",
+                                    kAbout, settings->movie);
     app->add_option("-o,--output", settings->output,
                     "a folder for the output files, a NAME.wav or NAME.y4m file, or - for standard output")
         ->type_name("DIR|FILE|-");

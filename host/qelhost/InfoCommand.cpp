@@ -134,9 +134,8 @@ int runInfo(const InfoSettings& settings)
 Command addInfoCommand(CLI::App& qelhost)
 {
     auto settings = std::make_shared<InfoSettings>();
-    CLI::App* app = qelhost.add_subcommand("info", "what the plug-in presents: container, title, streams");
-    app->footer(kAbout);
-    addMovie(*app, settings->movie);
+    CLI::App* app = addMovieCommand(qelhost, "info", "what the plug-in presents: container, title, streams",
+                                    kAbout, settings->movie);
     app->add_flag("--json", settings->json, "print the stable JSON form (described in the documentation)");
     return {app, [settings] { return runInfo(*settings); }};
 }

@@ -103,9 +103,8 @@ int runPlay(const PlayOptions& options, Verbosity verbosity)
 Command addPlayCommand(CLI::App& qelhost, const Verbosity& verbosity)
 {
     auto options = std::make_shared<PlayOptions>();
-    CLI::App* app = qelhost.add_subcommand("play", "play against a running clock and report how it kept pace");
-    app->footer(kAbout);
-    addMovie(*app, options->movie);
+    CLI::App* app = addMovieCommand(qelhost, "play", "play against a running clock and report how it kept pace",
+                                    kAbout, options->movie);
     app->add_option("--speed", options->play.speed,
                     "a multiple of normal speed: 1 (default), 1.5, 0.5; negative plays backwards from the end")
         ->type_name("SPEED")

@@ -253,9 +253,8 @@ int runThumbs(const ThumbsSettings& settings, Verbosity verbosity)
 Command addThumbsCommand(CLI::App& qelhost, const Verbosity& verbosity)
 {
     auto settings = std::make_shared<ThumbsSettings>();
-    CLI::App* app = qelhost.add_subcommand("thumbs", "a contact sheet of evenly spaced pictures, as one PNG or JPEG");
-    app->footer(kAbout);
-    addMovie(*app, settings->movie);
+    CLI::App* app = addMovieCommand(qelhost, "thumbs", "a contact sheet of evenly spaced pictures, as one PNG or JPEG",
+                                    kAbout, settings->movie);
     app->add_option("-o,--output", settings->sheet, "the sheet to write (- for standard output, as PNG)")
         ->required()
         ->type_name("SHEET.png|.jpg");
