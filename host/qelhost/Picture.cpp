@@ -41,16 +41,21 @@ YuvSample sampleAt(const uint8_t* frame, PixelFormat format, int32_t width, int3
         const size_t at = cy * chromaWidth + cx;
         return {frame[size_t(y) * w + size_t(x)], frame[luma + chroma + at], frame[luma + at]};
     }
-    // Packed pairs; an odd last pixel has no pair and takes neutral chroma.
     const uint8_t* row = frame + size_t(y) * w * 2;
-    const size_t pair = size_t(x / 2);
-    const bool paired = 2 * pair + 1 < w;
-    if (format == PixelFormat::Yuy2)
-        return {row[2 * size_t(x)], paired ? row[4 * pair + 1] : uint8_t(128), paired ? row[4 * pair + 3] : uint8_t(128)};
-    return {row[2 * size_t(x) + 1], paired ? row[4 * pair] : uint8_t(128), paired ? row[4 * pair + 2] : uint8_t(128)};
+    const PackedChroma chroma = packedChromaAt(row, format, w, size_t(x));
+    return {row[2 * size_t(x) + (format == PixelFormat::Yuy2 ? 0 : 1)], chroma.u, chroma.v};
 }
 
 } // namespace
+
+PackedChroma packedChromaAt(const uint8_t* row, PixelFormat format, size_t width, size_t x)
+{
+    const size_t pair = x / 2;
+    const size_t uAt = 4 * pair + (format == PixelFormat::Yuy2 ? 1 : 0);
+    if (2 * pair + 1 < width)
+        return {row[uAt], row[uAt + 2]};
+    return {row[uAt], pair > 0 ? row[uAt - 2] : uint8_t(128)};
+}
 
 ColourMatrix matrixForSize(int32_t width, int32_t height)
 {

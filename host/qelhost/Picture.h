@@ -32,6 +32,18 @@ struct Picture {
     }
 };
 
+struct PackedChroma {
+    uint8_t u;
+    uint8_t v;
+};
+
+// The chroma of pixel x of a YUY2 or UYVY row of width pixels (Y0 U Y1 V or
+// U Y0 V Y1 per pair). At an odd width the row ends in half a pair: the
+// last pixel's luma and its own Cb, with no byte for its Cr, which is taken
+// from the pair beside it (neutral when there is none), the nearest
+// estimate rather than grey.
+PackedChroma packedChromaAt(const uint8_t* row, PixelFormat format, size_t width, size_t x);
+
 enum class ColourMatrix { Bt601, Bt709 };
 
 // BT.709 from 1280 pixels wide or 720 lines high on, BT.601 below.

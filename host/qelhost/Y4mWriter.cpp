@@ -1,6 +1,7 @@
 #include "Y4mWriter.h"
 
 #include "CommandError.h"
+#include "Picture.h"
 
 namespace Qel::Cli {
 
@@ -58,17 +59,16 @@ void Y4mWriter::writePacked422(const uint8_t* frame)
     const size_t chromaWidth = (w + 1) / 2;
     const size_t pixels = w * size_t(height);
     const size_t chromaPixels = chromaWidth * size_t(height);
-    planes.assign(pixels + 2 * chromaPixels, 128);
+    planes.resize(pixels + 2 * chromaPixels);
     const int lumaAt = format == PixelFormat::Yuy2 ? 0 : 1;
-    const int uAt = format == PixelFormat::Yuy2 ? 1 : 0;
-    const int vAt = uAt + 2;
     for (size_t y = 0; y < size_t(height); ++y) {
         const uint8_t* row = frame + y * w * 2;
         for (size_t x = 0; x < w; ++x)
             planes[y * w + x] = row[2 * x + lumaAt];
-        for (size_t pair = 0; 2 * pair + 1 < w; ++pair) {
-            planes[pixels + y * chromaWidth + pair] = row[4 * pair + uAt];
-            planes[pixels + chromaPixels + y * chromaWidth + pair] = row[4 * pair + vAt];
+        for (size_t pair = 0; pair < chromaWidth; ++pair) {
+            const PackedChroma chroma = packedChromaAt(row, format, w, 2 * pair);
+            planes[pixels + y * chromaWidth + pair] = chroma.u;
+            planes[pixels + chromaPixels + y * chromaWidth + pair] = chroma.v;
         }
     }
     out.write(planes.data(), planes.size());

@@ -39,6 +39,8 @@ MOVIES = [
     ("2vuy", "2vuy.mov", "320x240", "25", 1, "-c:v rawvideo -pix_fmt uyvy422 -tag:v 2vuy -c:a pcm_s16be"),
     ("mpeg1", "mpeg1.mpg", "352x288", "25", 2, "-c:v mpeg1video -bf 2 -g 12 -c:a mp2 -f mpeg"),
     ("aac51", "aac51.mp4", "320x240", "25", 2, "-c:v libx264 -pix_fmt yuv420p -c:a aac -b:a 384k"),
+    # An odd width: each row of the plug-in's YUY2 ends in half a pair.
+    ("odd", "odd-422.mov", "161x91", "25", 1, "-vf scale=161:91 -c:v mjpeg -pix_fmt yuvj422p -c:a pcm_s16le"),
     # 4K pictures of 16 MB each in a 32-bit process.
     ("4k", "h264-4k.mp4", "3840x2160", "30000/1001", 0.2, "-c:v libx264 -preset ultrafast -bf 2 -pix_fmt yuv420p -an"),
 ]
@@ -66,7 +68,7 @@ def y4m_frames(path):
     assert fields[0] == b"YUV4MPEG2" and b"C422" in fields, f"{path}: not planar 4:2:2"
     width = int(next(f[1:] for f in fields if f.startswith(b"W")))
     height = int(next(f[1:] for f in fields if f.startswith(b"H")))
-    frame_bytes = width * height * 2
+    frame_bytes = (width + (width + 1) // 2 * 2) * height
     frames, at = [], header_end + 1
     while at < len(data):
         at = data.index(b"\n", at) + 1
@@ -76,14 +78,22 @@ def y4m_frames(path):
 
 
 def ffmpeg_frames(movie, width, height):
-    """ffmpeg's decode to yuyv422, repacked planar as qelhost writes it."""
+    """ffmpeg's decode to yuyv422, repacked planar as qelhost writes it.
+
+    At an odd width ffmpeg's rows end in a whole pair, but the plug-in's
+    frame has no byte for the last pixel's Cr: qelhost shows the Cr of the
+    pair beside it, so that is what is expected there."""
     raw = run(["ffmpeg", "-nostdin", "-v", "error", "-i", str(movie), "-map", "0:v:0", "-fps_mode", "passthrough",
                "-f", "rawvideo", "-pix_fmt", "yuyv422", "-"])
-    frame_bytes = width * height * 2
+    row_bytes = (width + 1) // 2 * 4
+    frame_bytes = row_bytes * height
     frames = []
     for at in range(0, len(raw), frame_bytes):
-        yuyv = raw[at:at + frame_bytes]
-        frames.append(yuyv[0::2] + yuyv[1::4] + yuyv[3::4])
+        rows = [raw[at + y * row_bytes:at + (y + 1) * row_bytes] for y in range(height)]
+        cr = [row[3::4] for row in rows]
+        if width % 2 and width > 1:
+            cr = [row[:-1] + row[-2:-1] for row in cr]
+        frames.append(b"".join(row[0::2][:width] for row in rows) + b"".join(row[1::4] for row in rows) + b"".join(cr))
     return frames
 
 
