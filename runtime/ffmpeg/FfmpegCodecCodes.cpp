@@ -2,7 +2,6 @@
 
 #include "FfmpegLibraries.h"
 
-#include <cstring>
 #include <iterator>
 
 namespace Qel {
@@ -93,7 +92,7 @@ bool hasAlpha(int pixelFormat)
 
 } // namespace
 
-QtOSType mediaTypeOf(const AVStream* stream, const char* demuxerName)
+QtOSType mediaTypeOf(const AVStream* stream, bool inMpegSystemStream)
 {
     const AVCodecParameters* parameters = stream->codecpar;
     switch (parameters->codec_type) {
@@ -102,9 +101,7 @@ QtOSType mediaTypeOf(const AVStream* stream, const char* demuxerName)
             return fourCc('p', 'i', 'c', 't');
         const bool mpegVideo = parameters->codec_id == AV_CODEC_ID_MPEG1VIDEO ||
                                parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO;
-        const bool mpegSystem = std::strcmp(demuxerName, "mpeg") == 0 || std::strcmp(demuxerName, "mpegts") == 0 ||
-                                std::strcmp(demuxerName, "mpegvideo") == 0;
-        return mpegVideo && mpegSystem ? kMpegVideoMediaType : kVideoMediaType;
+        return mpegVideo && inMpegSystemStream ? kMpegVideoMediaType : kVideoMediaType;
     }
     case AVMEDIA_TYPE_AUDIO:
         return kSoundMediaType;

@@ -16,10 +16,11 @@ constexpr QtOSType kSoundMediaType = fourCc('s', 'o', 'u', 'n');
 constexpr QtOSType kTextMediaType = fourCc('t', 'e', 'x', 't');
 constexpr QtOSType kArgbPixelFormat = 32;
 
-// 'vide', 'm1v ' (MPEG-1/2 video in MPEG program and transport streams),
+// 'vide', 'm1v ' (MPEG-1/2 video in MPEG program and transport streams:
+// inMpegSystemStream),
 // 'soun', 'text' (subtitles), or a code of the track's own: 'tmcd' for time
 // codes, 'pict' for cover art, 'meta' for other data, 'unkn' otherwise.
-QtOSType mediaTypeOf(const AVStream* stream, const char* demuxerName);
+QtOSType mediaTypeOf(const AVStream* stream, bool inMpegSystemStream);
 
 // The compression type of a video stream and the depth that goes with it.
 // Uncompressed pictures keep QuickTime's native codes ('yuvs', '2vuy', 32,

@@ -1,6 +1,7 @@
 #include "FfmpegMovie.h"
 
 #include "FfmpegCodecCodes.h"
+#include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegLibraries.h"
 #include "FfmpegModel.h"
@@ -13,8 +14,8 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
+#include <string>
 
 namespace Qel {
 
@@ -108,19 +109,17 @@ private:
         if (ordered_[index].positions.empty())
             return;
         FfmpegTrack track;
-        track.mediaType = mediaTypeOf(stream, format_->iformat->name);
+        track.mediaType = mediaTypeOf(stream, isMpegSystemStream(format_));
         track.streamIndex = stream->index;
         // QuickTime and MP4 mark each track enabled or not (FFmpeg reads the
         // mark as the default disposition); other containers have no such
         // mark, and every track plays.
-        track.enabled = std::strstr(format_->iformat->name, "mov") == nullptr ||
-                        (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
+        track.enabled = !isQuickTimeOrMp4(format_) || (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
         track.timeBase = {stream->time_base.num, stream->time_base.den};
         track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType)) {
             describeVideo(stream, track);
-            track.timedByOutputOrder = std::strcmp(format_->iformat->name, "avi") == 0 &&
-                                       stream->codecpar->video_delay > 0;
+            track.timedByOutputOrder = isAvi(format_) && stream->codecpar->video_delay > 0;
         }
         else if (track.mediaType == kSoundMediaType)
             describeSound(stream, track);

@@ -1,10 +1,9 @@
 #include "FfmpegPacketReader.h"
 
-#include "FfmpegSampleTable.h"
+#include "FfmpegContainers.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace Qel {
@@ -138,7 +137,7 @@ bool FfmpegPacketReader::seekToStart()
         av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
                       AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
-    if (std::strstr(format_->iformat->name, "matroska") && !track_.positions.empty() &&
+    if (isMatroska(format_.get()) && !track_.positions.empty() &&
         av_seek_frame(format_.get(), track_.streamIndex, track_.positions.front().dts, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||

@@ -1,24 +1,13 @@
 #include "FfmpegSampleTable.h"
 
 #include "FfmpegCompositionOffsets.h"
+#include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace Qel {
-
-bool keepsCompleteIndex(const AVFormatContext* format)
-{
-    const char* name = format->iformat->name;
-    return std::strstr(name, "mov") != nullptr || std::strcmp(name, "avi") == 0;
-}
-
-bool headerDescribesStreams(const AVFormatContext* format)
-{
-    return std::strstr(format->iformat->name, "mov") != nullptr && !(format->ctx_flags & AVFMTCTX_NOHEADER);
-}
 
 namespace {
 
@@ -37,8 +26,6 @@ bool isPlayable(const AVStream* stream)
     const AVMediaType type = stream->codecpar->codec_type;
     return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
 }
-
-bool isAvi(const AVFormatContext* format) { return std::strcmp(format->iformat->name, "avi") == 0; }
 
 // AVI stores no composition times: where pictures are reordered, their
 // order is found in their bytes (see completeReorderedPresentationTimes),

@@ -12,14 +12,6 @@
 
 namespace Qel {
 
-// QuickTime, MP4 and AVI files index every packet in their headers.
-bool keepsCompleteIndex(const AVFormatContext* format);
-
-// Whether the header alone describes every stream and indexes every packet
-// (QuickTime and MP4), so that probing the streams adds nothing a reader
-// needs beyond the probed parameters.
-bool headerDescribesStreams(const AVFormatContext* format);
-
 // A stream's packets in presentation order, as a track's tables take them:
 // where each lies in the stream (which the track keeps as they are),
 // whether it is a sync packet, and how long the last one lasts; every other
