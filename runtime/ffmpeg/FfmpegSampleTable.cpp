@@ -304,18 +304,21 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
     return result;
 }
 
-// A QuickTime or MP4 index holds decoding times only; shifted by the
-// reordering delay they give the presentation times of pictures at a
-// constant rate in a whole stream. Reordered pictures at a variable rate,
-// cut by an edit list (which leaves gaps among the decoding times) or by
-// the end of a truncated file, need their composition times: from the
-// header's offsets where they provably pair with the index, else from the
-// packets.
-bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream, int64_t fileEnd)
+// Pictures whose decoding order differs from their presentation order, in
+// a file whose index holds decoding times only (QuickTime and MP4).
+bool isReorderedQuickTimeVideo(const AVFormatContext* format, const AVStream* stream)
 {
-    if (!headerDescribesStreams(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
-        stream->codecpar->video_delay <= 0)
-        return false;
+    return headerDescribesStreams(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           stream->codecpar->video_delay > 0;
+}
+
+// Where the decoding times shifted by the reordering delay cannot time a
+// reordered stream even at a constant rate: the steps between them are
+// uneven (a variable rate), an edit list discards entries (leaving gaps
+// among them) or the file is cut short. Even steps prove nothing about the
+// composition offsets, which is why the header's come first.
+bool indexLacksPresentationTimes(AVStream* stream, int64_t fileEnd)
+{
     const int count = avformat_index_get_entries_count(stream);
     int64_t step = 0;
     for (int i = 0; i < count; ++i) {
@@ -332,14 +335,12 @@ bool indexLacksPresentationTimes(const AVFormatContext* format, AVStream* stream
     return false;
 }
 
-// The stream's packets timed by the composition offsets in the file's
-// header, as FFmpeg's demuxer times them: each at its index entry's time
-// plus its sample's offset, lasting until the next entry's time. Nullopt
-// where the index and the offsets may not pair one to one: an entry
-// discarded by an edit list or lying past the end of a file cut short, or
-// as many offsets as entries lacking (see FfmpegCompositionOffsets.h for
-// the header's own conditions).
-std::optional<std::vector<StreamPacket>> packetsFromHeaderOffsets(AVStream* stream, const std::string& path,
+// The composition offsets in the file's header, one for each entry of the
+// stream's index. Nullopt where the index and the offsets may not pair one
+// to one: an entry discarded by an edit list or lying past the end of a
+// file cut short, or as many offsets as entries lacking (see
+// FfmpegCompositionOffsets.h for the header's own conditions).
+std::optional<std::vector<CompositionRun>> offsetsPairedWithIndex(AVStream* stream, const std::string& path,
                                                                   int64_t fileEnd)
 {
     const int count = avformat_index_get_entries_count(stream);
@@ -350,7 +351,7 @@ std::optional<std::vector<StreamPacket>> packetsFromHeaderOffsets(AVStream* stre
         if ((entry->flags & AVINDEX_DISCARD_FRAME) || (fileEnd > 0 && entry->pos + entry->size > fileEnd))
             return std::nullopt;
     }
-    const std::optional<std::vector<CompositionRun>> runs = compositionRunsInFile(path, uint32_t(stream->id));
+    std::optional<std::vector<CompositionRun>> runs = compositionRunsInFile(path, uint32_t(stream->id));
     if (!runs)
         return std::nullopt;
     uint64_t offsets = 0;
@@ -358,10 +359,19 @@ std::optional<std::vector<StreamPacket>> packetsFromHeaderOffsets(AVStream* stre
         offsets += run.count;
     if (offsets != uint64_t(count))
         return std::nullopt;
+    return runs;
+}
+
+// The stream's packets timed by offsets paired with its index, as FFmpeg's
+// demuxer times them: each at its index entry's time plus its sample's
+// offset, lasting until the next entry's time.
+std::vector<StreamPacket> packetsFromOffsets(AVStream* stream, const std::vector<CompositionRun>& runs)
+{
+    const int count = avformat_index_get_entries_count(stream);
     std::vector<StreamPacket> packets;
     reserveLargeTable(packets, size_t(count));
     int i = 0;
-    for (const CompositionRun& run : *runs) {
+    for (const CompositionRun& run : runs) {
         for (uint32_t k = 0; k < run.count; ++k, ++i) {
             const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
             const int64_t next = i + 1 < count ? avformat_index_get_entry(stream, i + 1)->timestamp : stream->duration;
@@ -373,6 +383,42 @@ std::optional<std::vector<StreamPacket>> packetsFromHeaderOffsets(AVStream* stre
         }
     }
     return packets;
+}
+
+// Whether offsets paired with the index only shift the decoding times by
+// the reordering delay, as in most files (a constant rate): the decoding
+// times step evenly, every picture is shown at one of them shifted, no two
+// at the same, and every sync picture at its own. The shifted index
+// (orderFromIndex) then gives the same times and sync marks as the offsets,
+// without a table sorted on the way: opening such a file costs the walk of
+// its header and this one pass.
+bool offsetsShiftDecodingTimes(AVStream* stream, const std::vector<CompositionRun>& runs)
+{
+    const int count = avformat_index_get_entries_count(stream);
+    const int64_t first = avformat_index_get_entry(stream, 0)->timestamp;
+    const int64_t delay = reorderingDelay(stream, first, AV_NOPTS_VALUE);
+    const int64_t step = count > 1 ? avformat_index_get_entry(stream, 1)->timestamp - first : 1;
+    if (step <= 0)
+        return false;
+    std::vector<bool> taken(size_t(count), false);
+    int64_t previous = first;
+    int i = 0;
+    for (const CompositionRun& run : runs) {
+        for (uint32_t k = 0; k < run.count; ++k, ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+            // How far the picture is shown from its own shifted decoding time.
+            const int64_t lead = int64_t(run.offset) - delay;
+            if ((i > 0 && entry->timestamp - previous != step) || lead % step != 0 ||
+                ((entry->flags & AVINDEX_KEYFRAME) && lead != 0))
+                return false;
+            const int64_t shownAt = i + lead / step;
+            if (shownAt < 0 || shownAt >= count || taken[size_t(shownAt)])
+                return false;
+            taken[size_t(shownAt)] = true;
+            previous = entry->timestamp;
+        }
+    }
+    return true;
 }
 
 // One stream's packets as the demuxer reads them, with their own
@@ -479,6 +525,30 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd, Ord
     return true;
 }
 
+OrderedPackets orderedFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd)
+{
+    OrderedPackets ordered;
+    if (!orderFromIndex(stream, unitsPerTick, fileEnd, ordered))
+        ordered = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
+    return ordered;
+}
+
+// Reordered QuickTime or MP4 pictures: by the header's composition offsets
+// where they pair with the index (the only exact times short of reading
+// the packets), through the shifted index where the offsets only shift the
+// decoding times; else by their packets where the index cannot time them,
+// and by the shifted decoding times elsewhere.
+OrderedPackets orderedQuickTimePictures(AVFormatContext* format, AVStream* stream, const std::string& path,
+                                        int64_t fileEnd)
+{
+    const std::optional<std::vector<CompositionRun>> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
+    if (offsets && !offsetsShiftDecodingTimes(stream, *offsets))
+        return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
+    if (!offsets && indexLacksPresentationTimes(stream, fileEnd))
+        return orderedFromReading(format, stream);
+    return orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
+}
+
 // An AVI stream shows its first picture at its start, where the first
 // packet is decoded: the decoder's delay does not move it.
 void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
@@ -497,10 +567,10 @@ void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
 
 std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd)
 {
-    std::optional<std::vector<StreamPacket>> packets = packetsFromHeaderOffsets(stream, path, fileEnd);
-    if (!packets)
+    const std::optional<std::vector<CompositionRun>> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
+    if (!offsets)
         return std::nullopt;
-    return presentationOrder(std::move(*packets), stream);
+    return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
 }
 
 OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream)
@@ -518,12 +588,9 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
         const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
-            const int64_t unitsPerTick = indexUnitsPerTick(format, stream);
-            if (indexLacksPresentationTimes(format, stream, fileEnd)) {
-                std::optional<OrderedPackets> fromHeader = orderedFromHeaderOffsets(stream, path, fileEnd);
-                ordered[i] = fromHeader ? std::move(*fromHeader) : orderedFromReading(format, stream);
-            } else if (!orderFromIndex(stream, unitsPerTick, fileEnd, ordered[i]))
-                ordered[i] = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
+            ordered[i] = isReorderedQuickTimeVideo(format, stream)
+                             ? orderedQuickTimePictures(format, stream, path, fileEnd)
+                             : orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
         }
         return ordered;
     }

@@ -48,10 +48,12 @@ struct OrderedPackets {
 // where a reader seeks to. The last packet lasts until the stream's end,
 // where that lies beyond its start.
 //
-// A QuickTime or MP4 video stream whose index cannot time its reordered
-// pictures is timed by the composition offsets of the header of the file at
-// path (UTF-8; empty: none) where they pair with the index, else by reading
-// the stream's packets once.
+// A QuickTime or MP4 video stream of reordered pictures is timed by the
+// composition offsets of the header of the file at path (UTF-8; empty:
+// none) where they pair with the index, whatever its decoding times. Where
+// they do not, it is timed by reading the stream's packets once if the
+// index cannot time it (uneven decoding steps, entries an edit list
+// discards or a file cut short lacks), else by its shifted decoding times.
 std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
 
 // The two ways of timing such a stream, each in presentation order: by the

@@ -55,6 +55,10 @@ const OracleMovie kOracleMovies[] = {
     // Pictures reordered at a variable rate: a pause of half a second.
     {"VfrBFramesMp4", "vfr.mp4", "-vf setpts='N/25/TB+gte(N\\,12)*0.5/TB' -fps_mode passthrough -c:v libx264 -bf 2 "
                                  "-g 12 -pix_fmt yuv420p -c:a aac -ac 2", 4},
+    // Reordered at a variable rate with even decoding steps: the pictures
+    // last 20 and 30 ms in turn, which only the composition offsets tell.
+    {"EvenDecodingStepsVfrMp4", "vfr-even-steps.mp4", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
+                                                      "-bsf:v setts=pts='PTS+floor(PTS/1024)*256' -c:a aac -ac 2", 4},
     // Cut with an edit list inside a group of pictures: the first key frame
     // comes late.
     {"EditListMp4", "cut.mp4", "-c:v libx264 -bf 2 -g 10 -pix_fmt yuv420p -c:a aac -ac 2", 4, "-ss 0.3"},
