@@ -44,11 +44,29 @@ FfmpegAudioTrackDecoder::FfmpegAudioTrackDecoder(const FfmpegMovie& movie, std::
     : movie_(movie), reader_(std::move(reader)), codec_(std::move(codec)), resampler_(std::move(resampler)),
       packet_(makePacket()), frame_(makeFrame()), rate_(rate), channels_(channels)
 {
+    end_ = endFrame();
+}
+
+// FFmpeg's Ogg demuxer works out on the file's last page how much of the
+// last packet's sound to trim, and keeps what it worked out from one pass
+// over that page to the next: later passes (after a seek) trim wrongly, and
+// a few hundred samples too many of Vorbis sound come out. Where the file
+// was read at open and its clock counts samples (Ogg), the end that first
+// reading found is exact. A clock of milliseconds (Matroska) gives no exact
+// end, and QuickTime and MP4 sound plays on to the end of its last frame as
+// FFmpeg decodes it: there the decoder's own end holds.
+int64_t FfmpegAudioTrackDecoder::endFrame() const
+{
+    const FfmpegTrack& track = reader_->track();
+    if (!track.decodedStart || track.timeBase.num != 1 || track.timeBase.den != track.sampleRate ||
+        track.sampleRate <= 0)
+        return INT64_MAX;
+    return av_rescale(track.soundEnd - movie_.originIn(track.timeBase), rate_, track.sampleRate);
 }
 
 void FfmpegAudioTrackDecoder::seek(int64_t frame)
 {
-    target_ = std::max<int64_t>(frame, 0);
+    target_ = next_ = std::max<int64_t>(frame, 0);
     placed_ = false;
     silence_ = trim_ = 0;
     flushed_ = false;
@@ -65,6 +83,7 @@ void FfmpegAudioTrackDecoder::seek(int64_t frame)
 
 size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
 {
+    frames = size_t(std::clamp<int64_t>(end_ - next_, 0, int64_t(frames)));
     size_t produced = 0;
     while (produced < frames) {
         if (silence_ > 0) {
@@ -89,6 +108,7 @@ size_t FfmpegAudioTrackDecoder::read(float* out, size_t frames)
             break;
         produced += direct;
     }
+    next_ += int64_t(produced);
     return produced;
 }
 
@@ -144,28 +164,44 @@ void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
         silence_ = first - target_;
 }
 
-// Codecs with frames of a constant length (MP3, MP2, AAC) play their frames
-// back to back, as FFmpeg's own decode does: a frame starts a whole number
-// of frames after the track's first packet, even where the container rounds
-// its times (MPEG's 90 kHz clock). A frame more than half a frame away from
-// that place follows a real gap and keeps its own time, and so does a frame
-// cut short (by an edit list, whose first frame the decoder trims).
+// Frames of a codec's usual length play back to back, as FFmpeg's own
+// decode plays them: a frame starts a whole number of such frames after a
+// frame boundary, even where the container rounds its times (Matroska's
+// milliseconds, MPEG's 90 kHz clock). The boundary is the end of the
+// track's first decoded frame where the packets were read at open (the
+// first frame may be cut by the codec's priming), else its first packet.
+// The usual length is the codec's constant frame size (MP3, MP2, AAC), or
+// the second decoded frame's for codecs whose frames may vary (Opus,
+// Vorbis, FLAC). A frame too far from its place keeps its own time: more
+// than half a frame where frames are constant (a real gap), more than two
+// ticks of the stream's clock where they may vary (Vorbis's short blocks at
+// a transient move the grid). A shorter frame is the first one decoded, cut
+// at its start (Opus pre-skip, applied again after some seeks in Matroska;
+// the priming an edit list trims): its end lies on the grid, or else it
+// keeps its own time.
 int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
 {
     const FfmpegTrack& track = reader_->track();
     const long double tick = (long double)track.timeBase.num / track.timeBase.den;
     const int64_t origin = movie_.originIn(track.timeBase);
-    long double seconds = (long double)(pts - origin) * tick;
+    const long double seconds = (long double)(pts - origin) * tick;
     const AVCodecParameters* parameters = reader_->stream()->codecpar;
-    if (parameters->frame_size > 0 && samples == parameters->frame_size && parameters->sample_rate > 0 &&
-        !track.positions.empty()) {
-        const long double frameSeconds = (long double)parameters->frame_size / parameters->sample_rate;
-        const long double anchor = (long double)(track.positions.front().pts - origin) * tick;
-        const long double frames = std::round((seconds - anchor) / frameSeconds);
-        const long double backToBack = anchor + frames * frameSeconds;
-        if (std::fabs(backToBack - seconds) < frameSeconds / 2)
-            seconds = backToBack;
-    }
+    const bool constant = parameters->frame_size > 0;
+    const int usual = constant ? parameters->frame_size : track.decodedStart ? track.decodedStart->frameSamples : 0;
+    if (usual <= 0 || samples <= 0 || samples > usual || parameters->sample_rate <= 0 || track.positions.empty())
+        return std::llround(seconds * rate_);
+    const long double frameSeconds = (long double)usual / parameters->sample_rate;
+    const long double anchor =
+        track.decodedStart ? (long double)(track.decodedStart->pts - origin) * tick +
+                                 (long double)track.decodedStart->firstFrameSamples / parameters->sample_rate
+                           : (long double)(track.positions.front().pts - origin) * tick;
+    const long double reach = constant ? frameSeconds / 2 : std::min(frameSeconds / 2, 2 * tick);
+    // Where the whole frame whose end this one is would begin.
+    const long double cut = (long double)(usual - samples) / parameters->sample_rate;
+    const long double wholeStart = seconds - cut;
+    const long double backToBack = anchor + std::round((wholeStart - anchor) / frameSeconds) * frameSeconds;
+    if (std::fabs(backToBack - wholeStart) < reach)
+        return std::llround((backToBack + cut) * rate_);
     return std::llround(seconds * rate_);
 }
 

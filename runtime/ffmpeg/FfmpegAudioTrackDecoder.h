@@ -50,6 +50,9 @@ private:
     // Returns the frames written straight into out (room for capacity).
     size_t convert(const AVFrame* frame, float* out, size_t capacity);
     void placeFirstFrame(const AVFrame* frame);
+    // The output frame (from time 0) at which the track's sound ends, where
+    // the stream's clock counts its samples; INT64_MAX elsewhere.
+    int64_t endFrame() const;
     // The output frame (from time 0) at which a decoded frame of time pts
     // (the track's time base) and that many samples begins.
     int64_t outputFrameAt(int64_t pts, int samples) const;
@@ -77,6 +80,8 @@ private:
     // After a seek: the frame asked for, and whether the first decoded frame
     // has placed the output yet (trimming or silence still to come).
     int64_t target_ = 0;
+    int64_t next_ = 0;  // the output frame that read() gives out next
+    int64_t end_ = INT64_MAX;  // endFrame()
     bool placed_ = false;
     int64_t silence_ = 0;  // frames of silence before the next decoded ones
     int64_t trim_ = 0;     // decoded frames still to drop

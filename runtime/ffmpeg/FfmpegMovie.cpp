@@ -121,8 +121,10 @@ private:
             describeVideo(stream, track);
             track.timedByOutputOrder = isAvi(format_) && stream->codecpar->video_delay > 0;
         }
-        else if (track.mediaType == kSoundMediaType)
+        else if (track.mediaType == kSoundMediaType) {
             describeSound(stream, track);
+            track.decodedStart = ordered_[index].soundStart;
+        }
         if (track.descriptionDataSize != 0 && headerDescribesStreams(format_))
             placeSampleBytes(track, format_->streams[index], ordered_[index].positions);
         movie_.tracks_.push_back(std::move(track));
@@ -160,12 +162,7 @@ private:
         for (const FfmpegTrack& track : movie_.tracks_) {
             if (!isPicture(track.mediaType) && track.mediaType != kSoundMediaType)
                 continue;
-            int64_t first = packetsOf(track).positions.front().pts;
-            // Sound whose first packets are priming (trimmed by an edit list)
-            // starts where the demuxer says it does.
-            const int64_t declared = format_->streams[track.streamIndex]->start_time;
-            if (track.mediaType == kSoundMediaType && declared != AV_NOPTS_VALUE && declared > first)
-                first = declared;
+            const int64_t first = startOf(track);
             if (!found ||
                 av_compare_ts(first, toAv(track.timeBase), movie_.originValue_, toAv(movie_.originBase_)) < 0) {
                 movie_.originValue_ = first;
@@ -173,6 +170,21 @@ private:
                 found = true;
             }
         }
+    }
+
+    // A track's first presentation time. Sound starts where its first
+    // decoded frame does where its packets were read; otherwise, where its
+    // first packets are priming (trimmed by an edit list), where the demuxer
+    // says it does.
+    int64_t startOf(const FfmpegTrack& track) const
+    {
+        const int64_t first = packetsOf(track).positions.front().pts;
+        if (track.mediaType != kSoundMediaType)
+            return first;
+        if (track.decodedStart)
+            return track.decodedStart->pts;
+        const int64_t declared = format_->streams[track.streamIndex]->start_time;
+        return declared != AV_NOPTS_VALUE && declared > first ? declared : first;
     }
 
     std::vector<FfmpegRational> videoBases() const
@@ -260,6 +272,7 @@ private:
         // A sound packet shorter than a unit of a video time scale keeps a
         // sample of one unit, but the sound ends where its last frame does.
         track.duration = track.mediaType == kSoundMediaType ? std::max<int64_t>(start, 0) : lastEnd;
+        track.soundEnd = positions.back().pts + std::max<int64_t>(packets.lastDuration, 0);
         track.positions = std::move(packets.positions);
         track.sync = std::move(packets.sync);
         return samples;

@@ -47,6 +47,15 @@ struct FfmpegByteRange {
     int64_t size;
 };
 
+// Where ffmpeg's decode puts a sound track's first sample, past the codec's
+// priming (FfmpegSoundStart.h), and the lengths of its first decoded frames,
+// from which the later ones are placed back to back.
+struct FfmpegSoundStart {
+    int64_t pts = AV_NOPTS_VALUE;  // of the first decoded frame, in the stream's time base
+    int firstFrameSamples = 0;
+    int frameSamples = 0;  // of the frame after it (the codec's usual length); 0 when none came
+};
+
 struct FfmpegRational {
     int num;
     int den;
@@ -70,6 +79,13 @@ struct FfmpegTrack {
     QtOSType soundFormat = 0;
     int sampleRate = 0;
     int channels = 0;
+    // Where the file's packets were read at open (every container without a
+    // complete index); QuickTime, MP4 and AVI sound starts at the stream's
+    // declared start instead (an edit list trims the priming there).
+    std::optional<FfmpegSoundStart> decodedStart;
+    // Where the last packet ends, in the stream's time base, as the file's
+    // first reading at open found it.
+    int64_t soundEnd = 0;
 
     // One per sample, in presentation order (for sound and text: one packet
     // as the container stores it); the model's sample table holds their

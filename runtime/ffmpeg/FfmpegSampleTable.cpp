@@ -4,8 +4,10 @@
 #include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
+#include "FfmpegSoundStart.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace Qel {
 
@@ -151,11 +153,21 @@ void completeReorderedPresentationTimes(std::vector<StreamPacket>& packets)
     }
 }
 
-void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>& packets)
+// Each sound stream's first packets are decoded on the way, as readers
+// decode them, for where its sound starts.
+void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>& packets,
+                 std::vector<std::optional<FfmpegSoundStart>>& soundStarts)
 {
+    std::vector<std::unique_ptr<FfmpegSoundStartProbe>> probes(format->nb_streams);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            probes[i] = std::make_unique<FfmpegSoundStartProbe>(format->streams[i]);
+    }
     PacketPtr packet = makePacket();
     while (av_read_frame(format, packet.get()) >= 0) {
         const unsigned index = unsigned(packet->stream_index);
+        if (index < probes.size() && probes[index] && probes[index]->wants())
+            probes[index]->feed(packet.get());
         if (index < packets.size() && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
             std::vector<StreamPacket>& list = packets[index];
             int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
@@ -170,6 +182,10 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (showsBidirectionalAsDecoded(format->streams[i]))
             completeReorderedPresentationTimes(packets[i]);
+        if (probes[i]) {
+            probes[i]->finish();
+            soundStarts[i] = probes[i]->result();
+        }
     }
 }
 
@@ -241,14 +257,17 @@ std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets
 }
 
 // The last packet lasts until the stream's end where that lies beyond its
-// start; otherwise as long as the one before it lasts, or (the only one)
-// its own duration, at least 1.
+// start; otherwise a sound packet its own duration where the container
+// gives it (a last frame is often short), and anything else as long as the
+// one before it lasts, or (the only one) its own duration, at least 1.
 int64_t lastDurationOf(const AVStream* stream, const std::vector<FfmpegSamplePosition>& positions, int64_t ownDuration)
 {
     const int64_t lastPts = positions.back().pts;
     if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
         stream->start_time + stream->duration > lastPts)
         return stream->start_time + stream->duration - lastPts;
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && ownDuration > 0)
+        return ownDuration;
     if (positions.size() > 1)
         return lastPts - positions[positions.size() - 2].pts;
     return std::max<int64_t>(ownDuration, 1);
@@ -597,9 +616,11 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     // Only the packets' times are needed: the parsers still split frames, but
     // nothing is decoded.
     std::vector<std::vector<StreamPacket>> packets(format->nb_streams);
-    scanPackets(format, packets);
+    std::vector<std::optional<FfmpegSoundStart>> soundStarts(format->nb_streams);
+    scanPackets(format, packets, soundStarts);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i]);
+        ordered[i].soundStart = soundStarts[i];
         if (needsPictureBytesForOrder(format, format->streams[i]))
             showFirstPictureAtFirstDecodingTime(ordered[i]);
     }

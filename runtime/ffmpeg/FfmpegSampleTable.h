@@ -20,6 +20,8 @@ struct OrderedPackets {
     std::vector<FfmpegSamplePosition> positions;
     std::vector<bool> sync;  // parallel to positions
     int64_t lastDuration = 1;
+    // Sound whose packets were read (FfmpegSoundStart.h).
+    std::optional<FfmpegSoundStart> soundStart;
 
     int64_t durationOf(size_t index) const
     {

@@ -92,6 +92,11 @@ StreamStarts streamStarts(const std::string& path)
             sound = true;
         }
     }
+    starts.hasVideo = video;
+    const std::string firstSound = cachedText("ffprobe -v error -select_streams a:0 -show_entries "
+                                              "frame=best_effort_timestamp_time -of csv=p=0 '" + path + "'");
+    if (sound && !firstSound.empty())
+        starts.sound = std::atof(firstSound.c_str());
     return starts;
 }
 

@@ -23,12 +23,16 @@ struct ProbedTimeBase {
 };
 ProbedTimeBase probedVideoTimeBase(const std::string& path);
 
-// The start times ffprobe gives the first video and the first sound stream,
-// in seconds. The movie's time 0 is the earlier of the two.
+// Where the first video and the first sound stream start, in seconds: the
+// video at ffprobe's start time, the sound at the time ffmpeg's decode gives
+// its first sample (past the codec's priming, which the container's times
+// include and the decoder trims). The movie's time 0 is the earlier of the
+// two.
 struct StreamStarts {
+    bool hasVideo = false;
     double video = 0;
     double sound = 0;
-    double movie() const { return video < sound ? video : sound; }
+    double movie() const { return hasVideo && video < sound ? video : sound; }
     // How long the sound plays before the first picture (0 when it does not).
     double soundLead() const { return sound < video ? video - sound : 0; }
 };

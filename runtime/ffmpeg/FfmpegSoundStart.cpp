@@ -1,0 +1,60 @@
+#include "FfmpegSoundStart.h"
+
+namespace Qel {
+
+namespace {
+
+// A codec's priming lasts a packet or two: a stream that has given no two
+// frames after this many packets keeps what it has.
+constexpr int kMostPacketsProbed = 32;
+
+} // namespace
+
+FfmpegSoundStartProbe::FfmpegSoundStartProbe(const AVStream* stream)
+    : codec_(openDecoder(stream, false)), frame_(makeFrame()), wants_(codec_ != nullptr)
+{
+}
+
+void FfmpegSoundStartProbe::feed(const AVPacket* packet)
+{
+    if (!wants_)
+        return;
+    // A damaged packet is one the decoder refuses; the next ones still count.
+    avcodec_send_packet(codec_.get(), packet);
+    receiveFrames();
+    if (++packets_ >= kMostPacketsProbed)
+        wants_ = false;
+}
+
+void FfmpegSoundStartProbe::finish()
+{
+    if (!wants_)
+        return;
+    avcodec_send_packet(codec_.get(), nullptr);
+    receiveFrames();
+    wants_ = false;
+}
+
+void FfmpegSoundStartProbe::receiveFrames()
+{
+    while (wants_ && avcodec_receive_frame(codec_.get(), frame_.get()) >= 0) {
+        if (frames_ == 0) {
+            start_.pts = frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
+            start_.firstFrameSamples = frame_->nb_samples;
+        } else {
+            start_.frameSamples = frame_->nb_samples;
+            wants_ = false;
+        }
+        ++frames_;
+        av_frame_unref(frame_.get());
+    }
+}
+
+std::optional<FfmpegSoundStart> FfmpegSoundStartProbe::result() const
+{
+    if (frames_ == 0 || start_.pts == AV_NOPTS_VALUE)
+        return std::nullopt;
+    return start_;
+}
+
+} // namespace Qel
