@@ -89,7 +89,10 @@ namespace {
 constexpr size_t kLimiterBlockFrames = 256;
 // A gain this close to unity changes no 16-bit sample by half a step.
 constexpr float kUnityDeficit = 1.0f / 65536.0f;
-constexpr float kFullScale = 32767.0f;
+// FFmpeg converts 16-bit samples to float and back by 2^15 both ways, so
+// 16-bit sound comes out as it went in; the ceiling keeps every sample of
+// the conversion below 2^15.
+constexpr float kFullScale = 32768.0f;
 
 // Converts a block at unity gain and answers whether every sample was
 // within the ceiling; when one was not, the block is to be limited instead.

@@ -11,6 +11,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace Qel::Testing {
@@ -34,30 +35,60 @@ std::string cachedText(const std::string& command)
     return std::string(output.begin(), output.end());
 }
 
+// The fields of one line of ffprobe's CSV output after its section name,
+// each empty where ffprobe prints N/A.
+std::vector<std::optional<long long>> csvFields(const std::string& line)
+{
+    std::vector<std::optional<long long>> fields;
+    std::istringstream text(line.substr(line.find(',') + 1));
+    std::string field;
+    while (std::getline(text, field, ',')) {
+        char* end = nullptr;
+        const long long value = std::strtoll(field.c_str(), &end, 10);
+        fields.push_back(end != field.c_str() ? std::optional<long long>(value) : std::nullopt);
+    }
+    return fields;
+}
+
 } // namespace
 
 std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
 {
-    // ffprobe prints the entries in its own order: key_frame,
-    // best_effort_timestamp, pkt_duration.
+    // Packets (position, flags) as they are read, and decoded frames
+    // (key_frame, best_effort_timestamp, pkt_duration, pkt_pos: ffprobe's
+    // own order) as they come out.
     std::istringstream lines(cachedText("ffprobe -v error -select_streams v:0 -show_entries "
-                                         "frame=key_frame,best_effort_timestamp,pkt_duration -of csv=p=0 '" +
-                                         path + "'"));
+                                         "packet=pos,flags:frame=key_frame,best_effort_timestamp,pkt_duration,pkt_pos "
+                                         "-of csv '" + path + "'"));
+    std::map<long long, bool> keyPackets;
     std::vector<ProbedFrame> frames;
     std::string line;
     while (std::getline(lines, line)) {
-        long long key = 0, pts = 0, duration = 0;
-        const int fields = std::sscanf(line.c_str(), "%lld,%lld,%lld", &key, &pts, &duration);
-        if (fields >= 2) {
+        // A packet's line: "packet,pos,flags", maybe followed by its side data.
+        if (line.compare(0, 7, "packet,") == 0) {
+            const size_t flags = line.find(',', 7) + 1;
+            if (const std::optional<long long> position = csvFields(line)[0])
+                keyPackets[*position] = flags != 0 && line.compare(flags, 1, "K") == 0;
+            continue;
+        }
+        const std::vector<std::optional<long long>> fields = csvFields(line);
+        if (line.compare(0, 6, "frame,") != 0 || fields.size() < 4 || !fields[0])
+            continue;
+        // A picture is a sync sample where its packet is one: some decoders
+        // (QuickTime RLE) mark every picture they give out as a key frame.
+        const auto packet = fields[3] ? keyPackets.find(*fields[3]) : keyPackets.end();
+        const bool key = packet != keyPackets.end() ? packet->second : *fields[0] != 0;
+        if (fields[1]) {
+            const int64_t pts = *fields[1];
             // FLV records no durations: a picture lasts until the next.
-            if (fields == 2 && !frames.empty())
+            if (!fields[2] && !frames.empty())
                 frames.back().duration = pts - frames.back().pts;
-            frames.push_back({pts, fields == 3 ? duration : (frames.empty() ? 0 : frames.back().duration), key != 0});
-        } else if (fields == 1 && !frames.empty()) {
+            frames.push_back({pts, fields[2] ? *fields[2] : (frames.empty() ? 0 : frames.back().duration), key});
+        } else if (!frames.empty()) {
             // The last pictures a decoder gives out from a container without
             // presentation times (AVI) have none: they follow the one before.
             const ProbedFrame& previous = frames.back();
-            frames.push_back({previous.pts + std::max<int64_t>(previous.duration, 1), previous.duration, key != 0});
+            frames.push_back({previous.pts + std::max<int64_t>(previous.duration, 1), previous.duration, key});
         }
     }
     return frames;
@@ -148,7 +179,8 @@ std::vector<uint8_t> decodedPictures(const std::string& path, const std::string&
 std::vector<int16_t> decodedSound(const std::string& path, int channels)
 {
     const std::vector<uint8_t>& bytes = cachedOutput("ffmpeg -nostdin -v error -i '" + path +
-                                                     "' -map 0:a:0 -f s16le -ac " + std::to_string(channels) + " -");
+                                                     "' -map 0:a:0 -f s16le -ac " + std::to_string(channels) +
+                                                     " -rematrix_maxval 1000 -");
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;

@@ -129,7 +129,7 @@ TEST(FfmpegSoundMixing, LoudDownmixIsLimitedNotClipped)
     int peak = 0;
     for (int16_t sample : pcm)
         peak = std::max(peak, std::abs(int(sample)));
-    EXPECT_LE(peak, int(FfmpegAudioExtraction::kLimiterCeiling * 32767) + 1);
+    EXPECT_LE(peak, int(FfmpegAudioExtraction::kLimiterCeiling * 32768) + 1);
     EXPECT_GT(peak, 20000);
     // The limiter scales whole frames: the balance of the mix is kept.
     const double front = toneAmplitude(pcm, 2, 0, 48000, kSurroundTones[0]);
@@ -154,7 +154,7 @@ TEST(FfmpegSoundMixing, LimiterReturnsToUnityGainAfterALoudPassage)
     const size_t recovered = 2 * 72000;  // 1.5 s
     EXPECT_EQ(maximumDifference(pcm.data() + recovered, decoded.data() + recovered, pcm.size() - recovered), 0);
     // The loud passage itself was limited.
-    EXPECT_LE(*std::max_element(pcm.begin(), pcm.begin() + 48000), int(FfmpegAudioExtraction::kLimiterCeiling * 32767) + 1);
+    EXPECT_LE(*std::max_element(pcm.begin(), pcm.begin() + 48000), int(FfmpegAudioExtraction::kLimiterCeiling * 32768) + 1);
 }
 
 TEST(FfmpegSoundMixing, TwoSoundTracksAreMixed)

@@ -87,6 +87,37 @@ const OracleMovie kOracleMovies[] = {
     {"OpusOgg", "opus.ogg", "-c:v libtheora -g 12 -c:a libopus -ac 2", 2},
     {"VorbisOgg", "vorbis.ogg", "-c:v libtheora -g 12 -c:a libvorbis -ac 2", 1},
     {"FlacOgg", "flac.ogg", "-c:v libtheora -g 12 -c:a flac -ac 2", 0},
+    // Picture and sound codecs of every kind, one of each per movie.
+    // Reordered pictures with open groups (HEVC's CRA, MPEG-1/2 by default):
+    // the pictures shown just before a key frame are decoded after it.
+    {"HevcOpenGopAlacMp4", "hevc-alac.mp4", "-c:v libx265 -bf 3 -g 12 -x265-params log-level=error "
+                                             "-pix_fmt yuv420p -c:a alac -ac 2", 0},
+    {"Mpeg1PcmU8Mov", "mpeg1-u8.mov", "-c:v mpeg1video -bf 2 -g 12 -c:a pcm_u8 -ac 2", 0},
+    {"Mpeg2Mp2Mp4", "mpeg2-mp2.mp4", "-c:v mpeg2video -bf 2 -g 12 -c:a mp2 -ac 2", 1},
+    // Intra and uncompressed pictures, 10-bit and with alpha; PCM of every
+    // kind. ffmpeg truncates 24-bit samples to 16 bits, the runtime rounds
+    // them to the nearest.
+    {"ProResPcm24BeMov", "prores-s24be.mov", "-c:v prores_ks -profile:v 2 -c:a pcm_s24be -ac 2", 1},
+    {"PngAlphaPcm24LeMov", "png-s24le.mov", "-c:v png -pix_fmt rgba -c:a pcm_s24le -ac 2", 1},
+    {"DnxhrFloatLeMov", "dnxhr-f32le.mov", "-vf scale=256:144 -c:v dnxhd -profile:v dnxhr_lb -pix_fmt yuv422p "
+                                            "-c:a pcm_f32le -ac 2", 0},
+    {"R210FloatBeMov", "r210-f32be.mov", "-c:v r210 -c:a pcm_f32be -ac 2", 0},
+    {"QtRleAlawMov", "qtrle-alaw.mov", "-c:v qtrle -c:a pcm_alaw -ac 1", 0},
+    {"V210MulawMov", "v210-mulaw.mov", "-c:v v210 -c:a pcm_mulaw -ac 1", 0},
+    // Loud 16-bit sound (up to 7/8 of full scale) comes out as it went in.
+    {"Raw10LoudPcmNut", "raw10-loud.nut", "-c:v rawvideo -pix_fmt yuv422p10le -af volume=7 -c:a pcm_s16le -ac 2", 0},
+    {"H263Aac3gp", "h263-aac.3gp", "-vf scale=176:144 -c:v h263 -g 12 -c:a aac -ac 1 -ar 22050", 4},
+    {"Vp9Mp3Mp4", "vp9-mp3.mp4", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -c:a libmp3lame -ac 2", 1},
+    {"Av1FlacMp4", "av1-flac.mp4", "-c:v libaom-av1 -cpu-used 8 -g 12 -c:a flac -ac 2 -strict -2", 0},
+    // 5.1 sound, each channel at its own level, mixed down to stereo. AC-3's
+    // dither and AAC's noise substitution draw from generators that a seek
+    // starts afresh: after one the samples differ by a few steps.
+    {"Vp9Ac3SurroundMkv", "vp9-ac3-51.mkv", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 "
+                                            "-af pan='5.1(side)|FL=c0|FR=-0.6*c0|FC=0.8*c0|LFE=0.5*c0|SL=0.4*c0|SR=-0.3*c0' "
+                                            "-c:a ac3", 16},
+    {"MjpegAacSurroundMp4", "mjpeg-aac-51.mp4", "-c:v mjpeg -q:v 3 "
+                                                "-af pan='5.1|FL=c0|FR=-0.6*c0|FC=0.8*c0|LFE=0.5*c0|BL=0.4*c0|BR=-0.3*c0' "
+                                                "-c:a aac", 8},
 };
 
 // The same without pictures: the sound alone sets the movie's time 0.

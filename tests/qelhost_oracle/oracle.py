@@ -111,7 +111,7 @@ def wav_samples(path):
 def to_16_bits(value):
     """A float sample as the runtime converts it: the product rounded to a
     float, then to the nearest integer, ties to even."""
-    product = struct.unpack("<f", struct.pack("<f", value * 32767.0))[0]
+    product = struct.unpack("<f", struct.pack("<f", value * 32768.0))[0]
     return max(-32768, min(32767, round(product)))
 
 
