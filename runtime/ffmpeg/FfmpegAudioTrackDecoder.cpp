@@ -181,6 +181,8 @@ void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
 // keeps its own time.
 int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
 {
+    if (const std::optional<int64_t> counted = countedFrameAt(pts))
+        return *counted;
     const FfmpegTrack& track = reader_->track();
     const long double tick = (long double)track.timeBase.num / track.timeBase.den;
     const int64_t origin = movie_.originIn(track.timeBase);
@@ -203,6 +205,24 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
     if (std::fabs(backToBack - wholeStart) < reach)
         return std::llround((backToBack + cut) * rate_);
     return std::llround(seconds * rate_);
+}
+
+// Vorbis's frames vary in length; its packets were counted at open, and a
+// frame has the time of the packet that completes it.
+std::optional<int64_t> FfmpegAudioTrackDecoder::countedFrameAt(int64_t pts) const
+{
+    const FfmpegTrack& track = reader_->track();
+    const std::vector<FfmpegSamplePosition>& positions = track.positions;
+    if (track.packetSampleOffsets.size() != positions.size() || !track.decodedStart || track.sampleRate <= 0)
+        return std::nullopt;
+    const auto earlier = [](const FfmpegSamplePosition& position, int64_t time) { return position.pts < time; };
+    const auto found = std::lower_bound(positions.begin(), positions.end(), pts, earlier);
+    if (found == positions.end() || found->pts != pts || (found + 1 != positions.end() && found[1].pts == pts))
+        return std::nullopt;
+    const long double tick = (long double)track.timeBase.num / track.timeBase.den;
+    const long double start = (long double)(track.decodedStart->pts - movie_.originIn(track.timeBase)) * tick;
+    const int64_t offset = track.packetSampleOffsets[size_t(found - positions.begin())];
+    return std::llround((start + (long double)offset / track.sampleRate) * rate_);
 }
 
 bool FfmpegAudioTrackDecoder::readyResampler(const AVFrame* frame)

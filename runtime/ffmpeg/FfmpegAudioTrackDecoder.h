@@ -15,6 +15,7 @@
 #include "FfmpegPacketReader.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Qel {
@@ -56,6 +57,9 @@ private:
     // The output frame (from time 0) at which a decoded frame of time pts
     // (the track's time base) and that many samples begins.
     int64_t outputFrameAt(int64_t pts, int samples) const;
+    // The same from the packets' counted sound (Vorbis read at open), where
+    // one packet has that time.
+    std::optional<int64_t> countedFrameAt(int64_t pts) const;
 
     const FfmpegMovie& movie_;
     std::unique_ptr<FfmpegPacketReader> reader_;

@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/vorbis_parser.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -36,12 +37,17 @@ struct ResampleContextFreer {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
 
+struct VorbisParserFreer {
+    void operator()(AVVorbisParseContext* parser) const { av_vorbis_parse_free(&parser); }
+};
+
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScaleContextPtr = std::unique_ptr<SwsContext, ScaleContextFreer>;
 using ResampleContextPtr = std::unique_ptr<SwrContext, ResampleContextFreer>;
+using VorbisParserPtr = std::unique_ptr<AVVorbisParseContext, VorbisParserFreer>;
 
 // Allocation failures of FFmpeg's own allocators surface as the standard
 // exception, like every other allocation failure of the runtime.

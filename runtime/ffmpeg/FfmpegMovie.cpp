@@ -274,6 +274,7 @@ private:
         track.duration = track.mediaType == kSoundMediaType ? std::max<int64_t>(start, 0) : lastEnd;
         track.soundEnd = positions.back().pts + std::max<int64_t>(packets.lastDuration, 0);
         track.positions = std::move(packets.positions);
+        track.packetSampleOffsets = std::move(packets.sampleOffsets);
         track.sync = std::move(packets.sync);
         return samples;
     }

@@ -83,6 +83,11 @@ struct FfmpegTrack {
     // complete index); QuickTime, MP4 and AVI sound starts at the stream's
     // declared start instead (an edit list trims the priming there).
     std::optional<FfmpegSoundStart> decodedStart;
+    // Vorbis whose packets were read at open: where the frame of each packet
+    // begins, in samples from the track's first decoded sample, parallel to
+    // positions (the first packet's frame, priming, begins before it);
+    // otherwise empty.
+    std::vector<int64_t> packetSampleOffsets;
     // Where the last packet ends, in the stream's time base, as the file's
     // first reading at open found it.
     int64_t soundEnd = 0;

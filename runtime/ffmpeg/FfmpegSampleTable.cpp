@@ -21,6 +21,7 @@ struct StreamPacket {
     bool key;
     bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
     uint64_t identity = 0;       // packetIdentity() of a scanned packet's bytes, 0 when not scanned
+    int samples = 0;             // the sound it adds, where counted (FfmpegVorbisPacketLengths)
 };
 
 bool isPlayable(const AVStream* stream)
@@ -159,9 +160,12 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
                  std::vector<std::optional<FfmpegSoundStart>>& soundStarts)
 {
     std::vector<std::unique_ptr<FfmpegSoundStartProbe>> probes(format->nb_streams);
+    std::vector<std::unique_ptr<FfmpegVorbisPacketLengths>> lengths(format->nb_streams);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-            probes[i] = std::make_unique<FfmpegSoundStartProbe>(format->streams[i]);
+        if (format->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        probes[i] = std::make_unique<FfmpegSoundStartProbe>(format->streams[i]);
+        lengths[i] = std::make_unique<FfmpegVorbisPacketLengths>(format->streams[i]);
     }
     PacketPtr packet = makePacket();
     while (av_read_frame(format, packet.get()) >= 0) {
@@ -175,7 +179,8 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
                 dts = list.empty() ? 0 : list.back().dts + list.back().duration;
             const bool bidirectional = isBidirectional(format->streams[index], packet.get());
             list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional,
-                            packetIdentity(packet->data, packet->size)});
+                            packetIdentity(packet->data, packet->size),
+                            lengths[index] ? lengths[index]->samplesOf(packet.get()) : 0});
         }
         av_packet_unref(packet.get());
     }
@@ -298,6 +303,23 @@ void sortByPresentationTime(std::vector<StreamPacket>& packets)
     }
 }
 
+// Where each packet's frame begins, from the first decoded sample, where
+// every packet's sound was counted: the first packet is the codec's priming.
+std::vector<int64_t> sampleOffsetsOf(const std::vector<StreamPacket>& packets)
+{
+    const auto uncounted = [](const StreamPacket& packet) { return packet.samples <= 0; };
+    std::vector<int64_t> offsets;
+    if (packets.empty() || std::any_of(packets.begin(), packets.end(), uncounted))
+        return offsets;
+    reserveLargeTable(offsets, packets.size());
+    int64_t offset = -packets.front().samples;
+    for (const StreamPacket& packet : packets) {
+        offsets.push_back(offset);
+        offset += packet.samples;
+    }
+    return offsets;
+}
+
 OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
 {
     OrderedPackets result;
@@ -320,6 +342,7 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
         result.sync.push_back(packet.key);
     }
     result.lastDuration = lastDurationOf(stream, result.positions, ordered.back().duration);
+    result.sampleOffsets = sampleOffsetsOf(ordered);
     return result;
 }
 

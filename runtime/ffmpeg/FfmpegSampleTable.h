@@ -22,6 +22,7 @@ struct OrderedPackets {
     int64_t lastDuration = 1;
     // Sound whose packets were read (FfmpegSoundStart.h).
     std::optional<FfmpegSoundStart> soundStart;
+    std::vector<int64_t> sampleOffsets;  // as FfmpegTrack::packetSampleOffsets
 
     int64_t durationOf(size_t index) const
     {

@@ -1,5 +1,7 @@
 #include "FfmpegSoundStart.h"
 
+#include <algorithm>
+
 namespace Qel {
 
 namespace {
@@ -55,6 +57,20 @@ std::optional<FfmpegSoundStart> FfmpegSoundStartProbe::result() const
     if (frames_ == 0 || start_.pts == AV_NOPTS_VALUE)
         return std::nullopt;
     return start_;
+}
+
+FfmpegVorbisPacketLengths::FfmpegVorbisPacketLengths(const AVStream* stream)
+{
+    const AVCodecParameters* parameters = stream->codecpar;
+    if (parameters->codec_id == AV_CODEC_ID_VORBIS && parameters->extradata && parameters->extradata_size > 0)
+        parser_.reset(av_vorbis_parse_init(parameters->extradata, parameters->extradata_size));
+}
+
+int FfmpegVorbisPacketLengths::samplesOf(const AVPacket* packet)
+{
+    if (!parser_ || !packet->data || packet->size <= 0)
+        return 0;
+    return std::max(av_vorbis_parse_frame(parser_.get(), packet->data, packet->size), 0);
 }
 
 } // namespace Qel

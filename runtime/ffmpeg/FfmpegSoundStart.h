@@ -9,6 +9,7 @@
 #include "FfmpegLibraries.h"
 #include "FfmpegMovie.h"
 
+#include <memory>
 #include <optional>
 
 namespace Qel {
@@ -39,6 +40,25 @@ private:
     int frames_ = 0;
     int packets_ = 0;
     bool wants_ = false;
+};
+
+// Counts the sound samples each packet of a Vorbis stream decodes to, from
+// the packet's mode bits (FFmpeg's Vorbis parser), without decoding. Vorbis
+// frames vary in length (short blocks at a transient), and a clock that
+// rounds (Matroska's milliseconds) does not tell exactly where a frame
+// decoded after a seek begins; the count from the first packet does.
+class FfmpegVorbisPacketLengths {
+public:
+    // Counts nothing for a stream of another codec.
+    explicit FfmpegVorbisPacketLengths(const AVStream* stream);
+
+    bool counts() const { return parser_ != nullptr; }
+    // The samples that packet adds to the sound (the first packet's are the
+    // codec's priming, which the decoder never gives out); 0 when unknown.
+    int samplesOf(const AVPacket* packet);
+
+private:
+    VorbisParserPtr parser_;
 };
 
 } // namespace Qel

@@ -82,6 +82,10 @@ const OracleMovie kOracleMovies[] = {
     // or two (its state converges, not to the bit).
     {"OpusWebm", "opus.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -c:a libopus -ac 2", 2},
     {"VorbisWebm", "vorbis.webm", "-c:v libvpx -deadline realtime -cpu-used 8 -g 12 -c:a libvorbis -ac 2", 1},
+    // Sound that starts and stops four times a second: Vorbis's short blocks
+    // at each start make frames of other lengths.
+    {"VorbisTransientsWebm", "vorbis-transients.webm", "-af 'aeval=val(0)*gt(mod(t\\,0.25)\\,0.15)' -c:v libvpx "
+                                                     "-deadline realtime -cpu-used 8 -g 12 -c:a libvorbis -ac 2", 1},
     {"Mp3Matroska", "mp3.mkv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a libmp3lame -ac 2", 1},
     {"FlacMatroska", "flac.mkv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a flac -ac 2", 0},
     {"OpusOgg", "opus.ogg", "-c:v libtheora -g 12 -c:a libopus -ac 2", 2},
