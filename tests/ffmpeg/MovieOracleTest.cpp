@@ -90,7 +90,6 @@ const OracleMovie kOracleMovies[] = {
     {"FlacMatroska", "flac.mkv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a flac -ac 2", 0},
     {"OpusOgg", "opus.ogg", "-c:v libtheora -g 12 -c:a libopus -ac 2", 2},
     {"VorbisOgg", "vorbis.ogg", "-c:v libtheora -g 12 -c:a libvorbis -ac 2", 1},
-    {"FlacOgg", "flac.ogg", "-c:v libtheora -g 12 -c:a flac -ac 2", 0},
     // Picture and sound codecs of every kind, one of each per movie.
     // Reordered pictures with open groups (HEVC's CRA, MPEG-1/2 by default):
     // the pictures shown just before a key frame are decoded after it.
