@@ -171,11 +171,12 @@ void FfmpegAudioTrackDecoder::placeFirstFrame(const AVFrame* frame)
 // track's first decoded frame where the packets were read at open (the
 // first frame may be cut by the codec's priming), else its first packet.
 // The usual length is the codec's constant frame size (MP3, MP2, AAC), or
-// the second decoded frame's for codecs whose frames may vary (Opus,
-// Vorbis, FLAC). A frame too far from its place keeps its own time: more
-// than half a frame where frames are constant (a real gap), more than two
-// ticks of the stream's clock where they may vary (Vorbis's short blocks at
-// a transient move the grid). A shorter frame is the first one decoded, cut
+// the second decoded frame's for codecs whose frames may vary (Opus, FLAC;
+// Vorbis packets counted at open are placed by their count instead). A
+// frame too far from its place keeps its own time: more than half a frame
+// where frames are constant (a real gap), more than two ticks of the
+// stream's clock where they may vary (frames of another length before it
+// move the grid). A shorter frame is the first one decoded, cut
 // at its start (Opus pre-skip, applied again after some seeks in Matroska;
 // the priming an edit list trims): its end lies on the grid, or else it
 // keeps its own time.
