@@ -9,6 +9,7 @@
 #include "quicktime/QtLoader.h"
 #include "quicktime/QtOperations.h"
 #include "support/Log.h"
+#include "support/OutOfMemoryGuard.h"
 #include "support/Platform.h"
 #include "support/TextConversion.h"
 
@@ -35,6 +36,12 @@ void disposeMovie(QtMovie& movie)
     QtMovieDispose(movie);
     movie = nullptr;
 }
+
+// Disposes a runtime handle on every way out, a failed allocation included.
+struct ScopedHandle {
+    QtHandle handle;
+    ~ScopedHandle() { QtHandleDispose(handle); }
+};
 
 // Gives back an acquisition that led nowhere; the runtime stays started.
 void dropRuntimeUser(int32_t& users)
@@ -114,23 +121,43 @@ bool ContainerQuickTime::canQuickTimeOpenPath(const std::string& path)
     return false;
 }
 
+// Out of memory (for the location's text as a path), the answer is no.
 bool ContainerQuickTime::canOpen(const Location* location, uint32_t, uint32_t, uint32_t)
 {
-    std::string candidate;
-    if (urlToPath(location, candidate) != kResultSuccess)
-        return false;
-    return canQuickTimeOpenPath(candidate);
+    return unlessOutOfMemory(
+        [location] {
+            std::string candidate;
+            if (urlToPath(location, candidate) != kResultSuccess)
+                return false;
+            return canQuickTimeOpenPath(candidate);
+        },
+        [] { return false; });
+}
+
+// Out of memory anywhere on the way (the location's text as a path, the
+// movie's name), open fails with 0x80100001 and nothing loaded: a movie this
+// call loaded is disposed again. The title and timing stay as they were, as
+// after any refused open; the path is what a refused open leaves too.
+int32_t ContainerQuickTime::open(const Location* location)
+{
+    const bool hadMovie = movie != nullptr;
+    return unlessOutOfMemory([this, location] { return openLocation(location); },
+                             [this, hadMovie] {
+                                 if (movie && !hadMovie)
+                                     disposeMovie(movie);
+                                 return kResultFailure;
+                             });
 }
 
 // The path is replaced before the state checks, so a refused second open
 // still changes what getPath reports.
-int32_t ContainerQuickTime::open(const Location* location)
+int32_t ContainerQuickTime::openLocation(const Location* location)
 {
     std::string converted;
     int32_t result = urlToPath(location, converted);
     if (result != kResultSuccess)
         return result;
-    path = converted;
+    path.swap(converted);
     if (path.empty() || movie)
         return kResultFailure;
     if (!QtRuntimeAcquire())
@@ -152,7 +179,7 @@ int32_t ContainerQuickTime::open(const Location* location)
     }
     result = readTiming();
     if (result == kResultSuccess)
-        title = name;
+        title.swap(name);
     return result;
 }
 
@@ -187,13 +214,12 @@ bool ContainerQuickTime::isRefusedKind(QtUserData userData) const
 // one leaves name empty.
 void ContainerQuickTime::readTitle(QtUserData userData, std::string& name) const
 {
-    QtHandle text = QtHandleNew(0);
-    if (QtUserDataText(userData, text, kNameItem, 1, 0) == 0) {
-        int32_t size = QtHandleSize(text);
+    const ScopedHandle text{QtHandleNew(0)};
+    if (QtUserDataText(userData, text.handle, kNameItem, 1, 0) == 0) {
+        int32_t size = QtHandleSize(text.handle);
         if (size > 0)
-            name.assign(*text, size_t(size));
+            name.assign(*text.handle, size_t(size));
     }
-    QtHandleDispose(text);
 }
 
 // A movie with time scale 0 has no duration in milliseconds, and the

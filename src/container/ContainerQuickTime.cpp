@@ -11,6 +11,7 @@
 #include "plugin/ContainerHost.h"
 #include "plugin/ResultCodes.h"
 #include "support/File.h"
+#include "support/OutOfMemoryGuard.h"
 #include "support/TextConversion.h"
 
 namespace Qel {
@@ -125,17 +126,22 @@ String<unsigned char>* ContainerQuickTime::getTitleName(String<unsigned char>* r
     return returnByValue(result, [this, id] { return makeText(id == titleId ? title : std::string()); });
 }
 
-// The file is opened anew for every query; only path needs to be set.
+// The file is opened anew for every query; only path needs to be set. Out
+// of memory for the wide path, the query fails and size is left alone.
 int32_t ContainerQuickTime::getFileSize(uint64_t* size)
 {
     if (!size)
         return kResultFailure;
-    File file;
-    if (file.open(toWide(path), File::kReadExisting) != File::kOk)
-        return kResultFailure;
-    *size = file.size();
-    file.close();
-    return kResultSuccess;
+    return unlessOutOfMemory(
+        [this, size] {
+            File file;
+            if (file.open(toWide(path), File::kReadExisting) != File::kOk)
+                return kResultFailure;
+            *size = file.size();
+            file.close();
+            return kResultSuccess;
+        },
+        [] { return kResultFailure; });
 }
 
 int32_t ContainerQuickTime::getMimeTypePriority(const String<unsigned char>& mimeType)

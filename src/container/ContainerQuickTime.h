@@ -51,14 +51,16 @@ public:
     void reserved3(uint32_t) override;
     int32_t reserved4(uint32_t) override;
     // 0x80800001 for a location without text or whose text is no local
-    // file URL; the path is replaced before any other check.
+    // file URL; the path is replaced before any other check. 0x80100001
+    // with no movie loaded when memory runs out.
     int32_t open(const Location* location) override;
     String<unsigned char>* getPath(String<unsigned char>* result) override;
     int32_t close() override;
     List<uint64_t>* getTitles(List<uint64_t>* result) override;
     String<unsigned char>* getTitleName(String<unsigned char>* result, uint64_t titleId) override;
     // 0x80100001 for another title id, before initialize (no host to take
-    // the streams) or with no movie loaded.
+    // the streams), with no movie loaded, or out of memory (then every
+    // stream this call handed over is taken back).
     int32_t openTitle(uint64_t titleId) override;
     int32_t closeTitle(bool leaveOpen) override;
     int32_t getFileSize(uint64_t* size) override;
@@ -86,14 +88,16 @@ private:
     static QtStatus QtFileSpecFromPath(const std::string& path, QtFileSpec* spec);
     static bool canQuickTimeOpenPath(const std::string& path);
 
-    // The steps of open after the runtime is acquired.
+    // The steps of open.
+    int32_t openLocation(const Location* location);
     int32_t loadMovie();
     bool isRefusedKind(QtUserData userData) const;
     void readTitle(QtUserData userData, std::string& name) const;
     int32_t readTiming();
+    void addTrackStreams();
     void addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType);
     void activateFirstStreams();
-    void removeStreams(std::vector<StreamInterface*>& streams);
+    void removeStreams(std::vector<StreamInterface*>& streams, size_t keep = 0);
 
     uint64_t titleId;
     boost::recursive_mutex lock;  // guards movie and the stream lists in close, openTitle, closeTitle

@@ -10,6 +10,7 @@
 #include "streams/AudioStream.h"
 #include "streams/VideoStream.h"
 #include "support/Log.h"
+#include "support/OutOfMemoryGuard.h"
 
 namespace Qel {
 
@@ -28,6 +29,11 @@ constexpr uint32_t kActivate = 1;
 // lock is recursive: a host may call back into the container). No streams
 // can be made without a host to take them, and no tracks read without a
 // movie: both cases fail with 0x80100001.
+//
+// Out of memory for a stream or for its place in the list, openTitle fails
+// with 0x80100001 and takes back (removeStream, newest first) every stream
+// this call had handed over, before any was activated; streams of an
+// earlier openTitle stay.
 int32_t ContainerQuickTime::openTitle(uint64_t id)
 {
     if (id != titleId || !containerHost)
@@ -36,6 +42,23 @@ int32_t ContainerQuickTime::openTitle(uint64_t id)
     if (!movie)
         return kResultFailure;
 
+    const size_t videoStreamsBefore = videoStreams.size();
+    const size_t audioStreamsBefore = audioStreams.size();
+    return unlessOutOfMemory(
+        [this] {
+            addTrackStreams();
+            activateFirstStreams();
+            return kResultSuccess;
+        },
+        [this, videoStreamsBefore, audioStreamsBefore] {
+            removeStreams(videoStreams, videoStreamsBefore);
+            removeStreams(audioStreams, audioStreamsBefore);
+            return kResultFailure;
+        });
+}
+
+void ContainerQuickTime::addTrackStreams()
+{
     int32_t trackCount = QtMovieTrackCount(movie);
     QEL_LOG(kContainerOpenTitle, "title has %lu tracks", static_cast<unsigned long>(trackCount));
     for (int32_t index = 1; index <= trackCount; ++index) {
@@ -46,12 +69,9 @@ int32_t ContainerQuickTime::openTitle(uint64_t id)
         QtMediaType(media, &mediaType, nullptr, nullptr);
         addTrackStream(index, track, mediaType);
     }
-    activateFirstStreams();
-    return kResultSuccess;
 }
 
-// A stream whose construction throws is freed by the new-expression; the
-// exception leaves through openTitle, whose guard releases the lock. Room
+// A stream whose construction throws is freed by the new-expression. Room
 // in the list is made first, so that a stream the host has taken is always
 // listed.
 void ContainerQuickTime::addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType)
@@ -102,12 +122,12 @@ int32_t ContainerQuickTime::closeTitle(bool leaveOpen)
     return kResultSuccess;
 }
 
-// Newest first. Without a host (never initialised, or initialised again
-// with null) there is nobody to give the streams back to: the list is
-// only emptied.
-void ContainerQuickTime::removeStreams(std::vector<StreamInterface*>& streams)
+// Newest first, down to the first `keep` streams. Without a host (never
+// initialised, or initialised again with null) there is nobody to give the
+// streams back to: the list is only shortened.
+void ContainerQuickTime::removeStreams(std::vector<StreamInterface*>& streams, size_t keep)
 {
-    while (!streams.empty()) {
+    while (streams.size() > keep) {
         if (containerHost)
             containerHost->removeStream(streams.back()->getStreamId());
         streams.pop_back();

@@ -1,9 +1,8 @@
 // The module's only export. Hosts look it up as "_getPlugin": on Windows the
 // .def file gives the cdecl symbol that name; elsewhere the assembler label
 // below does, with default visibility while everything else stays hidden.
-#include <new>
-
 #include "container/ContainerQuickTime.h"
+#include "support/OutOfMemoryGuard.h"
 
 #if defined(_WIN32)
 #define QEL_EXPORTED_AS_GETPLUGIN
@@ -18,6 +17,10 @@ extern "C" int32_t getPlugin(Qel::PluginHost* host, Qel::Plugin** out)
     // Without somewhere to put the component, making one would only leak it.
     if (!out)
         return 0;
-    *out = new (std::nothrow) Qel::ContainerQuickTime(host);
+    // Out of memory for the object or for what its constructor builds (the
+    // MIME table, the buffer allocator), the host gets no component; the
+    // constructor's members free what they had taken.
+    *out = Qel::unlessOutOfMemory([host]() -> Qel::Plugin* { return new Qel::ContainerQuickTime(host); },
+                                  []() -> Qel::Plugin* { return nullptr; });
     return 0;
 }

@@ -28,7 +28,8 @@ ContainerQuickTime::AudioStream::AudioStream(ContainerQuickTime* owner, int32_t 
       extractionFlags(0),
       framesPerRead(0),
       bytesPerSecond(0),
-      bytePosition(0)
+      bytePosition(0),
+      fillUndelivered(false)
 {
 }
 
@@ -88,6 +89,7 @@ int32_t ContainerQuickTime::AudioStream::closeStream()
     }
     QtTrackEnable(track, 0);
     freeWorkingBlock();
+    fillUndelivered = false;
     return kResultSuccess;
 }
 

@@ -64,10 +64,11 @@ private:
     bool agreeSampleFormat(bool& downmix);
     bool agreeStereoLayout();
     bool sampleFormatDeliverable() const;
-    void replaceWorkingBlock();
+    bool replaceWorkingBlock();
     void prepareBufferList();
     void publishProperties();
     void freeWorkingBlock();
+    int32_t fill();
     bool isReadable() const;
     bool isTrailingClock();
     void seekBehindClock();
@@ -96,6 +97,10 @@ private:
     // the bytes delivered since the last open or seek, starting from the
     // bytes that the time reached by the seek stands for.
     uint64_t bytePosition;
+    // The last fill's samples are still in the working block: a read ran
+    // out of memory for their chunk. The next read delivers them; a seek,
+    // open or close drops them.
+    bool fillUndelivered;
 };
 
 } // namespace Qel

@@ -61,6 +61,7 @@ int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
 {
     clock = hostClock;
     extractionFlags = 0;
+    fillUndelivered = false;
     position = 0;
     endOfStream = false;  // a stream opened again starts unflagged
     QtTrackEnable(track, 1);
@@ -70,10 +71,8 @@ int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
         return kResultFailure;
     if (downmix && !agreeStereoLayout())
         return kResultFailure;
-    if (!sampleFormatDeliverable())
+    if (!sampleFormatDeliverable() || !replaceWorkingBlock())
         return kResultFailure;
-
-    replaceWorkingBlock();
     prepareBufferList();
     QEL_LOG(kAudioOpenStream, "QT audio data rate: %f chanels: %lu", description.sampleRate,
             static_cast<unsigned long>(description.channelsPerFrame));
@@ -166,11 +165,18 @@ bool ContainerQuickTime::AudioStream::sampleFormatDeliverable() const
            perSecond < 4294967296.0;
 }
 
-void ContainerQuickTime::AudioStream::replaceWorkingBlock()
+// Out of memory for the block, the open fails silently like the stream's
+// other allocation failures, with no block: reads and seeks then fail until
+// the stream is opened again.
+bool ContainerQuickTime::AudioStream::replaceWorkingBlock()
 {
     freeWorkingBlock();
-    sampleBuffer.setData(new unsigned char[kWorkingBlockSize], kWorkingBlockSize);
+    unsigned char* block = new (std::nothrow) unsigned char[kWorkingBlockSize];
+    if (!block)
+        return false;
+    sampleBuffer.setData(block, kWorkingBlockSize);
     framesPerRead = kWorkingBlockSize / description.bytesPerPacket;
+    return true;
 }
 
 void ContainerQuickTime::AudioStream::prepareBufferList()

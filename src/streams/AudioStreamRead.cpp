@@ -12,6 +12,7 @@
 #include "streams/AudioStream.h"
 #include "streams/HostClock.h"
 #include "support/Log.h"
+#include "support/OutOfMemoryGuard.h"
 
 namespace Qel {
 
@@ -45,6 +46,8 @@ int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* act
     // Never opened, closed, or re-opened without success: nothing to move.
     if (!isReadable())
         return kResultFailure;
+    // Samples filled before the seek belong to the old position.
+    fillUndelivered = false;
     const int32_t timeScale = container->timeScale;  // never 0: the container refuses such movies
 
     QtTimeRecord record{};
@@ -70,6 +73,10 @@ int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* act
     return kResultSuccess;
 }
 
+// Out of memory for the chunk or its copy of the samples, the read fails
+// with 0x80100001 and no chunk, and the fill stays in the working block:
+// the next read delivers it instead of filling again, so no sound is lost
+// and the chunk's times are those the failed read would have had.
 int32_t ContainerQuickTime::AudioStream::readStream(MediaChunk** chunk)
 {
     if (!chunk)
@@ -79,6 +86,24 @@ int32_t ContainerQuickTime::AudioStream::readStream(MediaChunk** chunk)
         seekBehindClock();
         return kResultFailure;
     }
+    if (!fillUndelivered) {
+        const int32_t filled = fill();
+        if (filled != kResultSuccess)
+            return filled;
+    }
+    return unlessOutOfMemory(
+        [this, chunk] {
+            *chunk = deliverChunk(bufferList.buffers[0].byteSize);
+            fillUndelivered = false;
+            return kResultSuccess;
+        },
+        [] { return kResultFailure; });
+}
+
+// Fills the working block with the next samples; on success they await
+// delivery (fillUndelivered) and the buffer list's byte size counts them.
+int32_t ContainerQuickTime::AudioStream::fill()
+{
     if (extractionFlags & kExtractionComplete) {
         QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", 0L);
         endOfStream = true;
@@ -95,15 +120,14 @@ int32_t ContainerQuickTime::AudioStream::readStream(MediaChunk** chunk)
         endOfStream = true;
         return kResultFailure;
     }
-    const uint32_t delivered = bufferList.buffers[0].byteSize;
-    if (delivered > sampleBuffer.dataSize()) {
+    if (bufferList.buffers[0].byteSize > sampleBuffer.dataSize()) {
         // The runtime claims more than the block holds: deliver nothing of it,
         // and give the next fill no more room than there is.
         bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
         endOfStream = true;
         return kResultFailure;
     }
-    *chunk = deliverChunk(delivered);
+    fillUndelivered = true;
     return kResultSuccess;
 }
 

@@ -83,6 +83,7 @@ private:
     void disposeExportSource();
 
     // Reading
+    int32_t readFrame(MediaChunk** chunk);
     void catchUpWithClock();
     void catchUpForward(QtTimeValue target);
     void catchUpBackward(QtTimeValue target);

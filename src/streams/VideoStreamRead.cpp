@@ -11,6 +11,7 @@
 #include "quicktime/QtFailure.h"
 #include "quicktime/QtOperations.h"
 #include "support/Log.h"
+#include "support/OutOfMemoryGuard.h"
 
 namespace Qel {
 
@@ -19,11 +20,20 @@ constexpr int32_t kRequestRecordSize = 56;
 constexpr int32_t kSamplesPerRead = 1;
 } // namespace
 
+// Out of memory for the chunk, the read fails with 0x80100001 and no chunk;
+// currentTime still names the sample it was about to deliver, so the next
+// read delivers it. (A frame's own memory is asked for without throwing, and
+// its failure is logged like a runtime failure.)
 int32_t ContainerQuickTime::VideoStream::readStream(MediaChunk** chunk)
 {
     if (!chunk)
         return kResultFailure;
     *chunk = nullptr;
+    return unlessOutOfMemory([this, chunk] { return readFrame(chunk); }, [] { return kResultFailure; });
+}
+
+int32_t ContainerQuickTime::VideoStream::readFrame(MediaChunk** chunk)
+{
     // Closed, or never opened: there is no export source to read from.
     if (!dataFunction)
         return failRead(kQtParamError);

@@ -24,24 +24,19 @@
 #include <new>
 #include <utility>
 
+#include "support/OutOfMemoryGuard.h"
+
 namespace Qel {
 
 // Builds make()'s record in the caller's storage and returns its address.
-//
-// std::bad_alloc, the one exception the plug-in's records can raise, must
-// not leave a slot: a Microsoft-ABI host cannot catch a MinGW exception, so
-// the unwinder would find no handler and end the host's process. A failed
-// allocation therefore hands back the empty record (null data, or no
-// nodes), which the host already reads as "nothing there". Nothing is
-// logged here, since logging would need the memory that just ran out.
+// When memory runs out (support/OutOfMemoryGuard.h) the slot hands back the
+// empty record instead (null data, or no nodes), which the host already
+// reads as "nothing there".
 template <class Record, class Make>
 Record* returnByValue(Record* result, Make make) noexcept
 {
-    try {
-        return new (result) Record(make());
-    } catch (const std::bad_alloc&) {
-        return new (result) Record();
-    }
+    return unlessOutOfMemory([result, &make] { return new (result) Record(make()); },
+                             [result] { return new (result) Record(); });
 }
 
 // Calls a by-value slot on object with storage of its own and hands back

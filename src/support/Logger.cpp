@@ -1,27 +1,36 @@
 #include "support/Logger.h"
 
 #include <cstdarg>
+#include <memory>
+#include <new>
 
 #include "support/LoggerImpl.h"
 
 namespace Qel {
 
-Logger* Logger::instance()
+Logger* Logger::instance() noexcept
 {
     // A function-local static is initialised exactly once even when two
     // threads log for the first time together: the second waits for the
     // first to finish binding. The instance is deliberately never deleted.
-    static Logger* const theInstance = new Logger(standardLoggingLibraryName());
-    return theInstance;
+    // An initialisation that runs out of memory leaves the static to be
+    // initialised by the next call; the line at hand goes to a logger that
+    // is bound to nothing.
+    try {
+        static Logger* const theInstance = new Logger(standardLoggingLibraryName());
+        return theInstance;
+    } catch (const std::bad_alloc&) {
+        static Logger unbound;
+        return &unbound;
+    }
 }
 
+Logger::Logger() : impl(nullptr) {}
+
 Logger::Logger(const std::u16string& libraryName)
-    : impl(new LoggerImpl())
 {
-    if (!impl->bind(libraryName)) {
-        delete impl;
-        impl = nullptr;
-    }
+    std::unique_ptr<LoggerImpl> binding(new LoggerImpl());
+    impl = binding->bind(libraryName) ? binding.release() : nullptr;
 }
 
 Logger::~Logger()

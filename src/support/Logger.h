@@ -20,7 +20,9 @@ class Logger {
 public:
     // The one instance; created (and the library bound) on the first call.
     // Creation is safe when two threads log for the first time at once.
-    static Logger* instance();
+    // Never throws: when memory runs out before the instance exists, an
+    // unbound logger stands in and the next call tries again.
+    static Logger* instance() noexcept;
 
     // Binds the logging library found under libraryName; the instance uses
     // the library's standard name. Tests bind others.
@@ -41,6 +43,8 @@ public:
     bool isBound() const { return impl != nullptr; }
 
 private:
+    Logger();  // bound to nothing
+
     LoggerImpl* impl;
 };
 

@@ -24,6 +24,8 @@ void RecordingContainerHost::addStream(StreamInterface* stream)
     if (streamCount == kMaxStreams)
         return;
     streams[streamCount++] = stream;
+    if (onAddStream)
+        onAddStream();
 }
 
 void RecordingContainerHost::removeStream(uint64_t streamId)

@@ -36,6 +36,9 @@ public:
 
     void destroy(StreamInterface* stream);
 
+    // Called once the host holds the stream that addStream gave it.
+    void (*onAddStream)() = nullptr;
+
     uint64_t nextId = kFirstId;
     StreamInterface* streams[kMaxStreams] = {};
     int streamCount = 0;

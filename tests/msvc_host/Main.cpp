@@ -1,6 +1,6 @@
 // A host engine built for the Microsoft C++ ABI, without a C runtime:
 //   msvc_host synthetic        every slot on a synthetic movie
-//   msvc_host out-of-memory    a by-value slot whose allocation fails
+//   msvc_host out-of-memory    host calls whose allocations fail in the DLL
 //   msvc_host movie PATH|URL   any movie, read to its end
 // QelContainerQuickTime.dll and QuickTime.qts are loaded from the program's
 // folder. The exit code is 0 when every check passed.

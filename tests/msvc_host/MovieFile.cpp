@@ -82,6 +82,9 @@ TemporaryMovie::TemporaryMovie(Bytes& document)
         return;
     appendWide(fullPath, capacity, L"msvc_host-");
     appendWideNumber(fullPath, capacity, GetCurrentProcessId());
+    static uint32_t moviesMade = 0;  // one process may write several
+    appendWide(fullPath, capacity, L"-");
+    appendWideNumber(fullPath, capacity, ++moviesMade);
     appendWide(fullPath, capacity, L".qelmovie");
     void* file = CreateFileW(fullPath, kGenericWrite, 0, nullptr, kCreateNew, kNormalAttributes, nullptr);
     if (file == reinterpret_cast<void*>(-1))

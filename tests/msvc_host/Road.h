@@ -10,8 +10,8 @@ namespace Host {
 // synthetic movie (one video and one sound track) with exact expectations.
 uint32_t syntheticRoad();
 
-// A String allocation that fails inside a by-value slot: the host gets the
-// empty text back and goes on.
+// Host calls whose allocations fail inside the DLL, case by case: the host
+// gets the ordinary failure of each call and goes on.
 uint32_t outOfMemoryRoad();
 
 // Any movie (a path or a file URL): open, list, read every stream to its end

@@ -2,14 +2,16 @@
 
 namespace Host {
 
-void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength)
+void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength, const SyntheticTracks& tracks)
 {
     document.append("{\"qelSyntheticMovie\": 1, \"timeScale\": 600, \"userData\": {\"name\": \"");
     document.append(name, nameLength);
-    document.append("\"}, \"tracks\": [{\"type\": \"vide\", \"video\": {\"compression\": \"yuvs\", \"width\": ");
-    document.appendNumber(kWidth);
+    document.append("\"}, \"tracks\": [{\"type\": \"vide\", \"video\": {\"compression\": \"");
+    document.append(tracks.compression);
+    document.append("\", \"width\": ");
+    document.appendNumber(tracks.width);
     document.append(", \"height\": ");
-    document.appendNumber(kHeight);
+    document.appendNumber(tracks.height);
     document.append("}, \"samples\": {\"count\": ");
     document.appendNumber(kSamples);
     document.append(", \"duration\": ");
@@ -19,7 +21,7 @@ void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength)
     document.append("}}, {\"type\": \"soun\", \"audio\": {\"sampleRate\": ");
     document.appendNumber(kSampleRate);
     document.append(", \"channels\": 2, \"frames\": ");
-    document.appendNumber(kFrames);
+    document.appendNumber(tracks.audioFrames);
     document.append("}}]}");
 }
 

@@ -16,8 +16,19 @@ constexpr uint32_t kFrames = 16000;      // 2 s, as long as the video
 constexpr uint32_t kDurationMs = 2000;
 constexpr const char* kMovieName = "Road under the other ABI";
 
+// The tracks: the video's compression (one the runtime delivers as it is,
+// "yuvs", or one it decodes) and picture size, and the sound's length.
+struct SyntheticTracks {
+    const char* compression;
+    uint32_t width;
+    uint32_t height;
+    uint32_t audioFrames;
+};
+constexpr SyntheticTracks kRoadTracks = {"yuvs", kWidth, kHeight, kFrames};
+
 // The document; name may be long (the out-of-memory road uses that).
-void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength);
+void appendSyntheticMovie(Bytes& document, const char* name, size_t nameLength,
+                          const SyntheticTracks& tracks = kRoadTracks);
 
 inline uint32_t sampleStartMs(uint32_t sample) { return sample * kSampleUnits * 1000 / 600; }
 // The sample a YUY2 picture shows, from the luma of its first pixel.
