@@ -83,7 +83,7 @@ CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters)
     return owned;
 }
 
-CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads)
+CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads, bool showAll)
 {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
@@ -102,6 +102,8 @@ CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads)
     // DCT (MPEG-1/2/4, Motion JPEG, DV) is this exact one on 64-bit x86,
     // but on 32-bit x86 an approximation of its own.
     context->idct_algo = FF_IDCT_SIMPLE;
+    if (showAll)
+        context->flags2 |= AV_CODEC_FLAG2_SHOW_ALL;
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
         return nullptr;
     return context;

@@ -36,6 +36,9 @@ struct ScaleContextFreer {
 struct ResampleContextFreer {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
+struct ParserCloser {
+    void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
+};
 
 struct VorbisParserFreer {
     void operator()(AVVorbisParseContext* parser) const { av_vorbis_parse_free(&parser); }
@@ -48,6 +51,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScaleContextPtr = std::unique_ptr<SwsContext, ScaleContextFreer>;
 using ResampleContextPtr = std::unique_ptr<SwrContext, ResampleContextFreer>;
 using VorbisParserPtr = std::unique_ptr<AVVorbisParseContext, VorbisParserFreer>;
+using ParserPtr = std::unique_ptr<AVCodecParserContext, ParserCloser>;
 
 // Allocation failures of FFmpeg's own allocators surface as the standard
 // exception, like every other allocation failure of the runtime.
@@ -68,7 +72,11 @@ using CodecParametersPtr = std::shared_ptr<const AVCodecParameters>;
 CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters);
 
 // A decoder for the stream's codec, opened with its parameters; null when
-// the codec is not supported.
-CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads);
+// the codec is not supported. Where decoding starts at recovery points that
+// are not IDR pictures, FFmpeg's H.264 decoder may hold back pictures it
+// deems unrecovered (the key frame itself, after pictures shown before it
+// failed to decode): showAll gives out every picture, and the caller drops
+// those shown before the picture it started at.
+CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads, bool showAll = false);
 
 } // namespace Qel

@@ -119,7 +119,10 @@ private:
         track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType)) {
             describeVideo(stream, track);
-            track.timedByOutputOrder = isAvi(format_) && stream->codecpar->video_delay > 0;
+            track.timedByOutputOrder = timedByOutputOrder(format_, stream);
+            track.syncAtRecoveryPoints = ordersByPictureCounts(format_, stream);
+            for (const FfmpegSamplePosition& position : ordered_[index].positions)
+                track.shownAheadOfDecoding = std::max(track.shownAheadOfDecoding, position.dts - position.pts);
         }
         else if (track.mediaType == kSoundMediaType) {
             describeSound(stream, track);

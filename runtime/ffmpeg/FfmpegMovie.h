@@ -100,6 +100,17 @@ struct FfmpegTrack {
     // Pictures reordered by the decoder where the container stores no
     // presentation times (AVI): decoded pictures are timed by their order.
     bool timedByOutputOrder = false;
+    // Sync samples include recovery points that are not IDR pictures (H.264
+    // in AVI, from the picture headers): decoding from one gives out the
+    // pictures shown before it damaged, and its own picture only when the
+    // decoder is told to show every picture.
+    bool syncAtRecoveryPoints = false;
+    // How far any sample's presentation time lies before its decoding time
+    // (stream time base), 0 where none does: AVI shows its first reordered
+    // picture at its first decoding time, so that later pictures shown
+    // before the ones decoded ahead of them are shown before they are
+    // decoded. Readers looking ahead for a sample allow for it.
+    int64_t shownAheadOfDecoding = 0;
     // Parallel to positions where the file's index places every sample's bytes
     // exactly and readers may take them straight from the file
     // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.

@@ -198,9 +198,7 @@ bool FfmpegPacketReader::skipAheadTo(const FfmpegSamplePosition& sync)
             av_packet_move_ref(pending_.get(), ahead.get());
             return true;
         }
-        // A packet is decoded no later than it is shown: past this one, the
-        // sync packet lies behind the reader.
-        if (ahead->dts != AV_NOPTS_VALUE && ahead->dts > sync.pts)
+        if (liesBehind(sync, ahead.get()))
             return false;
     }
     return false;
@@ -214,6 +212,14 @@ bool FfmpegPacketReader::rewind()
     lastSync_ = SIZE_MAX;
     lastReadDts_ = INT64_MIN;
     return seekBefore(track_.positions.empty() ? 0 : track_.positions.front().dts, INT64_MAX);
+}
+
+// A sample is decoded no later than it is shown, or than the track shows
+// samples ahead of their decoding: past a packet decoded later, the sample
+// lies behind the reader.
+bool FfmpegPacketReader::liesBehind(const FfmpegSamplePosition& position, const AVPacket* read) const
+{
+    return read->dts != AV_NOPTS_VALUE && read->dts > position.pts + track_.shownAheadOfDecoding;
 }
 
 void FfmpegPacketReader::remember(const AVPacket* packet)
@@ -250,9 +256,7 @@ bool FfmpegPacketReader::readForwardTo(const FfmpegSamplePosition& position, AVP
         remember(packet);
         if (isSample(packet, position))
             return true;
-        // A packet is decoded no later than it is shown: past this one, the
-        // sample wanted lies behind the reader.
-        if (packet->dts != AV_NOPTS_VALUE && packet->dts > position.pts)
+        if (liesBehind(position, packet))
             return false;
     }
     return false;
@@ -305,9 +309,7 @@ bool FfmpegPacketReader::readAheadTo(size_t index, AVPacket* packet)
         const AVPacket* last = ahead_.back().get();
         if (isSample(last, position))
             return give(last);
-        // A packet is decoded no later than it is shown: past this one, the
-        // sample wanted lies behind the reader.
-        if (last->dts != AV_NOPTS_VALUE && last->dts > position.pts)
+        if (liesBehind(position, last))
             return false;
     }
     return false;

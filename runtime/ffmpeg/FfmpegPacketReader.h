@@ -70,6 +70,7 @@ private:
     // ahead.
     bool skipAheadTo(const FfmpegSamplePosition& sync);
     bool seekToStart();
+    bool liesBehind(const FfmpegSamplePosition& position, const AVPacket* read) const;
     bool takeRecent(const FfmpegSamplePosition& position, AVPacket* packet);
     void remember(const AVPacket* packet);
     bool readForwardTo(const FfmpegSamplePosition& position, AVPacket* packet);

@@ -37,7 +37,7 @@ std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMov
         status = kFfmpegBadData;
         return nullptr;
     }
-    CodecContextPtr codec = openDecoder(reader->stream(), true);
+    CodecContextPtr codec = openDecoder(reader->stream(), true, reader->track().syncAtRecoveryPoints);
     if (!codec) {
         status = kFfmpegNoCodec;
         return nullptr;
@@ -170,6 +170,12 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
         if (reader_->track().timedByOutputOrder || presentationTime(decoded.get()) == AV_NOPTS_VALUE)
             decoded->best_effort_timestamp = nextSampleTime();
         const int64_t output = presentationTime(decoded.get());
+        // The pictures of an open group shown before its key frame are
+        // decoded after it, from references of the group before: a run
+        // started at the key frame gives them out damaged, or not at all.
+        // Their own run is the one of the sync sample before them.
+        if (output < reader_->track().positions[runSync_].pts)
+            continue;
         lastOutput_ = output;
         cache(std::move(decoded), pts);
         if (output == pts)

@@ -4,6 +4,7 @@
 #include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
+#include "FfmpegH264PictureOrder.h"
 #include "FfmpegSoundStart.h"
 
 #include <algorithm>
@@ -31,8 +32,8 @@ bool isPlayable(const AVStream* stream)
 }
 
 // AVI stores no composition times: where pictures are reordered, their
-// order is found in their bytes (see completeReorderedPresentationTimes),
-// which the file's scan reads.
+// order is found in their bytes (see completeReorderedPresentationTimes and
+// FfmpegH264PictureOrder.h), which the file's scan reads.
 bool needsPictureBytesForOrder(const AVFormatContext* format, const AVStream* stream)
 {
     return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && stream->codecpar->video_delay > 0;
@@ -154,6 +155,19 @@ void completeReorderedPresentationTimes(std::vector<StreamPacket>& packets)
     }
 }
 
+// Pictures in decoding order, shown in the given order: the k-th shown takes
+// the k-th decoding time.
+void presentInShownOrder(std::vector<StreamPacket>& packets, const std::vector<size_t>& shown)
+{
+    std::vector<int64_t> times;
+    times.reserve(packets.size());
+    for (const StreamPacket& packet : packets)
+        times.push_back(packet.dts);
+    std::sort(times.begin(), times.end());
+    for (size_t k = 0; k < shown.size() && k < packets.size(); ++k)
+        packets[shown[k]].pts = times[k];
+}
+
 // Each sound stream's first packets are decoded on the way, as readers
 // decode them, for where its sound starts.
 void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>& packets,
@@ -161,11 +175,15 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
 {
     std::vector<std::unique_ptr<FfmpegSoundStartProbe>> probes(format->nb_streams);
     std::vector<std::unique_ptr<FfmpegVorbisPacketLengths>> lengths(format->nb_streams);
+    std::vector<std::unique_ptr<FfmpegH264PictureOrder>> pictureOrders(format->nb_streams);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (format->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+        AVStream* stream = format->streams[i];
+        if (ordersByPictureCounts(format, stream))
+            pictureOrders[i] = FfmpegH264PictureOrder::open(stream->codecpar);
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
             continue;
-        probes[i] = std::make_unique<FfmpegSoundStartProbe>(format->streams[i]);
-        lengths[i] = std::make_unique<FfmpegVorbisPacketLengths>(format->streams[i]);
+        probes[i] = std::make_unique<FfmpegSoundStartProbe>(stream);
+        lengths[i] = std::make_unique<FfmpegVorbisPacketLengths>(stream);
     }
     PacketPtr packet = makePacket();
     while (av_read_frame(format, packet.get()) >= 0) {
@@ -178,7 +196,12 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
             if (dts == AV_NOPTS_VALUE)
                 dts = list.empty() ? 0 : list.back().dts + list.back().duration;
             const bool bidirectional = isBidirectional(format->streams[index], packet.get());
-            list.push_back({packet->pts, dts, packet->duration, (packet->flags & AV_PKT_FLAG_KEY) != 0, bidirectional,
+            // A key frame that is neither an IDR picture nor a recovery point
+            // is no place to start decoding.
+            bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            if (pictureOrders[index])
+                key = pictureOrders[index]->add(packet.get()) && key;
+            list.push_back({packet->pts, dts, packet->duration, key, bidirectional,
                             packetIdentity(packet->data, packet->size),
                             lengths[index] ? lengths[index]->samplesOf(packet.get()) : 0});
         }
@@ -187,6 +210,8 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (showsBidirectionalAsDecoded(format->streams[i]))
             completeReorderedPresentationTimes(packets[i]);
+        else if (pictureOrders[i])
+            presentInShownOrder(packets[i], pictureOrders[i]->shownOrder());
         if (probes[i]) {
             probes[i]->finish();
             soundStarts[i] = probes[i]->result();
@@ -606,6 +631,17 @@ void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
 }
 
 } // namespace
+
+bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream)
+{
+    return needsPictureBytesForOrder(format, stream) && stream->codecpar->codec_id == AV_CODEC_ID_H264 &&
+           FfmpegH264PictureOrder::available();
+}
+
+bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream)
+{
+    return needsPictureBytesForOrder(format, stream) && !ordersByPictureCounts(format, stream);
+}
 
 std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd)
 {

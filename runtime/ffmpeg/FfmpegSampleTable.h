@@ -47,9 +47,11 @@ struct OrderedPackets {
 // time), exact for constant frame rates; a sync packet then keeps its own
 // presentation time where the container gives it (open groups of pictures
 // in MPEG) and the shifted decoding time elsewhere (exact for closed
-// groups). Sync entries keep the decoding time of their packet, which is
-// where a reader seeks to. The last packet lasts until the stream's end,
-// where that lies beyond its start.
+// groups). H.264 pictures in AVI take the decoding times in the order their
+// picture order counts show them (open groups included). Sync entries keep
+// the decoding time of their packet, which is where a reader seeks to. The
+// last packet lasts until the stream's end, where that lies beyond its
+// start.
 //
 // A QuickTime or MP4 video stream of reordered pictures is timed by the
 // composition offsets of the header of the file at path (UTF-8; empty:
@@ -58,6 +60,19 @@ struct OrderedPackets {
 // index cannot time it (uneven decoding steps, entries an edit list
 // discards or a file cut short lacks), else by its shifted decoding times.
 std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
+
+// H.264 pictures in AVI are ordered by their picture order counts, which
+// also place the pictures of open groups (FfmpegH264PictureOrder.h); their
+// sync samples are IDR pictures and intra pictures at recovery points.
+bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream);
+
+// Whether the pictures of a stream that the file gives no presentation
+// times (AVI) are reordered by its decoder without the scan finding their
+// times (MPEG-1/2 and MPEG-4 Part 2, ordered by their coding types, and
+// codecs other than H.264, whose presentation times are shifted decoding
+// times): their decoded pictures are timed by the order they come out in.
+// H.264 pictures are ordered and timed by their picture order counts.
+bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream);
 
 // The two ways of timing such a stream, each in presentation order: by the
 // header's composition offsets (nullopt where they may not match the

@@ -44,6 +44,18 @@ const OracleMovie kOracleMovies[] = {
     // AVI keeps no composition times: the runtime orders reordered pictures.
     {"Mpeg4BFramesAvi", "mpeg4-bframes.avi", "-c:v mpeg4 -bf 2 -g 12 -c:a libmp3lame -ac 2", 1},
     {"H264BFramesAvi", "h264-bframes.avi", "-c:v libx264 -bf 3 -g 12 -pix_fmt yuv420p -c:a pcm_s16le -ac 2", 0},
+    // H.264 in open groups of pictures: the pictures shown just before a key
+    // frame are decoded after it, from references of the group before (the
+    // MPEG-4 Part 2 groups above are open too, as ffmpeg makes them). With
+    // long runs of B pictures, FFmpeg's decoder holds back a key frame it
+    // starts at; recovery points at predicted pictures (intra refresh) are
+    // no place to start.
+    {"H264OpenGopAvi", "h264-open-gop.avi", "-c:v libx264 -bf 3 -g 12 -x264-params open-gop=1 -pix_fmt yuv420p "
+                                            "-c:a pcm_s16le -ac 2", 0},
+    {"H264OpenGopLongBAvi", "h264-open-gop-long-b.avi", "-c:v libx264 -bf 16 -g 24 -x264-params "
+                                                        "open-gop=1:b-adapt=0:ref=6 -pix_fmt yuv420p -c:a pcm_s16le -ac 2", 0},
+    {"H264IntraRefreshAvi", "h264-intra-refresh.avi", "-c:v libx264 -bf 3 -g 12 -x264-params open-gop=1:intra-refresh=1 "
+                                                      "-pix_fmt yuv420p -c:a pcm_s16le -ac 2", 0},
     // AVI's index counts PCM in bytes.
     {"PcmStereoAvi", "pcm-stereo.avi", "-c:v mpeg4 -g 12 -c:a pcm_s16le -ac 2", 0},
     {"PcmMonoAvi", "pcm-mono.avi", "-c:v mjpeg -q:v 3 -c:a pcm_s16le -ac 1", 0},
