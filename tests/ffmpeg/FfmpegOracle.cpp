@@ -74,10 +74,12 @@ std::vector<ProbedFrame> probedVideoFrames(const std::string& path)
         const std::vector<std::optional<long long>> fields = csvFields(line);
         if (line.compare(0, 6, "frame,") != 0 || fields.size() < 4 || !fields[0])
             continue;
-        // A picture is a sync sample where its packet is one: some decoders
-        // (QuickTime RLE) mark every picture they give out as a key frame.
+        // A picture is a sync sample where both its packet and its decoder
+        // say so: some decoders (QuickTime RLE) mark every picture they give
+        // out as a key frame, and some files mark packets where decoding
+        // cannot start whole (H.264 recovery points of intra refresh).
         const auto packet = fields[3] ? keyPackets.find(*fields[3]) : keyPackets.end();
-        const bool key = packet != keyPackets.end() ? packet->second : *fields[0] != 0;
+        const bool key = (packet == keyPackets.end() || packet->second) && *fields[0] != 0;
         if (fields[1]) {
             const int64_t pts = *fields[1];
             // FLV records no durations: a picture lasts until the next.
