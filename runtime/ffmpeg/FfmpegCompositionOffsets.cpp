@@ -3,6 +3,7 @@
 #include "FfmpegFileMapping.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -114,52 +115,70 @@ std::optional<uint32_t> trackIdOf(const Box& tkhd)
     return bigEndian32(tkhd.payload + idAt);
 }
 
-// FFmpeg skips runs of no samples, reads counts and offsets as signed, and
-// shifts every decoding time when an offset is negative: only runs it takes
-// as they stand are accepted.
-std::optional<std::vector<CompositionRun>> runsOf(const Box& ctts)
+// FFmpeg skips runs of no samples and drops every offset of a track when one
+// lies beyond 2^28 either way: only runs it takes as they stand are accepted.
+// It shifts the decoding times by the largest negative offset, the last two
+// runs left out.
+std::optional<CompositionOffsets> offsetsOf(const Box& ctts)
 {
     if (ctts.size < 8)
         return std::nullopt;
     const uint64_t entries = bigEndian32(ctts.payload + 4);
     if (entries > (ctts.size - 8) / 8)
         return std::nullopt;
-    std::vector<CompositionRun> runs;
-    runs.reserve(size_t(entries));
-    constexpr uint32_t kLargestSigned = uint32_t(std::numeric_limits<int32_t>::max());
+    CompositionOffsets offsets;
+    offsets.runs.reserve(size_t(entries));
+    constexpr int64_t kFarthestOffset = int64_t(1) << 28;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t* entry = ctts.payload + 8 + i * 8;
-        const CompositionRun run{bigEndian32(entry), bigEndian32(entry + 4)};
-        if (run.count == 0 || run.count > kLargestSigned || run.offset > kLargestSigned)
+        const CompositionRun run{bigEndian32(entry), int32_t(bigEndian32(entry + 4))};
+        if (run.count == 0 || run.count > uint32_t(std::numeric_limits<int32_t>::max()) ||
+            std::abs(int64_t(run.offset)) > kFarthestOffset)
             return std::nullopt;
-        runs.push_back(run);
+        if (i + 2 < entries)
+            offsets.decodingShift = std::max<int64_t>(offsets.decodingShift, -int64_t(run.offset));
+        offsets.runs.push_back(run);
     }
-    return runs;
+    return offsets;
 }
 
-// An edit list of one edit at most: a single edit shifts every time alike,
-// where several may repeat or drop samples.
-bool editsAtMostOnce(const Box& trak)
+// An edit list that only moves the media in time: one edit of the media,
+// after any number of empty edits (a track that starts late). Several edits
+// of the media may repeat or drop samples. FFmpeg counts the edits that fit
+// the box, whatever count it claims: both must agree.
+bool editsOnlyMoveTheMedia(const Box& trak)
 {
     Box edts{};
     const int lists = childOfType(trak.payload, trak.size, boxType("edts"), edts);
     if (lists == 0)
         return true;
-    if (lists != 1)
-        return false;
     Box elst{};
-    if (childOfType(edts.payload, edts.size, boxType("elst"), elst) != 1 || elst.size < 8)
+    if (lists != 1 || childOfType(edts.payload, edts.size, boxType("elst"), elst) != 1 || elst.size < 8)
         return false;
-    return bigEndian32(elst.payload + 4) <= 1;
+    const bool wide = elst.payload[0] == 1;  // 64-bit durations and media times
+    const size_t entryBytes = wide ? 20 : 12;
+    const uint64_t count = bigEndian32(elst.payload + 4);
+    if (elst.size - 8 != count * entryBytes)
+        return false;
+    bool mediaEdited = false;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* mediaTime = elst.payload + 8 + i * entryBytes + (wide ? 8 : 4);
+        const int64_t time = wide ? int64_t(bigEndian64(mediaTime)) : int64_t(int32_t(bigEndian32(mediaTime)));
+        const bool empty = time == -1;
+        if (mediaEdited || (time < 0 && !empty))
+            return false;
+        mediaEdited = !empty;
+    }
+    return true;
 }
 
-std::optional<std::vector<CompositionRun>> runsOfTrack(const Box& trak)
+std::optional<CompositionOffsets> offsetsOfTrack(const Box& trak)
 {
-    if (!editsAtMostOnce(trak))
+    if (!editsOnlyMoveTheMedia(trak))
         return std::nullopt;
     const std::optional<Box> ctts =
         onlyBoxAt(trak, {boxType("mdia"), boxType("minf"), boxType("stbl"), boxType("ctts")});
-    return ctts ? runsOf(*ctts) : std::nullopt;
+    return ctts ? offsetsOf(*ctts) : std::nullopt;
 }
 
 // A view of a range of the file, unmapped when it goes.
@@ -192,35 +211,49 @@ private:
     size_t viewLength_ = 0;
 };
 
-// Real files hold a handful of top-level boxes; one of thousands is no
-// movie worth walking box by box.
+// Real files hold a handful of top-level boxes before their first fragment;
+// one of thousands is no movie worth walking box by box.
 constexpr int kMostTopLevelBoxes = 4096;
 
-// Where the payload of the file's only `moov` lies; nullopt for a file that
-// is fragmented, has no or several movie headers, or is cut short.
-std::optional<std::pair<int64_t, uint64_t>> moviePayloadOf(const FfmpegFileMapping& file)
+// Calls visit(header, offset) on the file's top-level boxes in order until
+// it returns false. False where a box does not fit the file (a file cut
+// short) or the walk meets too many boxes.
+template <typename Visit>
+bool visitTopLevelBoxes(const FfmpegFileMapping& file, Visit visit)
 {
-    std::optional<std::pair<int64_t, uint64_t>> payload;
     int64_t at = 0;
     for (int boxes = 0; at < file.size(); ++boxes) {
         const uint64_t room = uint64_t(file.size() - at);
         const size_t available = size_t(std::min<uint64_t>(room, 16));
         const MappedRange bytes(file, at, available);
         BoxHeader header;
-        if (boxes == kMostTopLevelBoxes || !bytes.data() || !readBoxHeader(bytes.data(), available, room, header) ||
-            header.type == boxType("moof") || (header.type == boxType("moov") && payload))
-            return std::nullopt;
-        if (header.type == boxType("moov"))
-            payload = std::make_pair(at + int64_t(header.headerBytes), header.totalBytes - header.headerBytes);
+        if (boxes == kMostTopLevelBoxes || !bytes.data() || !readBoxHeader(bytes.data(), available, room, header))
+            return false;
+        if (!visit(header, at))
+            return true;
         at += int64_t(header.totalBytes);
     }
-    return payload;
+    return true;
+}
+
+// Where the payload of the file's only `moov` lies; nullopt for a file that
+// is fragmented, has no or several movie headers, or is cut short.
+std::optional<std::pair<int64_t, uint64_t>> moviePayloadOf(const FfmpegFileMapping& file)
+{
+    std::optional<std::pair<int64_t, uint64_t>> payload;
+    bool plain = true;
+    const bool walked = visitTopLevelBoxes(file, [&](const BoxHeader& header, int64_t at) {
+        plain = header.type != boxType("moof") && !(header.type == boxType("moov") && payload);
+        if (plain && header.type == boxType("moov"))
+            payload = std::make_pair(at + int64_t(header.headerBytes), header.totalBytes - header.headerBytes);
+        return plain;
+    });
+    return walked && plain ? payload : std::nullopt;
 }
 
 } // namespace
 
-std::optional<std::vector<CompositionRun>> compositionRunsInMovieHeader(const uint8_t* moov, size_t size,
-                                                                       uint32_t trackId)
+std::optional<CompositionOffsets> compositionOffsetsInMovieHeader(const uint8_t* moov, size_t size, uint32_t trackId)
 {
     const std::optional<std::vector<Box>> children = childrenOf(moov, size);
     if (!children)
@@ -238,10 +271,10 @@ std::optional<std::vector<CompositionRun>> compositionRunsInMovieHeader(const ui
         if (*id == trackId)
             track = child;
     }
-    return track ? runsOfTrack(*track) : std::nullopt;
+    return track ? offsetsOfTrack(*track) : std::nullopt;
 }
 
-std::optional<std::vector<CompositionRun>> compositionRunsInFile(const std::string& path, uint32_t trackId)
+std::optional<CompositionOffsets> compositionOffsetsInFile(const std::string& path, uint32_t trackId)
 {
     const std::unique_ptr<FfmpegFileMapping> file = FfmpegFileMapping::open(path);
     if (!file)
@@ -252,7 +285,25 @@ std::optional<std::vector<CompositionRun>> compositionRunsInFile(const std::stri
     const MappedRange moov(*file, payload->first, size_t(payload->second));
     if (!moov.data())
         return std::nullopt;
-    return compositionRunsInMovieHeader(moov.data(), size_t(payload->second), trackId);
+    return compositionOffsetsInMovieHeader(moov.data(), size_t(payload->second), trackId);
+}
+
+MovieFragments movieFragmentsIn(const std::string& path)
+{
+    MovieFragments fragments;
+    const std::unique_ptr<FfmpegFileMapping> file = FfmpegFileMapping::open(path);
+    if (!file)
+        return fragments;
+    bool segmentIndex = false;
+    const bool walked = visitTopLevelBoxes(*file, [&](const BoxHeader& header, int64_t) {
+        segmentIndex = segmentIndex || header.type == boxType("sidx");
+        fragments.present = header.type == boxType("moof");
+        return !fragments.present;
+    });
+    if (!walked)
+        return {};
+    fragments.indexedAhead = fragments.present && segmentIndex;
+    return fragments;
 }
 
 } // namespace Qel

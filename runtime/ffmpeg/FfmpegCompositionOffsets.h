@@ -5,10 +5,12 @@
 //
 // Only where the header leaves no doubt about how FFmpeg's demuxer times
 // the samples: a file that is not fragmented (no `mvex`, no `moof`), with
-// one movie header and one track of the ID, at most one `ctts`, no negative
-// offset (FFmpeg would shift the decoding times) and an edit list of at most
-// one edit. Every other file, and any box whose size does not fit inside
-// its parent, gives nothing: the caller then reads the packets.
+// one movie header and one track of the ID, at most one `ctts` whose
+// offsets FFmpeg takes as they stand (no run of no samples, none beyond
+// 2^28 either way) and an edit list of one edit of the media, which empty
+// edits (a track that starts late) may precede. Every other file, and any
+// box whose size does not fit inside its parent, gives nothing: the caller
+// then reads the packets.
 #pragma once
 
 #include <cstddef>
@@ -19,21 +21,40 @@
 
 namespace Qel {
 
-// count consecutive samples shown offset units after they are decoded.
+// count consecutive samples shown offset units after they are decoded
+// (before, where negative).
 struct CompositionRun {
     uint32_t count;
-    uint32_t offset;
+    int32_t offset;
 };
 
-// The runs of the track whose `tkhd` holds trackId (FFmpeg's AVStream::id),
-// in a movie header's payload (the bytes inside `moov`). Nullopt where the
-// header cannot vouch for them (see above) or the track has no `ctts`.
-std::optional<std::vector<CompositionRun>> compositionRunsInMovieHeader(const uint8_t* moov, size_t size,
-                                                                       uint32_t trackId);
+// A track's runs, and how far FFmpeg moves its decoding times back so that
+// negative offsets show no sample before it is decoded: FFmpeg shows each
+// sample at its index entry's time plus decodingShift plus its offset.
+struct CompositionOffsets {
+    std::vector<CompositionRun> runs;
+    int64_t decodingShift = 0;
+};
+
+// The offsets of the track whose `tkhd` holds trackId (FFmpeg's
+// AVStream::id), in a movie header's payload (the bytes inside `moov`).
+// Nullopt where the header cannot vouch for them (see above) or the track
+// has no `ctts`.
+std::optional<CompositionOffsets> compositionOffsetsInMovieHeader(const uint8_t* moov, size_t size, uint32_t trackId);
 
 // The same from the file at the UTF-8 path, whose top-level boxes are walked
 // to its single movie header. Nullopt also when the file cannot be mapped
 // or a top-level box reaches past its end (a file cut short).
-std::optional<std::vector<CompositionRun>> compositionRunsInFile(const std::string& path, uint32_t trackId);
+std::optional<CompositionOffsets> compositionOffsetsInFile(const std::string& path, uint32_t trackId);
+
+// Whether the file at the UTF-8 path holds movie fragments (a top-level
+// `moof`), and whether a segment index (`sidx`) comes before the first:
+// FFmpeg then indexes the fragments only as it reads them. False for both
+// where the file cannot be mapped or its boxes do not fit it.
+struct MovieFragments {
+    bool present = false;
+    bool indexedAhead = false;
+};
+MovieFragments movieFragmentsIn(const std::string& path);
 
 } // namespace Qel

@@ -39,6 +39,14 @@ bool needsPictureBytesForOrder(const AVFormatContext* format, const AVStream* st
     return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && stream->codecpar->video_delay > 0;
 }
 
+// Pictures whose decoding order differs from their presentation order, in
+// a file whose index holds decoding times only (QuickTime and MP4).
+bool isReorderedQuickTimeVideo(const AVFormatContext* format, const AVStream* stream)
+{
+    return headerDescribesStreams(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           stream->codecpar->video_delay > 0;
+}
+
 bool indexCoversEveryStream(AVFormatContext* format)
 {
     if (!keepsCompleteIndex(format))
@@ -371,14 +379,6 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
     return result;
 }
 
-// Pictures whose decoding order differs from their presentation order, in
-// a file whose index holds decoding times only (QuickTime and MP4).
-bool isReorderedQuickTimeVideo(const AVFormatContext* format, const AVStream* stream)
-{
-    return headerDescribesStreams(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-           stream->codecpar->video_delay > 0;
-}
-
 // Where the decoding times shifted by the reordering delay cannot time a
 // reordered stream even at a constant rate: the steps between them are
 // uneven (a variable rate), an edit list discards entries (leaving gaps
@@ -407,8 +407,7 @@ bool indexLacksPresentationTimes(AVStream* stream, int64_t fileEnd)
 // to one: an entry discarded by an edit list or lying past the end of a
 // file cut short, or as many offsets as entries lacking (see
 // FfmpegCompositionOffsets.h for the header's own conditions).
-std::optional<std::vector<CompositionRun>> offsetsPairedWithIndex(AVStream* stream, const std::string& path,
-                                                                  int64_t fileEnd)
+std::optional<CompositionOffsets> offsetsPairedWithIndex(AVStream* stream, const std::string& path, int64_t fileEnd)
 {
     const int count = avformat_index_get_entries_count(stream);
     if (path.empty() || stream->id <= 0 || count <= 0)
@@ -418,32 +417,33 @@ std::optional<std::vector<CompositionRun>> offsetsPairedWithIndex(AVStream* stre
         if ((entry->flags & AVINDEX_DISCARD_FRAME) || (fileEnd > 0 && entry->pos + entry->size > fileEnd))
             return std::nullopt;
     }
-    std::optional<std::vector<CompositionRun>> runs = compositionRunsInFile(path, uint32_t(stream->id));
-    if (!runs)
+    std::optional<CompositionOffsets> offsets = compositionOffsetsInFile(path, uint32_t(stream->id));
+    if (!offsets)
         return std::nullopt;
-    uint64_t offsets = 0;
-    for (const CompositionRun& run : *runs)
-        offsets += run.count;
-    if (offsets != uint64_t(count))
+    uint64_t samples = 0;
+    for (const CompositionRun& run : offsets->runs)
+        samples += run.count;
+    if (samples != uint64_t(count))
         return std::nullopt;
-    return runs;
+    return offsets;
 }
 
 // The stream's packets timed by offsets paired with its index, as FFmpeg's
-// demuxer times them: each at its index entry's time plus its sample's
-// offset, lasting until the next entry's time.
-std::vector<StreamPacket> packetsFromOffsets(AVStream* stream, const std::vector<CompositionRun>& runs)
+// demuxer times them: each at its index entry's time plus the shift of
+// negative offsets plus its sample's offset, lasting until the next entry's
+// time.
+std::vector<StreamPacket> packetsFromOffsets(AVStream* stream, const CompositionOffsets& offsets)
 {
     const int count = avformat_index_get_entries_count(stream);
     std::vector<StreamPacket> packets;
     reserveLargeTable(packets, size_t(count));
     int i = 0;
-    for (const CompositionRun& run : runs) {
+    for (const CompositionRun& run : offsets.runs) {
         for (uint32_t k = 0; k < run.count; ++k, ++i) {
             const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
             const int64_t next = i + 1 < count ? avformat_index_get_entry(stream, i + 1)->timestamp : stream->duration;
             StreamPacket& packet = packets.emplace_back();  // in place: see FfmpegLargeTables.h
-            packet.pts = entry->timestamp + int64_t(run.offset);
+            packet.pts = entry->timestamp + offsets.decodingShift + run.offset;
             packet.dts = entry->timestamp;
             packet.duration = next != AV_NOPTS_VALUE && next >= entry->timestamp ? next - entry->timestamp : 0;
             packet.key = (entry->flags & AVINDEX_KEYFRAME) != 0;
@@ -459,7 +459,7 @@ std::vector<StreamPacket> packetsFromOffsets(AVStream* stream, const std::vector
 // (orderFromIndex) then gives the same times and sync marks as the offsets,
 // without a table sorted on the way: opening such a file costs the walk of
 // its header and this one pass.
-bool offsetsShiftDecodingTimes(AVStream* stream, const std::vector<CompositionRun>& runs)
+bool offsetsShiftDecodingTimes(AVStream* stream, const CompositionOffsets& offsets)
 {
     const int count = avformat_index_get_entries_count(stream);
     const int64_t first = avformat_index_get_entry(stream, 0)->timestamp;
@@ -470,11 +470,11 @@ bool offsetsShiftDecodingTimes(AVStream* stream, const std::vector<CompositionRu
     std::vector<bool> taken(size_t(count), false);
     int64_t previous = first;
     int i = 0;
-    for (const CompositionRun& run : runs) {
+    for (const CompositionRun& run : offsets.runs) {
         for (uint32_t k = 0; k < run.count; ++k, ++i) {
             const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
             // How far the picture is shown from its own shifted decoding time.
-            const int64_t lead = int64_t(run.offset) - delay;
+            const int64_t lead = offsets.decodingShift + run.offset - delay;
             if ((i > 0 && entry->timestamp - previous != step) || lead % step != 0 ||
                 ((entry->flags & AVINDEX_KEYFRAME) && lead != 0))
                 return false;
@@ -488,6 +488,30 @@ bool offsetsShiftDecodingTimes(AVStream* stream, const std::vector<CompositionRu
     return true;
 }
 
+// Every stream of a demuxer but one (or all) skipped unread while this
+// lives; each keeps its own setting afterwards.
+class StreamsSkipped {
+public:
+    StreamsSkipped(AVFormatContext* format, const AVStream* kept) : format_(format)
+    {
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            settings_.push_back(format->streams[i]->discard);
+            format->streams[i]->discard = format->streams[i] == kept ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        }
+    }
+    ~StreamsSkipped()
+    {
+        for (size_t i = 0; i < settings_.size() && i < format_->nb_streams; ++i)
+            format_->streams[i]->discard = settings_[i];
+    }
+    StreamsSkipped(const StreamsSkipped&) = delete;
+    StreamsSkipped& operator=(const StreamsSkipped&) = delete;
+
+private:
+    AVFormatContext* format_;
+    std::vector<AVDiscard> settings_;
+};
+
 // One stream's packets as the demuxer reads them, with their own
 // presentation times: the stream's media data is read once (other streams
 // are skipped unread). Packets an edit list discards, and the one a
@@ -495,11 +519,7 @@ bool offsetsShiftDecodingTimes(AVStream* stream, const std::vector<CompositionRu
 // leads to the first picture, keyBefore is set.
 std::vector<StreamPacket> packetsFromReading(AVFormatContext* format, AVStream* stream, bool& keyBefore)
 {
-    std::vector<int> discards;
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        discards.push_back(format->streams[i]->discard);
-        format->streams[i]->discard = format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    }
+    const StreamsSkipped others(format, stream);
     std::vector<StreamPacket> packets;
     keyBefore = false;
     if (av_seek_frame(format, stream->index, avformat_index_get_entry(stream, 0)->timestamp, AVSEEK_FLAG_BACKWARD) >= 0) {
@@ -516,8 +536,6 @@ std::vector<StreamPacket> packetsFromReading(AVFormatContext* format, AVStream* 
             av_packet_unref(packet.get());
         }
     }
-    for (unsigned i = 0; i < format->nb_streams; ++i)
-        format->streams[i]->discard = AVDiscard(discards[i]);
     return packets;
 }
 
@@ -603,17 +621,30 @@ OrderedPackets orderedFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t 
 // Reordered QuickTime or MP4 pictures: by the header's composition offsets
 // where they pair with the index (the only exact times short of reading
 // the packets), through the shifted index where the offsets only shift the
-// decoding times; else by their packets where the index cannot time them,
-// and by the shifted decoding times elsewhere.
+// decoding times; else by their packets where the index cannot time them
+// or the file is fragmented (each fragment holds the offsets of its own
+// samples), and by the shifted decoding times elsewhere.
 OrderedPackets orderedQuickTimePictures(AVFormatContext* format, AVStream* stream, const std::string& path,
-                                        int64_t fileEnd)
+                                        int64_t fileEnd, bool fragmented)
 {
-    const std::optional<std::vector<CompositionRun>> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
+    const std::optional<CompositionOffsets> offsets =
+        fragmented ? std::nullopt : offsetsPairedWithIndex(stream, path, fileEnd);
     if (offsets && !offsetsShiftDecodingTimes(stream, *offsets))
         return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
-    if (!offsets && indexLacksPresentationTimes(stream, fileEnd))
+    if (!offsets && (fragmented || indexLacksPresentationTimes(stream, fileEnd)))
         return orderedFromReading(format, stream);
     return orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
+}
+
+// FFmpeg indexes the fragments that a segment index announces only as it
+// reads them: a read of every packet, each stream discarded, indexes them
+// all without reading any sample's bytes.
+void indexEveryFragment(AVFormatContext* format)
+{
+    const StreamsSkipped all(format, nullptr);
+    PacketPtr packet = makePacket();
+    while (av_read_frame(format, packet.get()) >= 0)
+        av_packet_unref(packet.get());
 }
 
 // An AVI stream shows its first picture at its start, where the first
@@ -645,7 +676,7 @@ bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream)
 
 std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd)
 {
-    const std::optional<std::vector<CompositionRun>> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
+    const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
     if (!offsets)
         return std::nullopt;
     return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
@@ -664,10 +695,13 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     std::vector<OrderedPackets> ordered(format->nb_streams);
     if (indexCoversEveryStream(format)) {
         const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
+        const MovieFragments fragments = headerDescribesStreams(format) ? movieFragmentsIn(path) : MovieFragments();
+        if (fragments.indexedAhead)
+            indexEveryFragment(format);
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
             ordered[i] = isReorderedQuickTimeVideo(format, stream)
-                             ? orderedQuickTimePictures(format, stream, path, fileEnd)
+                             ? orderedQuickTimePictures(format, stream, path, fileEnd, fragments.present)
                              : orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
         }
         return ordered;

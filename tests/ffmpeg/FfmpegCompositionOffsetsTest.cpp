@@ -1,6 +1,7 @@
 // A movie header's composition offsets, from headers built here: the track
-// found by its ID, and every header whose offsets FFmpeg might not take as
-// they stand (or whose boxes do not fit) declined.
+// found by its ID with FFmpeg's shift of negative offsets, and every header
+// whose offsets FFmpeg might not take as they stand (or whose boxes do not
+// fit) declined.
 #include "FfmpegCompositionOffsets.h"
 
 #include <gtest/gtest.h>
@@ -29,20 +30,24 @@ Bytes trackHeader(uint32_t id, bool wideTimes = false)
                            bigEndian(id, 4) + bigEndian(0, 8));
 }
 
-Bytes offsets(std::initializer_list<std::pair<uint32_t, uint32_t>> runs, uint32_t claimed = 0)
+Bytes offsets(std::initializer_list<std::pair<uint32_t, int32_t>> runs, uint32_t claimed = 0)
 {
     Bytes entries;
     for (const auto& run : runs)
-        entries += bigEndian(run.first, 4) + bigEndian(run.second, 4);
-    return box("ctts", bigEndian(0, 4) + bigEndian(claimed ? claimed : runs.size(), 4) + entries);
+        entries += bigEndian(run.first, 4) + bigEndian(uint32_t(run.second), 4);
+    return box("ctts", bigEndian(0x01000000, 4) + bigEndian(claimed ? claimed : runs.size(), 4) + entries);
 }
 
-Bytes edits(uint32_t count)
+// An edit list of edits of 1000 units at these media times (-1: an empty
+// edit), with 64-bit fields where wide; claimed: the count it states.
+Bytes edits(std::initializer_list<int64_t> mediaTimes, bool wide = false, uint32_t claimed = 0)
 {
+    const int width = wide ? 8 : 4;
     Bytes entries;
-    for (uint32_t i = 0; i < count; ++i)
-        entries += bigEndian(1000, 4) + bigEndian(1024, 4) + bigEndian(0x10000, 4);
-    return box("edts", box("elst", bigEndian(0, 4) + bigEndian(count, 4) + entries));
+    for (const int64_t time : mediaTimes)
+        entries += bigEndian(1000, width) + bigEndian(uint64_t(time), width) + bigEndian(0x10000, 4);
+    const uint32_t count = claimed ? claimed : uint32_t(mediaTimes.size());
+    return box("edts", box("elst", bigEndian(wide ? 0x01000000 : 0, 4) + bigEndian(count, 4) + entries));
 }
 
 Bytes track(const Bytes& header, const Bytes& ctts, const Bytes& extra = {})
@@ -53,24 +58,42 @@ Bytes track(const Bytes& header, const Bytes& ctts, const Bytes& extra = {})
 const Bytes kOffsets = offsets({{2, 1024}, {1, 0}, {3, 512}});
 const Bytes kTrack = track(trackHeader(7), kOffsets);
 
-std::optional<std::vector<CompositionRun>> runsIn(const Bytes& moov, uint32_t trackId = 7)
+std::optional<CompositionOffsets> offsetsIn(const Bytes& moov, uint32_t trackId = 7)
 {
-    return compositionRunsInMovieHeader(reinterpret_cast<const uint8_t*>(moov.data()), moov.size(), trackId);
+    return compositionOffsetsInMovieHeader(reinterpret_cast<const uint8_t*>(moov.data()), moov.size(), trackId);
 }
 
-TEST(FfmpegCompositionOffsets, TheTrackOfTheIdGivesItsRunsAsTheyStand)
+TEST(FfmpegCompositionOffsets, TheTrackOfTheIdGivesItsRunsAsFfmpegShiftsThem)
 {
+    using Runs = std::vector<std::pair<uint32_t, int32_t>>;
+    const Runs kRuns = {{2, 1024}, {1, 0}, {3, 512}};
     const Bytes sound = track(trackHeader(2), offsets({{5, 0}}));
-    for (const Bytes& moov : {sound + kTrack, track(trackHeader(7, true), kOffsets), track(trackHeader(7), kOffsets, edits(1))}) {
-        const auto runs = runsIn(box("mvhd", Bytes(100, '\0')) + moov);
-        ASSERT_TRUE(runs);
-        ASSERT_EQ(runs->size(), 3u);
-        EXPECT_EQ((*runs)[0].count, 2u);
-        EXPECT_EQ((*runs)[0].offset, 1024u);
-        EXPECT_EQ((*runs)[2].count, 3u);
-        EXPECT_EQ((*runs)[2].offset, 512u);
+    const struct {
+        const char* name;
+        Bytes moov;
+        Runs runs;
+        int64_t decodingShift;
+    } cases[] = {
+        {"among other tracks", sound + kTrack, kRuns, 0},
+        {"64-bit track header", track(trackHeader(7, true), kOffsets), kRuns, 0},
+        {"one edit", track(trackHeader(7), kOffsets, edits({1024})), kRuns, 0},
+        {"empty edits first", track(trackHeader(7), kOffsets, edits({-1, -1, 1024})), kRuns, 0},
+        {"64-bit edits", track(trackHeader(7), kOffsets, edits({-1, 1024}, true)), kRuns, 0},
+        // FFmpeg's shift leaves the last two runs out.
+        {"negative offsets", track(trackHeader(7), offsets({{1, 0}, {1, -512}, {2, 1024}, {1, -1024}, {1, -2048}})),
+         {{1, 0}, {1, -512}, {2, 1024}, {1, -1024}, {1, -2048}}, 512},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto found = offsetsIn(box("mvhd", Bytes(100, '\0')) + c.moov);
+        ASSERT_TRUE(found);
+        Runs runs;
+        for (const CompositionRun& run : found->runs)
+            runs.emplace_back(run.count, run.offset);
+        EXPECT_EQ(runs, c.runs);
+        EXPECT_EQ(found->decodingShift, c.decodingShift);
     }
-    EXPECT_EQ(runsIn(sound + kTrack, 2)->at(0).count, 5u);
+    EXPECT_EQ(offsetsIn(sound + kTrack, 2)->runs.at(0).count, 5u);
 }
 
 TEST(FfmpegCompositionOffsets, DeclinesWhatFfmpegMightTimeOtherwiseOrWhatDoesNotFit)
@@ -87,19 +110,24 @@ TEST(FfmpegCompositionOffsets, DeclinesWhatFfmpegMightTimeOtherwiseOrWhatDoesNot
         {"fragmented", kTrack + box("mvex", Bytes())},
         {"no offsets", track(trackHeader(7), Bytes())},
         {"two offset boxes", track(trackHeader(7), kOffsets + kOffsets)},
-        {"a negative offset", track(trackHeader(7), offsets({{2, 1024}, {1, 0xFFFFFC00}}))},
+        {"an offset beyond 2^28", track(trackHeader(7), offsets({{2, 1024}, {1, (1 << 28) + 1}}))},
+        {"a negative offset beyond 2^28", track(trackHeader(7), offsets({{2, -(1 << 28) - 1}, {1, 0}}))},
         {"a run of no samples", track(trackHeader(7), offsets({{0, 1024}, {1, 0}}))},
         {"more entries claimed than held", track(trackHeader(7), offsets({{2, 1024}}, 0x20000000))},
-        {"two edits", track(trackHeader(7), kOffsets, edits(2))},
+        {"two edits of the media", track(trackHeader(7), kOffsets, edits({0, 1024}))},
+        {"an empty edit after the media's", track(trackHeader(7), kOffsets, edits({1024, -1}))},
+        {"a negative media time", track(trackHeader(7), kOffsets, edits({-2}))},
+        {"fewer edits claimed than held", track(trackHeader(7), kOffsets, edits({-1, 1024}, false, 1))},
         {"a box past its parent", childPastParent},
         {"a 64-bit size past its parent", kTrack + hugeLargeSize},
         {"a box smaller than its header", kTrack + bigEndian(4, 4) + "free"},
     };
     for (const auto& c : cases)
-        EXPECT_FALSE(runsIn(c.moov)) << c.name;
+        EXPECT_FALSE(offsetsIn(c.moov)) << c.name;
     // Every header cut short: no box then fits.
-    for (size_t size = 0; size < kTrack.size(); ++size)
-        EXPECT_FALSE(runsIn(kTrack.substr(0, size))) << size;
+    const Bytes edited = track(trackHeader(7), kOffsets, edits({-1, 1024}, true));
+    for (size_t size = 0; size < edited.size(); ++size)
+        EXPECT_FALSE(offsetsIn(edited.substr(0, size))) << size;
 }
 
 } // namespace
