@@ -3,7 +3,6 @@
 #include "FfmpegFileMapping.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -128,17 +127,20 @@ std::optional<CompositionOffsets> offsetsOf(const Box& ctts)
         return std::nullopt;
     CompositionOffsets offsets;
     offsets.runs.reserve(size_t(entries));
-    constexpr int64_t kFarthestOffset = int64_t(1) << 28;
+    // Offsets from -2^28 to 2^28, shifted to count from 0.
+    constexpr uint32_t kFarthestOffset = uint32_t(1) << 28;
+    int32_t mostNegative = 0;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t* entry = ctts.payload + 8 + i * 8;
         const CompositionRun run{bigEndian32(entry), int32_t(bigEndian32(entry + 4))};
-        if (run.count == 0 || run.count > uint32_t(std::numeric_limits<int32_t>::max()) ||
-            std::abs(int64_t(run.offset)) > kFarthestOffset)
+        if (run.count - 1 >= uint32_t(std::numeric_limits<int32_t>::max()) ||
+            uint32_t(run.offset) + kFarthestOffset > 2 * kFarthestOffset)
             return std::nullopt;
-        if (i + 2 < entries)
-            offsets.decodingShift = std::max<int64_t>(offsets.decodingShift, -int64_t(run.offset));
+        if (run.offset < mostNegative && i + 2 < entries)
+            mostNegative = run.offset;
         offsets.runs.push_back(run);
     }
+    offsets.decodingShift = -int64_t(mostNegative);
     return offsets;
 }
 

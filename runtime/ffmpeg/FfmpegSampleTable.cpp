@@ -468,13 +468,14 @@ bool offsetsShiftDecodingTimes(AVStream* stream, const CompositionOffsets& offse
     if (step <= 0)
         return false;
     std::vector<bool> taken(size_t(count), false);
+    const int64_t shift = offsets.decodingShift - delay;
     int64_t previous = first;
     int i = 0;
     for (const CompositionRun& run : offsets.runs) {
         for (uint32_t k = 0; k < run.count; ++k, ++i) {
             const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
             // How far the picture is shown from its own shifted decoding time.
-            const int64_t lead = offsets.decodingShift + run.offset - delay;
+            const int64_t lead = shift + run.offset;
             if ((i > 0 && entry->timestamp - previous != step) || lead % step != 0 ||
                 ((entry->flags & AVINDEX_KEYFRAME) && lead != 0))
                 return false;

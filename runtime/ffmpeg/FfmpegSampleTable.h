@@ -58,7 +58,9 @@ struct OrderedPackets {
 // none) where they pair with the index, whatever its decoding times. Where
 // they do not, it is timed by reading the stream's packets once if the
 // index cannot time it (uneven decoding steps, entries an edit list
-// discards or a file cut short lacks), else by its shifted decoding times.
+// discards or a file cut short lacks, a fragmented file), else by its
+// shifted decoding times. The fragments of a file that a segment index
+// announces are all indexed first (FFmpeg indexes them as it reads them).
 std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
 
 // H.264 pictures in AVI are ordered by their picture order counts, which
