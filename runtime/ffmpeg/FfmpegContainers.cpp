@@ -21,6 +21,8 @@ bool isAvi(const AVFormatContext* format) { return demuxerNamed(format, "avi"); 
 
 bool isMatroska(const AVFormatContext* format) { return std::strstr(format->iformat->name, "matroska") != nullptr; }
 
+bool isAsf(const AVFormatContext* format) { return demuxerNamed(format, "asf"); }
+
 bool isMpegSystemStream(const AVFormatContext* format)
 {
     return demuxerNamed(format, "mpeg") || demuxerNamed(format, "mpegts") || demuxerNamed(format, "mpegvideo");

@@ -15,6 +15,9 @@ bool isAvi(const AVFormatContext* format);
 // Matroska and WebM.
 bool isMatroska(const AVFormatContext* format);
 
+// ASF (Windows Media).
+bool isAsf(const AVFormatContext* format);
+
 // MPEG program and transport streams, and elementary MPEG video.
 bool isMpegSystemStream(const AVFormatContext* format);
 

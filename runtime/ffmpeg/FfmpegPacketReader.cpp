@@ -128,8 +128,9 @@ bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
 // keeps the packets' times exact (AVI loses them after a byte seek) and
 // reads again the priming that an edit list trims. Matroska's first cues
 // lead to its start, while a byte seek there resumes at the next cluster,
-// past the first half second. Elsewhere the index only covers what the
-// demuxer has met, and the start of the file is byte 0.
+// past the first half second; in ASF a byte seek resumes at the second data
+// packet. Elsewhere the index only covers what the demuxer has met, and the
+// start of the file is byte 0.
 bool FfmpegPacketReader::seekToStart()
 {
     AVStream* stream = format_->streams[track_.streamIndex];
@@ -137,7 +138,7 @@ bool FfmpegPacketReader::seekToStart()
         av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
                       AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
-    if (isMatroska(format_.get()) && !track_.positions.empty() &&
+    if ((isMatroska(format_.get()) || isAsf(format_.get())) && !track_.positions.empty() &&
         av_seek_frame(format_.get(), track_.streamIndex, track_.positions.front().dts, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||

@@ -147,6 +147,20 @@ const OracleMovie kOracleMovies[] = {
     {"H263Aac3gp", "h263-aac.3gp", "-vf scale=176:144 -c:v h263 -g 12 -c:a aac -ac 1 -ar 22050", 4},
     {"Vp9Mp3Mp4", "vp9-mp3.mp4", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -c:a libmp3lame -ac 2", 1},
     {"Av1FlacMp4", "av1-flac.mp4", "-c:v libaom-av1 -cpu-used 8 -g 12 -c:a flac -ac 2 -strict -2", 0},
+    // Containers of their own: MXF, ASF (whose first data packet a byte seek
+    // to its start skips).
+    {"Mpeg2PcmMxf", "mpeg2-pcm.mxf", "-c:v mpeg2video -bf 2 -g 12 -c:a pcm_s16le -ar 48000 -ac 2", 0},
+    {"Wmv2WmaAsf", "wmv2-wma.asf", "-c:v wmv2 -g 12 -c:a wmav2 -ac 2", 4},
+    // Open groups where the header's offsets are negative (the decoding
+    // times shifted back), in a scanned stream, and cut by an edit list.
+    {"HevcNegativeOffsetsEac3Mp4", "hevc-negative-offsets.mp4", "-c:v libx265 -bf 3 -g 12 -x265-params log-level=error "
+                                   "-pix_fmt yuv420p -movflags +negative_cts_offsets -c:a eac3 -ac 2", 16},
+    {"HevcOpenGopAc3Ts", "hevc-ac3.ts", "-c:v libx265 -bf 3 -g 12 -x265-params log-level=error -pix_fmt yuv420p "
+                                        "-c:a ac3 -ac 2", 16},
+    {"H264OpenGopCutMp4", "h264-open-gop-cut.mp4", "-c:v libx264 -bf 3 -g 12 -x264-params open-gop=1 "
+                                                   "-pix_fmt yuv420p -c:a aac -ac 2", 4, "-ss 0.3"},
+    // 10-bit 4:2:2 H.264.
+    {"H264High422TenBitMov", "h264-422-10.mov", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv422p10le -c:a pcm_s16le -ac 2", 0},
     // 5.1 sound, each channel at its own level, mixed down to stereo. AC-3's
     // dither and AAC's noise substitution draw from generators that a seek
     // starts afresh: after one the samples differ by a few steps.
