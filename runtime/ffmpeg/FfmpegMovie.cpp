@@ -5,6 +5,7 @@
 #include "FfmpegLargeTables.h"
 #include "FfmpegLibraries.h"
 #include "FfmpegModel.h"
+#include "FfmpegPacketReader.h"
 #include "FfmpegRescaler.h"
 #include "FfmpegSampleTable.h"
 #include "FfmpegTimeScale.h"
@@ -119,6 +120,8 @@ private:
         track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType)) {
             describeVideo(stream, track);
+            if (stream->codecpar->format == AV_PIX_FMT_PAL8)
+                track.palette = firstPalette(movie_.path_, stream->index);
             track.timedByOutputOrder = timedByOutputOrder(format_, stream);
             track.syncAtRecoveryPoints = ordersByPictureCounts(format_, stream);
             for (const FfmpegSamplePosition& position : ordered_[index].positions)

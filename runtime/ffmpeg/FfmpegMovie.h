@@ -111,6 +111,10 @@ struct FfmpegTrack {
     // before the ones decoded ahead of them are shown before they are
     // decoded. Readers looking ahead for a sample allow for it.
     int64_t shownAheadOfDecoding = 0;
+    // Pictures of 8-bit indexed colour (8-bit raw, RLE and the like): the
+    // palette the file gives its first picture (FFmpeg's AV_PKT_DATA_PALETTE),
+    // which decoders need with the first packet of every run; otherwise empty.
+    std::vector<uint8_t> palette;
     // Parallel to positions where the file's index places every sample's bytes
     // exactly and readers may take them straight from the file
     // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.

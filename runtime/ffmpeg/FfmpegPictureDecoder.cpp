@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 namespace Qel {
 
@@ -127,7 +128,24 @@ bool FfmpegPictureDecoder::startRun(size_t syncIndex)
     runSync_ = syncIndex;
     lastOutput_ = INT64_MIN;
     drained_ = false;
+    paletteGiven_ = false;
     return runActive_;
+}
+
+// The track's palette goes with the first packet of every run, unless the
+// packet brings one of its own: the demuxer gave it out once, at the open.
+void FfmpegPictureDecoder::givePalette(AVPacket* packet)
+{
+    const std::vector<uint8_t>& palette = reader_->track().palette;
+    if (paletteGiven_ || palette.empty())
+        return;
+    paletteGiven_ = true;
+    if (av_packet_get_side_data(packet, AV_PKT_DATA_PALETTE, nullptr))
+        return;
+    uint8_t* data = av_packet_new_side_data(packet, AV_PKT_DATA_PALETTE, palette.size());
+    if (!data)
+        throw std::bad_alloc();
+    std::copy(palette.begin(), palette.end(), data);
 }
 
 bool FfmpegPictureDecoder::feedDecoder()
@@ -138,6 +156,7 @@ bool FfmpegPictureDecoder::feedDecoder()
             avcodec_send_packet(codec_.get(), nullptr);
             return true;
         }
+        givePalette(packet_.get());
         const int sent = avcodec_send_packet(codec_.get(), packet_.get());
         av_packet_unref(packet_.get());
         if (sent >= 0 || sent == AVERROR(EAGAIN))

@@ -64,6 +64,7 @@ private:
     const AVFrame* decodeUntil(int64_t pts);
     int64_t nextSampleTime() const;
     bool feedDecoder();
+    void givePalette(AVPacket* packet);
     void cache(FramePtr picture, int64_t target);
     void forgetBefore(int64_t pts);
     const AVFrame* cached(int64_t pts) const;
@@ -78,11 +79,13 @@ private:
 
     // The current run: started at sync sample runSync_; lastOutput_ is the
     // presentation time of the latest picture it produced; drained_ once the
-    // decoder has given out everything.
+    // decoder has given out everything; paletteGiven_ once its first packet
+    // has gone to the decoder.
     bool runActive_ = false;
     size_t runSync_ = 0;
     int64_t lastOutput_ = INT64_MIN;
     bool drained_ = false;
+    bool paletteGiven_ = false;
 
     std::map<int64_t, FramePtr> pictures_;  // by presentation time
     size_t cachedBytes_ = 0;

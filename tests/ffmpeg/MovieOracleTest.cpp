@@ -161,6 +161,20 @@ const OracleMovie kOracleMovies[] = {
                                                    "-pix_fmt yuv420p -c:a aac -ac 2", 4, "-ss 0.3"},
     // 10-bit 4:2:2 H.264.
     {"H264High422TenBitMov", "h264-422-10.mov", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv422p10le -c:a pcm_s16le -ac 2", 0},
+    // Classic QuickTime and AVI codecs; 8-bit indexed pictures, whose
+    // palette FFmpeg hands out with the first packet only. swresample mixes
+    // 16-bit 5.1 in fixed point, the runtime in float. QuickTime's IMA ADPCM
+    // decoder keeps its more precise predictor from block to block where the
+    // block's own is close: after a seek it takes a while to agree again.
+    {"Cinepak51PcmMov", "cinepak-51.mov", "-c:v cinepak -af pan='5.1|FL=c0|FR=-0.6*c0|FC=0.8*c0|LFE=0.5*c0|"
+                                          "BL=0.4*c0|BR=-0.3*c0' -c:a pcm_s16le", 1},
+    {"Svq1ImaMov", "svq1-ima.mov", "-c:v svq1 -c:a adpcm_ima_qt -ac 2", 32},
+    {"MsMpeg4AdpcmAvi", "msmpeg4-adpcm.avi", "-c:v msmpeg4v3 -c:a adpcm_ms -ac 2", 0},
+    {"PaletteRawS8Mov", "palette-s8.mov", "-vf format=gray -c:v rawvideo -c:a pcm_s8 -ac 2", 0},
+    {"PaletteRawU8Avi", "palette-u8.avi", "-vf format=pal8 -c:v rawvideo -c:a pcm_u8 -ac 1", 0},
+    {"Y41pFloat64Mov", "y41p-f64be.mov", "-c:v y41p -c:a pcm_f64be -ac 2", 0},
+    {"V308Pcm24At96kMov", "v308-96k.mov", "-c:v v308 -c:a pcm_s24be -ar 96000 -ac 2", 1},
+    {"H264AacFlv", "h264-aac.flv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -ar 48000 -ac 2", 8},
     // 5.1 sound, each channel at its own level, mixed down to stereo. AC-3's
     // dither and AAC's noise substitution draw from generators that a seek
     // starts afresh: after one the samples differ by a few steps.
