@@ -36,7 +36,7 @@ set(QEL_INTERFACE_HEADERS
   streams/StreamInterface.h streams/StreamFormat.h streams/HostClock.h
   media/MediaBuffer.h media/MediaChunk.h media/Properties.h media/Rect.h
   media/String.h media/List.h media/StandardAllocator.h
-  support/DestructorSlot.h support/ByValueSlot.h)
+  support/DestructorSlot.h support/ByValueSlot.h support/OutOfMemoryGuard.h)
 foreach(header ${QEL_INTERFACE_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES src/${header} DESTINATION include/QelContainerQuickTime/${folder})
