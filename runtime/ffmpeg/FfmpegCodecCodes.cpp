@@ -70,6 +70,10 @@ VideoCode rawVideoCode(const AVCodecParameters* parameters)
 {
     switch (parameters->format) {
     case AV_PIX_FMT_YUYV422:
+        // QuickTime's 'yuv2' holds its chroma signed, which FFmpeg's decoder
+        // turns unsigned: such pictures must be decoded.
+        if (parameters->codec_tag == MKTAG('y', 'u', 'v', '2'))
+            return {fourCc('y', 'u', 'v', '2'), 24};
         return {fourCc('y', 'u', 'v', 's'), 24};
     case AV_PIX_FMT_UYVY422:
         return {fourCc('2', 'v', 'u', 'y'), 24};

@@ -172,6 +172,8 @@ const OracleMovie kOracleMovies[] = {
     {"MsMpeg4AdpcmAvi", "msmpeg4-adpcm.avi", "-c:v msmpeg4v3 -c:a adpcm_ms -ac 2", 0},
     {"PaletteRawS8Mov", "palette-s8.mov", "-vf format=gray -c:v rawvideo -c:a pcm_s8 -ac 2", 0},
     {"PaletteRawU8Avi", "palette-u8.avi", "-vf format=pal8 -c:v rawvideo -c:a pcm_u8 -ac 1", 0},
+    // QuickTime's 'yuv2': YUY2 with signed chroma.
+    {"Yuv2SignedChromaMov", "yuv2.mov", "-c:v rawvideo -pix_fmt yuyv422 -tag:v yuv2 -c:a pcm_s16be -ac 2", 0},
     {"Y41pFloat64Mov", "y41p-f64be.mov", "-c:v y41p -c:a pcm_f64be -ac 2", 0},
     {"V308Pcm24At96kMov", "v308-96k.mov", "-c:v v308 -c:a pcm_s24be -ar 96000 -ac 2", 1},
     {"H264AacFlv", "h264-aac.flv", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac -ar 48000 -ac 2", 8},
