@@ -13,8 +13,11 @@ namespace {
 constexpr int kDamagedPacketsInARow = 32;
 // Decoding resumes this far before a seek's target, so that decoders that
 // carry state from packet to packet (overlapped transforms, MP3's bit
-// reservoir) produce the target's samples exactly.
-constexpr int kPrerollDivisor = 5;  // a fifth of a second
+// reservoir) produce the target's samples exactly: a fifth of a second.
+// MP3 at its lowest rates draws on up to 511 bytes of the frames before,
+// eight or more of them at 32 kbit/s, and a frame's overlap with the one
+// before needs that one whole: half a second.
+int prerollDivisor(AVCodecID codec) { return codec == AV_CODEC_ID_MP3 ? 2 : 5; }
 
 } // namespace
 
@@ -76,7 +79,8 @@ void FfmpegAudioTrackDecoder::seek(int64_t frame)
 
     const FfmpegTrack& track = reader_->track();
     const int64_t scale = movie_.timeScale();
-    const int64_t time = av_rescale(target_, scale, rate_) - scale / kPrerollDivisor;
+    const int64_t time =
+        av_rescale(target_, scale, rate_) - scale / prerollDivisor(reader_->stream()->codecpar->codec_id);
     if (time <= 0 || !reader_->seekToSync(track.syncSampleBefore(movie_.sampleAtTime(track, time))))
         reader_->rewind();
 }

@@ -60,21 +60,62 @@ bool indexCoversEveryStream(AVFormatContext* format)
     return true;
 }
 
-// AVI's index counts the sound of a stream of fixed-size frames (PCM) in
-// bytes, where its packets count frames: each entry starts where the bytes
-// of the ones before it end.
-int64_t indexUnitsPerTick(const AVFormatContext* format, AVStream* stream)
+// How a stream's index counts its entries' times. Elsewhere an index
+// counts ticks of the stream's clock; AVI's counts its sound in bytes or in
+// chunks (see indexCountingOf).
+struct IndexCounting {
+    int64_t unitsPerTick = 1;
+    bool soundInBytes = false;      // an entry lasts as long as its bytes
+    bool soundInChunks = false;     // an entry lasts as the demuxer counts its chunk (chunkTicks)
+    int64_t bytesPerChunkTick = 0;  // 0: every chunk lasts one tick
+
+    bool countsAviSound() const { return soundInBytes || soundInChunks; }
+};
+
+// AVI's header declares a sound stream's length as its muxer counted it,
+// which may lie past the sound its chunks hold (41 MPEG audio frames
+// declared for 39 stored, where the pictures are reordered): such sound
+// ends where its last chunk does, as ffmpeg's decode of it.
+bool declaresItsEnd(const AVFormatContext* format, const AVStream* stream)
 {
-    const int blockAlign = stream->codecpar->block_align;
-    if (!isAvi(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO || blockAlign <= 1)
-        return 1;
+    return !isAvi(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO;
+}
+
+// FFmpeg's AVI demuxer counts a chunk of variable-rate sound as its bytes
+// over the declared block size, rounded up, or (where the block size is
+// not one it trusts) as one tick.
+int64_t chunkTicks(int64_t bytes, int64_t bytesPerChunkTick)
+{
+    return bytesPerChunkTick > 0 ? std::max<int64_t>((bytes + bytesPerChunkTick - 1) / bytesPerChunkTick, 1) : 1;
+}
+
+// AVI's index counts the sound of a stream of fixed-size samples (PCM,
+// a-law and mu-law, ADPCM blocks) in bytes, where its packets count
+// samples (blocks of block_align bytes): each entry starts where the bytes
+// of the ones before it end. It counts variable-rate sound (MPEG audio,
+// AAC, AC-3) in chunks, the stream's clock ticking once a frame.
+IndexCounting indexCountingOf(const AVFormatContext* format, AVStream* stream)
+{
+    IndexCounting counting;
+    if (declaresItsEnd(format, stream))
+        return counting;
+    const int64_t blockAlign = std::max(stream->codecpar->block_align, 1);
     const int count = avformat_index_get_entries_count(stream);
+    bool bytes = true, blocks = true;
     for (int i = 0; i + 1 < count; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (avformat_index_get_entry(stream, i + 1)->timestamp - entry->timestamp != entry->size)
-            return 1;
+        const int64_t step = avformat_index_get_entry(stream, i + 1)->timestamp - entry->timestamp;
+        bytes = bytes && step == entry->size;
+        blocks = blocks && step == chunkTicks(entry->size, blockAlign);
     }
-    return blockAlign;
+    if (bytes) {
+        counting.unitsPerTick = blockAlign;
+        counting.soundInBytes = true;
+    } else {
+        counting.soundInChunks = true;
+        counting.bytesPerChunkTick = blocks ? blockAlign : 0;
+    }
+    return counting;
 }
 
 std::vector<StreamPacket> packetsFromIndex(AVStream* stream, int64_t unitsPerTick)
@@ -294,14 +335,16 @@ std::vector<StreamPacket> shiftedDecodingTimes(std::vector<StreamPacket> packets
     return ordered;
 }
 
-// The last packet lasts until the stream's end where that lies beyond its
-// start; otherwise a sound packet its own duration where the container
-// gives it (a last frame is often short), and anything else as long as the
-// one before it lasts, or (the only one) its own duration, at least 1.
-int64_t lastDurationOf(const AVStream* stream, const std::vector<FfmpegSamplePosition>& positions, int64_t ownDuration)
+// The last packet lasts until the stream's end where the stream declares
+// one (see declaresItsEnd) beyond the packet's start; otherwise a sound
+// packet its own duration where the container gives it (a last frame is
+// often short), and anything else as long as the one before it lasts, or
+// (the only one) its own duration, at least 1.
+int64_t lastDurationOf(const AVStream* stream, const std::vector<FfmpegSamplePosition>& positions, int64_t ownDuration,
+                       bool declaredEndHolds)
 {
     const int64_t lastPts = positions.back().pts;
-    if (stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
+    if (declaredEndHolds && stream->duration != AV_NOPTS_VALUE && stream->start_time != AV_NOPTS_VALUE &&
         stream->start_time + stream->duration > lastPts)
         return stream->start_time + stream->duration - lastPts;
     if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && ownDuration > 0)
@@ -353,7 +396,8 @@ std::vector<int64_t> sampleOffsetsOf(const std::vector<StreamPacket>& packets)
     return offsets;
 }
 
-OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream)
+OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStream* stream,
+                                 bool declaredEndHolds = true)
 {
     OrderedPackets result;
     if (packets.empty())
@@ -374,7 +418,7 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
         position.identity = packet.identity;
         result.sync.push_back(packet.key);
     }
-    result.lastDuration = lastDurationOf(stream, result.positions, ordered.back().duration);
+    result.lastDuration = lastDurationOf(stream, result.positions, ordered.back().duration, declaredEndHolds);
     result.sampleOffsets = sampleOffsetsOf(ordered);
     return result;
 }
@@ -560,8 +604,9 @@ void startAtTheFirstPicture(OrderedPackets& ordered, bool keyBefore)
 // packet before the first one whose bytes it lacks, in decoding order, so
 // that every picture kept can be decoded; that packet lasts as long as the
 // one before it, not until the end the header promised.
-bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd, OrderedPackets& ordered)
+bool orderFromIndex(AVStream* stream, const IndexCounting& counting, int64_t fileEnd, OrderedPackets& ordered)
 {
+    const int64_t unitsPerTick = counting.unitsPerTick;
     const int entries = avformat_index_get_entries_count(stream);
     std::vector<FfmpegSamplePosition>& positions = ordered.positions;
     reserveLargeTable(positions, size_t(std::max(entries, 0)));
@@ -599,23 +644,26 @@ bool orderFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd, Ord
     }
     startAtTheFirstPicture(ordered, keyBefore);
     if (!positions.empty()) {
-        // Sound counted in bytes lasts as long as its bytes.
+        // Sound lasts as long as its last entry's bytes or chunk.
         const size_t count = positions.size();
-        if (unitsPerTick > 1)
+        if (counting.soundInBytes)
             ordered.lastDuration = std::max<int64_t>(last->size / unitsPerTick, 1);
+        else if (counting.soundInChunks)
+            ordered.lastDuration = chunkTicks(last->size, counting.bytesPerChunkTick);
         else if (cutShort)
             ordered.lastDuration = count > 1 ? std::max<int64_t>(positions[count - 1].pts - positions[count - 2].pts, 1) : 1;
         else
-            ordered.lastDuration = lastDurationOf(stream, positions, 0);
+            ordered.lastDuration = lastDurationOf(stream, positions, 0, true);
     }
     return true;
 }
 
-OrderedPackets orderedFromIndex(AVStream* stream, int64_t unitsPerTick, int64_t fileEnd)
+OrderedPackets orderedFromIndex(AVStream* stream, const IndexCounting& counting, int64_t fileEnd)
 {
     OrderedPackets ordered;
-    if (!orderFromIndex(stream, unitsPerTick, fileEnd, ordered))
-        ordered = presentationOrder(packetsFromIndex(stream, unitsPerTick), stream);
+    if (!orderFromIndex(stream, counting, fileEnd, ordered))
+        ordered = presentationOrder(packetsFromIndex(stream, counting.unitsPerTick), stream,
+                                    !counting.countsAviSound());
     return ordered;
 }
 
@@ -634,7 +682,7 @@ OrderedPackets orderedQuickTimePictures(AVFormatContext* format, AVStream* strea
         return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
     if (!offsets && (fragmented || indexLacksPresentationTimes(stream, fileEnd)))
         return orderedFromReading(format, stream);
-    return orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
+    return orderedFromIndex(stream, indexCountingOf(format, stream), fileEnd);
 }
 
 // FFmpeg indexes the fragments that a segment index announces only as it
@@ -703,7 +751,7 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
             AVStream* stream = format->streams[i];
             ordered[i] = isReorderedQuickTimeVideo(format, stream)
                              ? orderedQuickTimePictures(format, stream, path, fileEnd, fragments.present)
-                             : orderedFromIndex(stream, indexUnitsPerTick(format, stream), fileEnd);
+                             : orderedFromIndex(stream, indexCountingOf(format, stream), fileEnd);
         }
         return ordered;
     }
@@ -713,7 +761,8 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     std::vector<std::optional<FfmpegSoundStart>> soundStarts(format->nb_streams);
     scanPackets(format, packets, soundStarts);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i]);
+        ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i],
+                                       declaresItsEnd(format, format->streams[i]));
         ordered[i].soundStart = soundStarts[i];
         if (needsPictureBytesForOrder(format, format->streams[i]))
             showFirstPictureAtFirstDecodingTime(ordered[i]);

@@ -51,7 +51,8 @@ struct OrderedPackets {
 // picture order counts show them (open groups included). Sync entries keep
 // the decoding time of their packet, which is where a reader seeks to. The
 // last packet lasts until the stream's end, where that lies beyond its
-// start.
+// start; AVI's sound, whose header may promise more than its chunks hold,
+// ends with its last chunk.
 //
 // A QuickTime or MP4 video stream of reordered pictures is timed by the
 // composition offsets of the header of the file at path (UTF-8; empty:
