@@ -1,6 +1,6 @@
 #include "FfmpegCompositionOffsets.h"
 
-#include "FfmpegFileMapping.h"
+#include "FfmpegBoxes.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,98 +9,6 @@
 namespace Qel {
 
 namespace {
-
-constexpr uint32_t boxType(const char (&name)[5])
-{
-    return uint32_t(uint8_t(name[0])) << 24 | uint32_t(uint8_t(name[1])) << 16 | uint32_t(uint8_t(name[2])) << 8 |
-           uint32_t(uint8_t(name[3]));
-}
-
-uint32_t bigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | uint32_t(bytes[3]);
-}
-
-uint64_t bigEndian64(const uint8_t* bytes) { return uint64_t(bigEndian32(bytes)) << 32 | bigEndian32(bytes + 4); }
-
-struct BoxHeader {
-    uint32_t type = 0;
-    uint64_t headerBytes = 0;
-    uint64_t totalBytes = 0;  // header included
-};
-
-// The header of a box whose first `available` bytes are at hand and which
-// may take up to `room` bytes (what is left of its parent). False where its
-// size is smaller than its header or reaches past the room.
-bool readBoxHeader(const uint8_t* bytes, uint64_t available, uint64_t room, BoxHeader& box)
-{
-    if (available < 8 || room < 8)
-        return false;
-    const uint32_t size = bigEndian32(bytes);
-    box.type = bigEndian32(bytes + 4);
-    box.headerBytes = 8;
-    box.totalBytes = size;
-    if (size == 0) {  // up to the end of its parent
-        box.totalBytes = room;
-    } else if (size == 1) {  // a 64-bit size follows
-        if (available < 16 || room < 16)
-            return false;
-        box.headerBytes = 16;
-        box.totalBytes = bigEndian64(bytes + 8);
-    }
-    return box.totalBytes >= box.headerBytes && box.totalBytes <= room;
-}
-
-struct Box {
-    uint32_t type;
-    const uint8_t* payload;
-    size_t size;
-};
-
-// The boxes inside a payload; nullopt when one does not fit.
-std::optional<std::vector<Box>> childrenOf(const uint8_t* data, size_t size)
-{
-    std::vector<Box> children;
-    size_t at = 0;
-    while (at < size) {
-        BoxHeader header;
-        if (!readBoxHeader(data + at, size - at, size - at, header))
-            return std::nullopt;
-        children.push_back({header.type, data + at + header.headerBytes, size_t(header.totalBytes - header.headerBytes)});
-        at += size_t(header.totalBytes);
-    }
-    return children;
-}
-
-// How many children of the type a payload holds, and the last of them;
-// -1 when the payload is malformed.
-int childOfType(const uint8_t* data, size_t size, uint32_t type, Box& found)
-{
-    const std::optional<std::vector<Box>> children = childrenOf(data, size);
-    if (!children)
-        return -1;
-    int count = 0;
-    for (const Box& child : *children) {
-        if (child.type == type) {
-            found = child;
-            ++count;
-        }
-    }
-    return count;
-}
-
-// The one box at the end of a path of types below a payload, each level
-// holding exactly one of its type.
-std::optional<Box> onlyBoxAt(Box box, std::initializer_list<uint32_t> path)
-{
-    for (const uint32_t type : path) {
-        Box child{};
-        if (childOfType(box.payload, box.size, type, child) != 1)
-            return std::nullopt;
-        box = child;
-    }
-    return box;
-}
 
 std::optional<uint32_t> trackIdOf(const Box& tkhd)
 {
@@ -139,6 +47,7 @@ std::optional<CompositionOffsets> offsetsOf(const Box& ctts)
         if (run.offset < mostNegative && i + 2 < entries)
             mostNegative = run.offset;
         offsets.runs.push_back(run);
+        offsets.samples += run.count;
     }
     offsets.decodingShift = -int64_t(mostNegative);
     return offsets;
@@ -183,68 +92,18 @@ std::optional<CompositionOffsets> offsetsOfTrack(const Box& trak)
     return ctts ? offsetsOf(*ctts) : std::nullopt;
 }
 
-// A view of a range of the file, unmapped when it goes.
-class MappedRange {
-public:
-    MappedRange(const FfmpegFileMapping& file, int64_t offset, size_t length)
-    {
-        const int64_t lead = offset % FfmpegFileMapping::granularity();
-        if (length == 0 || uint64_t(lead) > std::numeric_limits<size_t>::max() - length)
-            return;
-        viewLength_ = size_t(lead) + length;
-        base_ = file.mapView(offset - lead, viewLength_);
-        // A file cut short since it was opened would fault its reader.
-        if (base_ && file.currentSize() >= offset + int64_t(length))
-            data_ = base_ + lead;
-    }
-    ~MappedRange()
-    {
-        if (base_)
-            FfmpegFileMapping::unmapView(base_, viewLength_);
-    }
-    MappedRange(const MappedRange&) = delete;
-    MappedRange& operator=(const MappedRange&) = delete;
-
-    const uint8_t* data() const { return data_; }
-
-private:
-    const uint8_t* base_ = nullptr;
-    const uint8_t* data_ = nullptr;
-    size_t viewLength_ = 0;
-};
-
 // Real files hold a handful of top-level boxes before their first fragment;
 // one of thousands is no movie worth walking box by box.
-constexpr int kMostTopLevelBoxes = 4096;
-
-// Calls visit(header, offset) on the file's top-level boxes in order until
-// it returns false. False where a box does not fit the file (a file cut
-// short) or the walk meets too many boxes.
-template <typename Visit>
-bool visitTopLevelBoxes(const FfmpegFileMapping& file, Visit visit)
-{
-    int64_t at = 0;
-    for (int boxes = 0; at < file.size(); ++boxes) {
-        const uint64_t room = uint64_t(file.size() - at);
-        const size_t available = size_t(std::min<uint64_t>(room, 16));
-        const MappedRange bytes(file, at, available);
-        BoxHeader header;
-        if (boxes == kMostTopLevelBoxes || !bytes.data() || !readBoxHeader(bytes.data(), available, room, header))
-            return false;
-        if (!visit(header, at))
-            return true;
-        at += int64_t(header.totalBytes);
-    }
-    return true;
-}
+constexpr uint64_t kMostTopLevelBoxes = 4096;
 
 // Where the payload of the file's only `moov` lies; nullopt for a file that
 // is fragmented, has no or several movie headers, or is cut short.
 std::optional<std::pair<int64_t, uint64_t>> moviePayloadOf(const FfmpegFileMapping& file)
 {
+    FileWindow window(file);
     std::optional<std::pair<int64_t, uint64_t>> payload;
     bool plain = true;
-    const bool walked = visitTopLevelBoxes(file, [&](const BoxHeader& header, int64_t at) {
+    const bool walked = visitTopLevelBoxes(window, kMostTopLevelBoxes, [&](const BoxHeader& header, int64_t at) {
         plain = header.type != boxType("moof") && !(header.type == boxType("moov") && payload);
         if (plain && header.type == boxType("moov"))
             payload = std::make_pair(at + int64_t(header.headerBytes), header.totalBytes - header.headerBytes);
@@ -297,7 +156,8 @@ MovieFragments movieFragmentsIn(const std::string& path)
     if (!file)
         return fragments;
     bool segmentIndex = false;
-    const bool walked = visitTopLevelBoxes(*file, [&](const BoxHeader& header, int64_t) {
+    FileWindow window(*file);
+    const bool walked = visitTopLevelBoxes(window, kMostTopLevelBoxes, [&](const BoxHeader& header, int64_t) {
         segmentIndex = segmentIndex || header.type == boxType("sidx");
         fragments.present = header.type == boxType("moof");
         return !fragments.present;

@@ -446,12 +446,14 @@ bool indexLacksPresentationTimes(AVStream* stream, int64_t fileEnd)
     return false;
 }
 
-// The composition offsets in the file's header, one for each entry of the
-// stream's index. Nullopt where the index and the offsets may not pair one
-// to one: an entry discarded by an edit list or lying past the end of a
-// file cut short, or as many offsets as entries lacking (see
-// FfmpegCompositionOffsets.h for the header's own conditions).
-std::optional<CompositionOffsets> offsetsPairedWithIndex(AVStream* stream, const std::string& path, int64_t fileEnd)
+// The composition offsets in the file's header, or in its fragments where
+// it is fragmented, one for each entry of the stream's index. Nullopt where
+// the index and the offsets may not pair one to one: an entry discarded by
+// an edit list or lying past the end of a file cut short, or as many
+// offsets as entries lacking (see FfmpegCompositionOffsets.h for the
+// boxes' own conditions).
+std::optional<CompositionOffsets> offsetsPairedWithIndex(AVStream* stream, const std::string& path, int64_t fileEnd,
+                                                         bool fragmented)
 {
     const int count = avformat_index_get_entries_count(stream);
     if (path.empty() || stream->id <= 0 || count <= 0)
@@ -461,13 +463,10 @@ std::optional<CompositionOffsets> offsetsPairedWithIndex(AVStream* stream, const
         if ((entry->flags & AVINDEX_DISCARD_FRAME) || (fileEnd > 0 && entry->pos + entry->size > fileEnd))
             return std::nullopt;
     }
-    std::optional<CompositionOffsets> offsets = compositionOffsetsInFile(path, uint32_t(stream->id));
-    if (!offsets)
-        return std::nullopt;
-    uint64_t samples = 0;
-    for (const CompositionRun& run : offsets->runs)
-        samples += run.count;
-    if (samples != uint64_t(count))
+    std::optional<CompositionOffsets> offsets = fragmented
+                                                    ? fragmentOffsetsInFile(path, uint32_t(stream->id), uint64_t(count))
+                                                    : compositionOffsetsInFile(path, uint32_t(stream->id));
+    if (!offsets || offsets->samples != uint64_t(count))
         return std::nullopt;
     return offsets;
 }
@@ -667,17 +666,16 @@ OrderedPackets orderedFromIndex(AVStream* stream, const IndexCounting& counting,
     return ordered;
 }
 
-// Reordered QuickTime or MP4 pictures: by the header's composition offsets
-// where they pair with the index (the only exact times short of reading
-// the packets), through the shifted index where the offsets only shift the
-// decoding times; else by their packets where the index cannot time them
-// or the file is fragmented (each fragment holds the offsets of its own
-// samples), and by the shifted decoding times elsewhere.
+// Reordered QuickTime or MP4 pictures: by the composition offsets of the
+// header or the fragments where they pair with the index (the only exact
+// times short of reading the packets), through the shifted index where the
+// offsets only shift the decoding times; else by their packets where the
+// index cannot time them or the file is fragmented, and by the shifted
+// decoding times elsewhere.
 OrderedPackets orderedQuickTimePictures(AVFormatContext* format, AVStream* stream, const std::string& path,
                                         int64_t fileEnd, bool fragmented)
 {
-    const std::optional<CompositionOffsets> offsets =
-        fragmented ? std::nullopt : offsetsPairedWithIndex(stream, path, fileEnd);
+    const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd, fragmented);
     if (offsets && !offsetsShiftDecodingTimes(stream, *offsets))
         return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
     if (!offsets && (fragmented || indexLacksPresentationTimes(stream, fileEnd)))
@@ -723,9 +721,13 @@ bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream)
     return needsPictureBytesForOrder(format, stream) && !ordersByPictureCounts(format, stream);
 }
 
-std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd)
+std::optional<OrderedPackets> orderedFromHeaderOffsets(AVFormatContext* format, AVStream* stream,
+                                                       const std::string& path, int64_t fileEnd)
 {
-    const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd);
+    const MovieFragments fragments = movieFragmentsIn(path);
+    if (fragments.indexedAhead)
+        indexEveryFragment(format);
+    const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd, fragments.present);
     if (!offsets)
         return std::nullopt;
     return presentationOrder(packetsFromOffsets(stream, *offsets), stream);

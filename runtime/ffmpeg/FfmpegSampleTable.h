@@ -59,9 +59,10 @@ struct OrderedPackets {
 // none) where they pair with the index, whatever its decoding times. Where
 // they do not, it is timed by reading the stream's packets once if the
 // index cannot time it (uneven decoding steps, entries an edit list
-// discards or a file cut short lacks, a fragmented file), else by its
-// shifted decoding times. The fragments of a file that a segment index
-// announces are all indexed first (FFmpeg indexes them as it reads them).
+// discards or a file cut short lacks) or the file is fragmented, else by
+// its shifted decoding times. A fragmented file's offsets are those of its
+// fragments; the fragments that a segment index announces are all indexed
+// first (FFmpeg indexes them as it reads them).
 std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
 
 // H.264 pictures in AVI are ordered by their picture order counts, which
@@ -78,10 +79,11 @@ bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream
 bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream);
 
 // The two ways of timing such a stream, each in presentation order: by the
-// header's composition offsets (nullopt where they may not match the
-// packets' own times; fileEnd: the file's size, or -1 when unknown), and by
-// reading the stream's packets.
-std::optional<OrderedPackets> orderedFromHeaderOffsets(AVStream* stream, const std::string& path, int64_t fileEnd);
+// composition offsets of the header or the fragments (nullopt where they
+// may not match the packets' own times; fileEnd: the file's size, or -1
+// when unknown), and by reading the stream's packets.
+std::optional<OrderedPackets> orderedFromHeaderOffsets(AVFormatContext* format, AVStream* stream,
+                                                       const std::string& path, int64_t fileEnd);
 OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream);
 
 } // namespace Qel

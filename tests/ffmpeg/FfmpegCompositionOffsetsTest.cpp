@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Qel::Testing {
 namespace {
@@ -63,9 +66,21 @@ std::optional<CompositionOffsets> offsetsIn(const Bytes& moov, uint32_t trackId 
     return compositionOffsetsInMovieHeader(reinterpret_cast<const uint8_t*>(moov.data()), moov.size(), trackId);
 }
 
+using Runs = std::vector<std::pair<uint32_t, int32_t>>;
+
+void expectOffsets(const std::optional<CompositionOffsets>& found, const Runs& expected, int64_t decodingShift,
+                   const char* name)
+{
+    ASSERT_TRUE(found) << name;
+    Runs runs;
+    for (const CompositionRun& run : found->runs)
+        runs.emplace_back(run.count, run.offset);
+    EXPECT_EQ(runs, expected) << name;
+    EXPECT_EQ(found->decodingShift, decodingShift) << name;
+}
+
 TEST(FfmpegCompositionOffsets, TheTrackOfTheIdGivesItsRunsAsFfmpegShiftsThem)
 {
-    using Runs = std::vector<std::pair<uint32_t, int32_t>>;
     const Runs kRuns = {{2, 1024}, {1, 0}, {3, 512}};
     const Bytes sound = track(trackHeader(2), offsets({{5, 0}}));
     const struct {
@@ -83,16 +98,8 @@ TEST(FfmpegCompositionOffsets, TheTrackOfTheIdGivesItsRunsAsFfmpegShiftsThem)
         {"negative offsets", track(trackHeader(7), offsets({{1, 0}, {1, -512}, {2, 1024}, {1, -1024}, {1, -2048}})),
          {{1, 0}, {1, -512}, {2, 1024}, {1, -1024}, {1, -2048}}, 512},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto found = offsetsIn(box("mvhd", Bytes(100, '\0')) + c.moov);
-        ASSERT_TRUE(found);
-        Runs runs;
-        for (const CompositionRun& run : found->runs)
-            runs.emplace_back(run.count, run.offset);
-        EXPECT_EQ(runs, c.runs);
-        EXPECT_EQ(found->decodingShift, c.decodingShift);
-    }
+    for (const auto& c : cases)
+        expectOffsets(offsetsIn(box("mvhd", Bytes(100, '\0')) + c.moov), c.runs, c.decodingShift, c.name);
     EXPECT_EQ(offsetsIn(sound + kTrack, 2)->runs.at(0).count, 5u);
 }
 
@@ -128,6 +135,88 @@ TEST(FfmpegCompositionOffsets, DeclinesWhatFfmpegMightTimeOtherwiseOrWhatDoesNot
     const Bytes edited = track(trackHeader(7), kOffsets, edits({-1, 1024}, true));
     for (size_t size = 0; size < edited.size(); ++size)
         EXPECT_FALSE(offsetsIn(edited.substr(0, size))) << size;
+}
+
+// A run of samples of 512 units and 100 bytes each at these offsets, with
+// the fields that flags name (0x800: an offset each; 0x004: the first
+// sample's flags ahead of them); claimed: the count it states.
+Bytes samplesRun(std::initializer_list<int32_t> offsets, uint32_t flags = 0xB01, uint32_t claimed = 0)
+{
+    Bytes samples;
+    for (const int32_t offset : offsets) {
+        const uint32_t fields[] = {512, 100, 0, uint32_t(offset)};
+        for (int field = 0; field < 4; ++field)
+            samples += flags & (0x100u << field) ? bigEndian(fields[field], 4) : Bytes();
+    }
+    const Bytes ahead = Bytes(flags & 0x001 ? bigEndian(0, 4) : Bytes()) + (flags & 0x004 ? bigEndian(0, 4) : Bytes());
+    return box("trun", bigEndian(flags, 4) + bigEndian(claimed ? claimed : offsets.size(), 4) + ahead + samples);
+}
+
+Bytes trackFragment(uint32_t id, const Bytes& runs, uint32_t headerFlags = 0x020000)
+{
+    return box("traf", box("tfhd", bigEndian(headerFlags, 4) + bigEndian(id, 4)) +
+                           box("tfdt", bigEndian(0x01000000, 4) + bigEndian(0, 8)) + runs);
+}
+
+std::optional<CompositionOffsets> fragmentOffsetsIn(const Bytes& moof, uint64_t mostSamples = 100)
+{
+    CompositionOffsets offsets;
+    if (!addFragmentOffsets(reinterpret_cast<const uint8_t*>(moof.data()), moof.size(), 7, mostSamples, offsets))
+        return std::nullopt;
+    return offsets;
+}
+
+const Bytes kFragment = box("mfhd", bigEndian(0, 8)) + trackFragment(2, samplesRun({0, 0})) +
+                        trackFragment(7, samplesRun({1024, 0}) + samplesRun({512}, 0xF05));
+
+TEST(FfmpegCompositionOffsets, FragmentsGiveTheRunsOfTheTrackWithEveryNegativeOffsetShifting)
+{
+    const struct {
+        const char* name;
+        Bytes moof;
+        Runs runs;
+        int64_t decodingShift;
+    } cases[] = {
+        {"among another track's", kFragment, {{1, 1024}, {1, 0}, {1, 512}}, 0},
+        {"runs without offsets", trackFragment(7, samplesRun({5, 6, 7}, 0x301)), {{3, 0}}, 0},
+        {"negative offsets, the last ones too", trackFragment(7, samplesRun({0, -512}) + samplesRun({-1024, -1024})),
+         {{1, 0}, {1, -512}, {2, -1024}}, 1024},
+    };
+    for (const auto& c : cases)
+        expectOffsets(fragmentOffsetsIn(c.moof), c.runs, c.decodingShift, c.name);
+    // Fragment after fragment, the runs and samples add up.
+    CompositionOffsets offsets;
+    for (int fragment = 0; fragment < 2; ++fragment)
+        ASSERT_TRUE(addFragmentOffsets(reinterpret_cast<const uint8_t*>(kFragment.data()), kFragment.size(), 7, 6,
+                                       offsets));
+    EXPECT_EQ(offsets.samples, 6u);
+    EXPECT_EQ(offsets.runs.size(), 6u);
+}
+
+TEST(FfmpegCompositionOffsets, DeclinesFragmentsFfmpegMightReadOtherwiseOrThatDoNotFit)
+{
+    Bytes childPastParent = trackFragment(7, samplesRun({0}));
+    childPastParent[3] = char(0x7F);  // the track fragment's size
+    const struct {
+        const char* name;
+        Bytes moof;
+        uint64_t mostSamples;
+    } cases[] = {
+        {"a run ahead of the track's header", box("traf", samplesRun({0}) + box("tfhd", bigEndian(0, 4) + bigEndian(7, 4))), 100},
+        {"two headers", box("traf", box("tfhd", bigEndian(0, 8)) + box("tfhd", bigEndian(0, 8)) + samplesRun({0})), 100},
+        {"a sample description of its own", trackFragment(7, samplesRun({0}), 0x020002), 100},
+        {"more samples claimed than held", trackFragment(7, samplesRun({0, 0}, 0xB01, 1000)), 100},
+        {"more samples than the index", kFragment, 2},
+        {"an offset no shift holds", trackFragment(7, samplesRun({INT32_MIN})), 100},
+        {"a box past its parent", childPastParent, 100},
+    };
+    for (const auto& c : cases)
+        EXPECT_FALSE(fragmentOffsetsIn(c.moof, c.mostSamples)) << c.name;
+    // Every fragment cut short: nothing read past it, never more samples.
+    for (size_t size = 0; size < kFragment.size(); ++size) {
+        const std::optional<CompositionOffsets> found = fragmentOffsetsIn(kFragment.substr(0, size));
+        EXPECT_LE(found ? found->samples : 0, 3u) << size;
+    }
 }
 
 } // namespace
