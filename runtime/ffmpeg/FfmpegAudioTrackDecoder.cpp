@@ -14,10 +14,11 @@ constexpr int kDamagedPacketsInARow = 32;
 // Decoding resumes this far before a seek's target, so that decoders that
 // carry state from packet to packet (overlapped transforms, MP3's bit
 // reservoir) produce the target's samples exactly: a fifth of a second.
-// MP3 at its lowest rates draws on up to 511 bytes of the frames before,
-// eight or more of them at 32 kbit/s, and a frame's overlap with the one
-// before needs that one whole: half a second.
-int prerollDivisor(AVCodecID codec) { return codec == AV_CODEC_ID_MP3 ? 2 : 5; }
+// MP3 draws on the bytes of the frames before (up to 511, or 255 at half
+// rates), which at its lowest rates is eight frames at 32 kbit/s and twenty
+// at 8 kbit/s and 22.05 kHz, about half a second; a frame's overlap with the
+// one before needs that one whole too: a second.
+int prerollDivisor(AVCodecID codec) { return codec == AV_CODEC_ID_MP3 ? 1 : 5; }
 
 } // namespace
 
