@@ -41,6 +41,12 @@ MOVIES = [
     ("aac51", "aac51.mp4", "320x240", "25", 2, "-c:v libx264 -pix_fmt yuv420p -c:a aac -b:a 384k"),
     # An odd width: each row of the plug-in's YUY2 ends in half a pair.
     ("odd", "odd-422.mov", "161x91", "25", 1, "-vf scale=161:91 -c:v mjpeg -pix_fmt yuvj422p -c:a pcm_s16le"),
+    # Containers and codecs beyond the common ones, which the Windows
+    # runtime's own FFmpeg build carries as the Linux one does.
+    ("theora", "theora-flac.ogg", "160x120", "25", 1, "-c:v libtheora -g 12 -c:a flac"),
+    ("flac", "h264-flac.mkv", "160x120", "25", 1, "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a flac"),
+    ("wmv2", "wmv2.asf", "160x120", "25", 1, "-c:v wmv2 -g 12 -c:a pcm_s16le"),
+    ("png", "png.mov", "160x120", "25", 0.5, "-c:v png -c:a pcm_s16be"),
     # 4K pictures of 16 MB each in a 32-bit process.
     ("4k", "h264-4k.mp4", "3840x2160", "30000/1001", 0.2, "-c:v libx264 -preset ultrafast -bf 2 -pix_fmt yuv420p -an"),
 ]
