@@ -132,6 +132,8 @@ QtLongStatus QtExtractBegin(QtMovie movie, uint32_t flags, QtExtraction* extract
     created->movie = handleValue(movie);
     created->dependsOn.push_back(created->movie);
     created->mixer.emplace(*object->source, tracks);
+    if (QtStatus refused = created->mixer->refusal())
+        return refused;
     created->layoutTag = ownLayoutTag(created->mixer->channels());
     *extraction = handleOf<QtExtraction>(state.registry.add(std::move(created)));
     return 0;
@@ -241,11 +243,14 @@ QtLongStatus QtExtractFill(QtExtraction extraction, uint32_t* frames, QtPcmBuffe
     uint32_t bytesPerFrame = object.output->bytesPerFrame;
     int64_t remaining = object.mixer->frames() - object.position;
     auto count = int32_t(std::min<int64_t>({int64_t(*frames), buffer.byteSize / bytesPerFrame, remaining}));
-    count = object.mixer->render(object.position, count, int32_t(object.output->channelsPerFrame),
-                         object.layoutTag == kQtStereoLayoutTag, static_cast<int16_t*>(buffer.data));
-    object.position += count;
-    *frames = uint32_t(count);
-    buffer.byteSize = uint32_t(count) * bytesPerFrame;
+    int32_t written = 0;
+    if (QtLongStatus status = object.mixer->render(object.position, count, int32_t(object.output->channelsPerFrame),
+                                                   object.layoutTag == kQtStereoLayoutTag,
+                                                   static_cast<int16_t*>(buffer.data), written))
+        return status;
+    object.position += written;
+    *frames = uint32_t(written);
+    buffer.byteSize = uint32_t(written) * bytesPerFrame;
     bool complete = object.position >= object.mixer->frames() || (fault != nullptr && fault->complete);
     if (flags != nullptr)
         *flags = complete ? kComplete : 0;

@@ -42,10 +42,11 @@ void AudioMixer::addTrack(int32_t track, int64_t first, int32_t count, std::vect
             mix[i * size_t(sourceChannels) + c] += scratch[i * trackChannels + c];
 }
 
-int32_t AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output)
+QtStatus AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix,
+                            int16_t* output, int32_t& written)
 {
     if (rendered)
-        return rendered->render(first, count, outputChannels, stereoDownmix, output);
+        return rendered->render(first, count, outputChannels, stereoDownmix, output, written);
     std::vector<int32_t> mix(size_t(count) * size_t(sourceChannels), 0);
     for (int32_t track : tracks)
         addTrack(track, first, count, mix);
@@ -57,7 +58,8 @@ int32_t AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels,
             output[i * size_t(outputChannels) + size_t(out)] = SyntheticPattern::outputValue(
                 frame, sourceChannels, outputChannels, stereoDownmix, out);
     }
-    return count;
+    written = count;
+    return 0;
 }
 
 } // namespace Qel::Runtime

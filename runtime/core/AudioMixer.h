@@ -19,13 +19,15 @@ public:
     double sampleRate() const { return rate; }
     int32_t channels() const { return sourceChannels; }
     int64_t frames() const { return rendered ? rendered->frames() : length; }
+    QtStatus refusal() const { return rendered ? rendered->refusal() : 0; }
 
     // Writes `count` output frames from frame `first` into `output`
     // (interleaved, `outputChannels` per frame); see SyntheticPattern.h's
-    // outputValue for how source channels become output channels. Returns the
+    // outputValue for how source channels become output channels. Sets the
     // frames written: fewer than `count` only at the end of a source's own
-    // rendering.
-    int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output);
+    // rendering, which may also fail with a status.
+    QtStatus render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix, int16_t* output,
+                    int32_t& written);
 
 private:
     // Adds one track's frames [first, first + count) into `mix`.

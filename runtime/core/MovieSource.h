@@ -43,9 +43,15 @@ public:
     // The length in frames once rendering has met the end; until then an
     // upper bound.
     virtual int64_t frames() const = 0;
-    // Writes up to `count` frames from frame `first`; fewer only at the end.
-    virtual int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix,
-                           int16_t* output) = 0;
+    // Nonzero when the sound cannot be rendered at all (a track without a
+    // decoder): the extraction is refused with it, rather than begun on a
+    // sound that would end at once as if empty.
+    virtual QtStatus refusal() const { return 0; }
+    // Writes up to `count` frames from frame `first` and sets `written`;
+    // fewer only at the end. A nonzero status when the sound cannot be
+    // rendered (a track without a decoder), with nothing written.
+    virtual QtStatus render(int64_t first, int32_t count, int32_t outputChannels, bool stereoDownmix,
+                            int16_t* output, int32_t& written) = 0;
 };
 
 class MovieSource {

@@ -1,5 +1,6 @@
 #include "FfmpegAudioTrackDecoder.h"
 
+#include "FfmpegDecoderRefusal.h"
 #include "FfmpegStatus.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ std::unique_ptr<FfmpegAudioTrackDecoder> FfmpegAudioTrackDecoder::open(const Ffm
     }
     CodecContextPtr codec = openDecoder(reader->stream(), false);
     if (!codec) {
-        status = kFfmpegNoCodec;
+        status = refuseUndecodableTrack(movie, trackIndex, reader->stream());
         return nullptr;
     }
     status = 0;

@@ -22,8 +22,9 @@ namespace Qel {
 
 class FfmpegAudioTrackDecoder {
 public:
-    // Null with kFfmpegNoCodec or kFfmpegBadData in status when the track
-    // cannot be decoded.
+    // Null with a status when the track cannot be decoded: kFfmpegNoCodec or
+    // kFfmpegCodecError (told on standard error, FfmpegDecoderRefusal.h),
+    // kFfmpegBadData.
     static std::unique_ptr<FfmpegAudioTrackDecoder> open(const FfmpegMovie& movie, size_t trackIndex, int rate,
                                                          int channels, QtStatus& status);
 

@@ -12,7 +12,6 @@
 #include <deque>
 #include <limits>
 #include <map>
-#include <set>
 
 namespace Qel::Runtime {
 
@@ -21,29 +20,34 @@ namespace {
 // The mixed sound of the extraction's tracks, decoded on demand. Its length
 // is known once decoding has reached the end; until then frames() is an
 // upper bound.
+//
+// The tracks' decoders are opened when the renderer is made, at the output
+// the plug-in asks for unless it chooses another (at most two channels), so
+// that a track that cannot be decoded refuses the extraction itself: the
+// sound of the others alone would be a wrong mix, and an empty sound a
+// failure passed off as the end. The refusal is told once (on standard
+// error) and answers every later fill; the decoders are not tried again.
 class FfmpegSoundRenderer : public SoundRenderer {
 public:
     FfmpegSoundRenderer(const FfmpegMovie& movie, std::vector<size_t> tracks, double rate, int32_t channels)
         : movie_(movie), tracks_(std::move(tracks)), rate_(rate), channels_(channels)
     {
+        openExtraction(std::min(channels, 2));
     }
 
     double sampleRate() const override { return rate_; }
     int32_t channels() const override { return channels_; }
     int64_t frames() const override { return end_; }
+    QtStatus refusal() const override { return refusal_; }
 
-    int32_t render(int64_t first, int32_t count, int32_t outputChannels, bool, int16_t* output) override
+    QtStatus render(int64_t first, int32_t count, int32_t outputChannels, bool, int16_t* output,
+                    int32_t& written) override
     {
-        if (!extraction_ || outputChannels != outputChannels_) {
-            QtStatus status = 0;
-            extraction_ = FfmpegAudioExtraction::open(movie_, tracks_, int(rate_), outputChannels, status);
-            outputChannels_ = outputChannels;
-            next_ = 0;
-            if (!extraction_) {
-                end_ = first;
-                return 0;
-            }
-        }
+        written = 0;
+        if (!refusal_ && outputChannels != outputChannels_)
+            openExtraction(outputChannels);
+        if (refusal_)
+            return refusal_;
         if (first != next_)
             extraction_->seek(first);
         bool complete = false;
@@ -51,15 +55,24 @@ public:
         next_ = first + int64_t(produced);
         if (complete)
             end_ = next_;
-        return int32_t(produced);
+        written = int32_t(produced);
+        return 0;
     }
 
 private:
+    void openExtraction(int32_t outputChannels)
+    {
+        extraction_ = FfmpegAudioExtraction::open(movie_, tracks_, int(rate_), outputChannels, refusal_);
+        outputChannels_ = outputChannels;
+        next_ = 0;
+    }
+
     const FfmpegMovie& movie_;
     std::vector<size_t> tracks_;
     double rate_;
     int32_t channels_;
     std::unique_ptr<FfmpegAudioExtraction> extraction_;
+    QtStatus refusal_ = 0;  // why the extraction did not open
     int32_t outputChannels_ = 0;
     int64_t next_ = 0;
     int64_t end_ = std::numeric_limits<int64_t>::max();
@@ -107,8 +120,8 @@ public:
         return decoder->decodeInto(sample->index, surface);
     }
 
-    // Sound is rendered by soundRenderer; a track that cannot be decoded is
-    // silent.
+    // Sound is rendered by soundRenderer, which also answers for a track
+    // that cannot be decoded; this is never asked for.
     void audioFrames(int32_t trackIndex, int64_t, int32_t count, int16_t* interleaved) override
     {
         const std::optional<AudioFormat>& audio = model().tracks[size_t(trackIndex - 1)].audio;
@@ -145,17 +158,13 @@ private:
     }
 
     // Through the demuxer of the picture track's decoder, which is about to
-    // decode the sample. A track without a decoder is not tried again.
+    // decode the sample.
     bool decoderSample(int32_t trackIndex, int32_t sample, SampleBytes& bytes)
     {
-        if (undecodable_.count(trackIndex))
-            return false;
         QtStatus status = 0;
         FfmpegPictureDecoder* decoder = decoderOf(trackIndex, status);
-        if (!decoder) {
-            undecodable_.insert(trackIndex);
+        if (!decoder)
             return false;
-        }
         PacketPtr read = makePacket();
         return decoder->sampleBytes(size_t(sample), read.get()) && handOut(std::move(read), bytes);
     }
@@ -177,11 +186,20 @@ private:
         return true;
     }
 
+    // A track whose decoder did not open is not tried again: its refusal,
+    // told once, answers every later picture.
     FfmpegPictureDecoder* decoderOf(int32_t trackIndex, QtStatus& status)
     {
+        const auto refused = refusals_.find(trackIndex);
+        if (refused != refusals_.end()) {
+            status = refused->second;
+            return nullptr;
+        }
         std::unique_ptr<FfmpegPictureDecoder>& decoder = decoders_[trackIndex];
         if (!decoder)
             decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status);
+        if (!decoder)
+            refusals_[trackIndex] = status;
         return decoder.get();
     }
 
@@ -213,7 +231,7 @@ private:
     std::unique_ptr<FfmpegMappedFile> mappedFile_;
     std::map<int32_t, std::unique_ptr<FfmpegPacketReader>> readers_;
     std::map<int32_t, std::unique_ptr<FfmpegPictureDecoder>> decoders_;
-    std::set<int32_t> undecodable_;
+    std::map<int32_t, QtStatus> refusals_;  // picture tracks whose decoder did not open
     std::map<int32_t, std::deque<HandedOut>> handedOut_;
 };
 

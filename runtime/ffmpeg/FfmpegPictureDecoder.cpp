@@ -1,5 +1,6 @@
 #include "FfmpegPictureDecoder.h"
 
+#include "FfmpegDecoderRefusal.h"
 #include "FfmpegStatus.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMov
     }
     CodecContextPtr codec = openDecoder(reader->stream(), true, reader->track().syncAtRecoveryPoints);
     if (!codec) {
-        status = kFfmpegNoCodec;
+        status = refuseUndecodableTrack(movie, trackIndex, reader->stream());
         return nullptr;
     }
     status = 0;

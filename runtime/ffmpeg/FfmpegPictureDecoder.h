@@ -34,7 +34,9 @@ public:
     static constexpr size_t kCachedBytes = 192 * 1024 * 1024;
 
     // Null with status kFfmpegNoCodec when no decoder handles the track's
-    // codec, kFfmpegBadData when the file cannot be read again.
+    // codec, kFfmpegCodecError when its decoder refuses the track (both told
+    // on standard error, FfmpegDecoderRefusal.h), kFfmpegBadData when the
+    // file cannot be read again.
     static std::unique_ptr<FfmpegPictureDecoder> open(const FfmpegMovie& movie, size_t trackIndex,
                                                       QtStatus& status);
 

@@ -186,5 +186,62 @@ TEST_F(RealMovieTest, PlaysForwardsBackwardsAndBySyncSamples)
     }
 }
 
+// The movie at path with the four-character code of its sample descriptions
+// from replaced by to: a codec that no FFmpeg decodes.
+std::vector<uint8_t> withCodecCode(const std::string& path, const char* from, const char* to)
+{
+    std::vector<uint8_t> bytes = readBytes(path);
+    const std::string stsd = "stsd";
+    // An 'stsd' box: its type, version and flags, entry count, then the
+    // first entry's size and format.
+    for (auto box = std::search(bytes.begin(), bytes.end(), stsd.begin(), stsd.end()); box != bytes.end();
+         box = std::search(box + 4, bytes.end(), stsd.begin(), stsd.end())) {
+        if (bytes.end() - box >= 20 && std::equal(box + 16, box + 20, from))
+            std::copy(to, to + 4, box + 16);
+    }
+    return bytes;
+}
+
+using UndecodableTrackTest = QelhostTest;
+
+// A track whose codec FFmpeg cannot decode fails its stream with the
+// runtime's reason on the line before qelhost's, instead of an empty sound
+// passed off as the end or a bare failure; the other stream is decoded.
+TEST_F(UndecodableTrackTest, FailsItsStreamWithTheCodecNamed)
+{
+    const std::string original = testMedia("undecodable.mov", "-f lavfi -i testsrc2=size=64x48:rate=10 -f lavfi "
+                                                              "-i sine=sample_rate=8000 -t 1 -c:v png -c:a pcm_s16be");
+    ASSERT_FALSE(original.empty()) << "ffmpeg could not make the movie";
+    struct Case {
+        const char* name;
+        const char* from;
+        const char* to;
+        const char* runtimeLine;
+        const char* qelhostLine;
+        const char* decodedOutput;
+    };
+    const Case cases[] = {
+        {"v", "png ", "qxv1", "video track 1: no decoder for its codec 'qxv1'", "the video stream failed at 0 ms", ".wav"},
+        {"a", "twos", "qxa1", "sound track 2: no decoder for its codec 'qxa1'", "cannot open stream #1003", ".y4m"},
+    };
+    for (const Case& c : cases) {
+        const std::string movie = output(std::string(c.name) + ".mov");
+        const std::vector<uint8_t> bytes = withCodecCode(original, c.from, c.to);
+        std::FILE* file = std::fopen(movie.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+
+        const QelhostRun decoded = run({"decode", movie, "-o", output("out")});
+        EXPECT_EQ(decoded.exitCode, 1) << c.to << decoded.err;
+        const size_t reason = decoded.err.find("QuickTime.qts: " + movie + ": " + c.runtimeLine + "\n");
+        const size_t failure = decoded.err.find("qelhost decode: ");
+        EXPECT_NE(reason, std::string::npos) << decoded.err;
+        EXPECT_NE(decoded.err.find(c.qelhostLine, failure), std::string::npos) << decoded.err;
+        EXPECT_LT(reason, failure) << decoded.err;
+        EXPECT_FALSE(readBytes(output("out/") + c.name + c.decodedOutput).empty()) << c.to;
+    }
+}
+
 } // namespace
 } // namespace Qel::Testing
