@@ -193,12 +193,12 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
     const FfmpegTrack& track = reader_->track();
     const long double tick = (long double)track.timeBase.num / track.timeBase.den;
     const int64_t origin = movie_.originIn(track.timeBase);
-    const long double seconds = (long double)(pts - origin) * tick;
     const AVCodecParameters* parameters = reader_->stream()->codecpar;
     const bool constant = parameters->frame_size > 0;
     const int usual = constant ? parameters->frame_size : track.decodedStart ? track.decodedStart->frameSamples : 0;
     if (usual <= 0 || samples <= 0 || samples > usual || parameters->sample_rate <= 0 || track.positions.empty())
-        return std::llround(seconds * rate_);
+        return std::llround((long double)(pts - origin) * tick * rate_);
+    const long double seconds = (long double)(pts - origin - stretchBefore(pts, usual)) * tick;
     const long double frameSeconds = (long double)usual / parameters->sample_rate;
     const long double anchor =
         track.decodedStart ? (long double)(track.decodedStart->pts - origin) * tick +
@@ -212,6 +212,34 @@ int64_t FfmpegAudioTrackDecoder::outputFrameAt(int64_t pts, int samples) const
     if (std::fabs(backToBack - wholeStart) < reach)
         return std::llround((backToBack + cut) * rate_);
     return std::llround(seconds * rate_);
+}
+
+// ffmpeg's fragmented MP4 muxer stretches a sound track's first packet by
+// the pictures' reordering delay where no edit list can shift them: the
+// packet lasts longer than the one frame it decodes to, and every later
+// packet's time counts the stretch, which a whole read (as ffmpeg's decode)
+// does not play. Where the first packet of a track of constant frames, not
+// read at open, lasts more than one frame and not a whole number of them (a
+// packet of several frames), the stretch is taken out of later times, so
+// that a frame decoded after a seek lands where a whole read puts it.
+int64_t FfmpegAudioTrackDecoder::stretchBefore(int64_t pts, int usual) const
+{
+    const FfmpegTrack& track = reader_->track();
+    const AVCodecParameters* parameters = reader_->stream()->codecpar;
+    if (parameters->frame_size <= 0 || track.decodedStart || track.positions.size() < 2 ||
+        pts < track.positions[1].pts)
+        return 0;
+    const int64_t first = track.positions[0].pts;
+    const int64_t step = track.positions[1].pts - first;
+    const int64_t frameTicks = av_rescale_q(usual, AVRational{1, parameters->sample_rate},
+                                               AVRational{track.timeBase.num, track.timeBase.den});
+    if (frameTicks <= 0 || step <= frameTicks)
+        return 0;
+    const int64_t offGrid = step % frameTicks;
+    const int64_t jitter = 2;  // ticks of a clock that rounds its times
+    if (offGrid <= jitter || frameTicks - offGrid <= jitter)
+        return 0;
+    return step - frameTicks;
 }
 
 // Vorbis's frames vary in length; its packets were counted at open, and a

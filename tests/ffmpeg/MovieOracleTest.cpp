@@ -97,6 +97,11 @@ const OracleMovie kOracleMovies[] = {
     {"IndexedFragmentsVfrMp4", "vfr-dash.mp4", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
                                                "-bsf:v setts=pts='PTS+floor(PTS/1024)*256' -c:a aac -ac 2 "
                                                "-movflags dash+frag_keyframe+empty_moov+global_sidx+negative_cts_offsets", 4},
+    // Fragments with B-frames and no negative offsets: ffmpeg stretches the
+    // first sound packet by the pictures' delay, and a whole read plays the
+    // sound back to back, as after a seek.
+    {"StretchedSoundFragmentedMp4", "fragmented-stretched.mp4", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
+                                                                "-c:a aac -ac 2 -movflags frag_keyframe+empty_moov", 4},
     {"IndexedFragmentsMp4", "dash.mp4", "-c:v libx264 -bf 0 -g 12 -pix_fmt yuv420p -c:a aac -ac 2 "
                                         "-movflags dash+frag_keyframe+empty_moov+global_sidx", 4},
     // Cut with an edit list inside a group of pictures: the first key frame
