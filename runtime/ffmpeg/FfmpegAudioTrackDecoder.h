@@ -58,12 +58,12 @@ private:
     // The output frame (from time 0) at which a decoded frame of time pts
     // (the track's time base) and that many samples begins.
     int64_t outputFrameAt(int64_t pts, int samples) const;
+    // The same from the packets' counted sound (Vorbis and DVD LPCM read at
+    // open), where one packet has that time.
+    std::optional<int64_t> countedFrameAt(int64_t pts) const;
     // Ticks of the track's clock by which a packet of time pts comes later
     // than its sound plays back to back: the stretch of the first packet.
     int64_t stretchBefore(int64_t pts, int usual) const;
-    // The same from the packets' counted sound (Vorbis read at open), where
-    // one packet has that time.
-    std::optional<int64_t> countedFrameAt(int64_t pts) const;
 
     const FfmpegMovie& movie_;
     std::unique_ptr<FfmpegPacketReader> reader_;

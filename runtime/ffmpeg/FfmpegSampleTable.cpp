@@ -22,7 +22,7 @@ struct StreamPacket {
     bool key;
     bool bidirectional = false;  // an MPEG-1/2 B picture (known for scanned MPEG video only)
     uint64_t identity = 0;       // packetIdentity() of a scanned packet's bytes, 0 when not scanned
-    int samples = 0;             // the sound it adds, where counted (FfmpegVorbisPacketLengths)
+    int samples = 0;             // the sound it adds, where counted (FfmpegPacketSampleCounts)
 };
 
 bool isPlayable(const AVStream* stream)
@@ -223,7 +223,7 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
                  std::vector<std::optional<FfmpegSoundStart>>& soundStarts)
 {
     std::vector<std::unique_ptr<FfmpegSoundStartProbe>> probes(format->nb_streams);
-    std::vector<std::unique_ptr<FfmpegVorbisPacketLengths>> lengths(format->nb_streams);
+    std::vector<std::unique_ptr<FfmpegPacketSampleCounts>> lengths(format->nb_streams);
     std::vector<std::unique_ptr<FfmpegH264PictureOrder>> pictureOrders(format->nb_streams);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream* stream = format->streams[i];
@@ -232,7 +232,7 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
             continue;
         probes[i] = std::make_unique<FfmpegSoundStartProbe>(stream);
-        lengths[i] = std::make_unique<FfmpegVorbisPacketLengths>(stream);
+        lengths[i] = std::make_unique<FfmpegPacketSampleCounts>(stream);
     }
     PacketPtr packet = makePacket();
     while (av_read_frame(format, packet.get()) >= 0) {
@@ -380,15 +380,16 @@ void sortByPresentationTime(std::vector<StreamPacket>& packets)
 }
 
 // Where each packet's frame begins, from the first decoded sample, where
-// every packet's sound was counted: the first packet is the codec's priming.
-std::vector<int64_t> sampleOffsetsOf(const std::vector<StreamPacket>& packets)
+// every packet's sound was counted (Vorbis's first packet is the codec's
+// priming).
+std::vector<int64_t> sampleOffsetsOf(const std::vector<StreamPacket>& packets, const AVStream* stream)
 {
     const auto uncounted = [](const StreamPacket& packet) { return packet.samples <= 0; };
     std::vector<int64_t> offsets;
     if (packets.empty() || std::any_of(packets.begin(), packets.end(), uncounted))
         return offsets;
     reserveLargeTable(offsets, packets.size());
-    int64_t offset = -packets.front().samples;
+    int64_t offset = firstCountedPacketPrimes(stream) ? -packets.front().samples : 0;
     for (const StreamPacket& packet : packets) {
         offsets.push_back(offset);
         offset += packet.samples;
@@ -419,7 +420,7 @@ OrderedPackets presentationOrder(std::vector<StreamPacket> packets, const AVStre
         result.sync.push_back(packet.key);
     }
     result.lastDuration = lastDurationOf(stream, result.positions, ordered.back().duration, declaredEndHolds);
-    result.sampleOffsets = sampleOffsetsOf(ordered);
+    result.sampleOffsets = sampleOffsetsOf(ordered, stream);
     return result;
 }
 

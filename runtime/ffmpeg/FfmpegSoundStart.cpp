@@ -59,18 +59,31 @@ std::optional<FfmpegSoundStart> FfmpegSoundStartProbe::result() const
     return start_;
 }
 
-FfmpegVorbisPacketLengths::FfmpegVorbisPacketLengths(const AVStream* stream)
+FfmpegPacketSampleCounts::FfmpegPacketSampleCounts(const AVStream* stream)
 {
     const AVCodecParameters* parameters = stream->codecpar;
     if (parameters->codec_id == AV_CODEC_ID_VORBIS && parameters->extradata && parameters->extradata_size > 0)
         parser_.reset(av_vorbis_parse_init(parameters->extradata, parameters->extradata_size));
+    if (parameters->codec_id == AV_CODEC_ID_PCM_DVD && (decoder_ = openDecoder(stream, false)))
+        frame_ = makeFrame();
 }
 
-int FfmpegVorbisPacketLengths::samplesOf(const AVPacket* packet)
+int FfmpegPacketSampleCounts::samplesOf(const AVPacket* packet)
 {
-    if (!parser_ || !packet->data || packet->size <= 0)
+    if (!packet->data || packet->size <= 0)
         return 0;
-    return std::max(av_vorbis_parse_frame(parser_.get(), packet->data, packet->size), 0);
+    if (parser_)
+        return std::max(av_vorbis_parse_frame(parser_.get(), packet->data, packet->size), 0);
+    if (!decoder_ || avcodec_send_packet(decoder_.get(), packet) < 0)
+        return 0;
+    int samples = 0;
+    while (avcodec_receive_frame(decoder_.get(), frame_.get()) >= 0) {
+        samples += frame_->nb_samples;
+        av_frame_unref(frame_.get());
+    }
+    return samples;
 }
+
+bool firstCountedPacketPrimes(const AVStream* stream) { return stream->codecpar->codec_id == AV_CODEC_ID_VORBIS; }
 
 } // namespace Qel

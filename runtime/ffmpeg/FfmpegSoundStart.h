@@ -42,23 +42,31 @@ private:
     bool wants_ = false;
 };
 
-// Counts the sound samples each packet of a Vorbis stream decodes to, from
-// the packet's mode bits (FFmpeg's Vorbis parser), without decoding. Vorbis
-// frames vary in length (short blocks at a transient), and a clock that
-// rounds (Matroska's milliseconds) does not tell exactly where a frame
-// decoded after a seek begins; the count from the first packet does.
-class FfmpegVorbisPacketLengths {
+// Counts the sound samples each packet decodes to, where a clock does not
+// tell exactly where a frame decoded after a seek begins. Vorbis frames vary
+// in length (short blocks at a transient) and a clock that rounds
+// (Matroska's milliseconds) misplaces them: they are counted from the
+// packet's mode bits (FFmpeg's Vorbis parser), without decoding. DVD LPCM
+// frames vary by a sample, and an MPEG program stream made by ffmpeg misses
+// a packet's time near its start, which a whole read does not play: its
+// packets are decoded, a copy of their bytes.
+class FfmpegPacketSampleCounts {
 public:
     // Counts nothing for a stream of another codec.
-    explicit FfmpegVorbisPacketLengths(const AVStream* stream);
+    explicit FfmpegPacketSampleCounts(const AVStream* stream);
 
-    bool counts() const { return parser_ != nullptr; }
-    // The samples that packet adds to the sound (the first packet's are the
-    // codec's priming, which the decoder never gives out); 0 when unknown.
+    // The samples that packet adds to the sound (Vorbis's first packet's
+    // are the codec's priming, which the decoder never gives out); 0 when
+    // unknown.
     int samplesOf(const AVPacket* packet);
 
 private:
     VorbisParserPtr parser_;
+    CodecContextPtr decoder_;
+    FramePtr frame_;
 };
+
+// Whether a stream's first counted packet is its codec's priming.
+bool firstCountedPacketPrimes(const AVStream* stream);
 
 } // namespace Qel

@@ -102,6 +102,9 @@ const OracleMovie kOracleMovies[] = {
     // sound back to back, as after a seek.
     {"StretchedSoundFragmentedMp4", "fragmented-stretched.mp4", "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p "
                                                                 "-c:a aac -ac 2 -movflags frag_keyframe+empty_moov", 4},
+    // DVD LPCM: ffmpeg's program stream misses one packet's time near the
+    // start, which a whole read does not play either.
+    {"LpcmGapDvd", "lpcm-gap.vob", "-c:v mpeg2video -bf 2 -g 12 -c:a pcm_dvd -ar 48000 -ac 2 -f dvd", 0},
     {"IndexedFragmentsMp4", "dash.mp4", "-c:v libx264 -bf 0 -g 12 -pix_fmt yuv420p -c:a aac -ac 2 "
                                         "-movflags dash+frag_keyframe+empty_moov+global_sidx", 4},
     // Cut with an edit list inside a group of pictures: the first key frame
