@@ -29,7 +29,7 @@ decoders=(h264 hevc mpeg4 mjpeg mjpegb mpeg1video mpeg2video h263 flv svq1 svq3 
           aac mp3 mp3float mp2 mp2float mp1 mp1float ac3 eac3 alac flac opus vorbis wmav1 wmav2 qdm2
           adpcm_ima_qt adpcm_ima_wav adpcm_ms pcm_alaw pcm_mulaw
           pcm_s8 pcm_u8 pcm_s16le pcm_s16be pcm_s24le pcm_s24be pcm_s24daud pcm_s32le pcm_s32be
-          pcm_f32le pcm_f32be pcm_f64le pcm_f64be)
+          pcm_f32le pcm_f32be pcm_f64le pcm_f64be pcm_dvd pcm_bluray)
 parsers=(h264 hevc mpeg4video mpegvideo mjpeg h263 vp3 vp8 vp9 dnxhd png dvd_nav
          aac aac_latm mpegaudio ac3 flac opus vorbis)
 
