@@ -695,6 +695,15 @@ void indexEveryFragment(AVFormatContext* format)
         av_packet_unref(packet.get());
 }
 
+// The file's fragments, every one of them in FFmpeg's index.
+MovieFragments fragmentsIndexed(AVFormatContext* format, const std::string& path)
+{
+    const MovieFragments fragments = movieFragmentsIn(path);
+    if (fragments.indexedAhead)
+        indexEveryFragment(format);
+    return fragments;
+}
+
 // An AVI stream shows its first picture at its start, where the first
 // packet is decoded: the decoder's delay does not move it.
 void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
@@ -725,9 +734,7 @@ bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream)
 std::optional<OrderedPackets> orderedFromHeaderOffsets(AVFormatContext* format, AVStream* stream,
                                                        const std::string& path, int64_t fileEnd)
 {
-    const MovieFragments fragments = movieFragmentsIn(path);
-    if (fragments.indexedAhead)
-        indexEveryFragment(format);
+    const MovieFragments fragments = fragmentsIndexed(format, path);
     const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd, fragments.present);
     if (!offsets)
         return std::nullopt;
@@ -747,9 +754,8 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     std::vector<OrderedPackets> ordered(format->nb_streams);
     if (indexCoversEveryStream(format)) {
         const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
-        const MovieFragments fragments = headerDescribesStreams(format) ? movieFragmentsIn(path) : MovieFragments();
-        if (fragments.indexedAhead)
-            indexEveryFragment(format);
+        const MovieFragments fragments = headerDescribesStreams(format) ? fragmentsIndexed(format, path)
+                                                                          : MovieFragments();
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
             ordered[i] = isReorderedQuickTimeVideo(format, stream)
