@@ -114,6 +114,10 @@ ScaleContextPtr makeScaleContext(const ScaleSetting& setting)
     return context;
 }
 
+// libswscale's vector code for planar 4:2:2 into packed rows writes whole
+// blocks of 16 pixels, up to 30 bytes past the last row.
+constexpr size_t kSwscaleRowOverrun = 32;
+
 bool isPacked422(AVPixelFormat format) { return format == AV_PIX_FMT_YUYV422 || format == AV_PIX_FMT_UYVY422; }
 
 } // namespace
@@ -136,6 +140,10 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
     const ScaleSetting setting{picture->width, picture->height, withoutFullRangeAlias(AVPixelFormat(picture->format)),
                                isFullRange(picture),   surface.width,  surface.height,
                                target,                 target == AV_PIX_FMT_ARGB};
+    const bool sameSize = picture->width == surface.width && picture->height == surface.height;
+    if (isPacked422(target) && sameSize &&
+        packed_.convert(picture, setting.sourceFullRange, target, surface.base, surface.rowBytes))
+        return true;
     if (isPacked422(target) && surface.width % 2 != 0)
         return convertOddPairs(picture, setting, surface);
 
@@ -178,7 +186,7 @@ bool FfmpegPictureConverter::convertOddPairs(const AVFrame* picture, const Scale
 {
     const size_t wholeRowBytes = size_t(surface.width + 1) * 2;
     const size_t rowBytes = size_t(surface.width) * 2;
-    wholePairs_.resize(wholeRowBytes * size_t(surface.height));
+    wholePairs_.resize(wholeRowBytes * size_t(surface.height) + kSwscaleRowOverrun);
     uint8_t* planes[4] = {wholePairs_.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {int(wholeRowBytes), 0, 0, 0};
     if (!scale(picture, setting, planes, strides))

@@ -1,8 +1,11 @@
 // Converts decoded pictures into a caller's surface with libswscale, using
-// the source's colour matrix and range. One thread at a time.
+// the source's colour matrix and range; the common conversions into packed
+// 4:2:2 of the same size take FfmpegPackedConversion's faster way to the
+// same bytes. One thread at a time.
 #pragma once
 
 #include "FfmpegLibraries.h"
+#include "FfmpegPackedConversion.h"
 
 #include "quicktime/QtTypes.h"
 
@@ -55,6 +58,7 @@ private:
     bool scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4], const int strides[4]);
     bool convertOddPairs(const AVFrame* picture, const ScaleSetting& setting, const FfmpegSurface& surface);
 
+    FfmpegPackedConversion packed_;
     ScaleContextPtr context_;
     ScaleSetting setting_{};  // of context_
     std::vector<uint8_t> wholePairs_;  // rows of an odd-width 4:2:2 surface, see convertOddPairs

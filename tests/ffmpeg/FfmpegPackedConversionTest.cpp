@@ -1,0 +1,84 @@
+// The runtime's conversion of decoded pictures into packed 4:2:2 surfaces
+// against libswscale's own conversion of the same planes, byte for byte.
+// Built into both builds' suites: each checks its own libswscale (the
+// 64-bit distribution's, the 32-bit static one under Wine).
+#include "FfmpegPictureConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Qel::Testing {
+namespace {
+
+constexpr QtOSType kYuvs = fourCc('y', 'u', 'v', 's');
+constexpr int kSwscaleRowSlack = 32;
+
+// libswscale's own conversion of picture into packed rows of the given
+// format: what the runtime's conversion must give, byte for byte.
+std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat target, int rowBytes)
+{
+    SwsContext* context = sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format),
+                                         picture->width, picture->height, target, SWS_BICUBIC, nullptr, nullptr,
+                                         nullptr);
+    EXPECT_NE(context, nullptr);
+    // Room for the whole pairs libswscale writes at an odd width, and for
+    // its vector code, which writes on to a multiple of 8 pixels.
+    std::vector<uint8_t> bytes(size_t(rowBytes + kSwscaleRowSlack) * size_t(picture->height));
+    uint8_t* planes[4] = {bytes.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {rowBytes + kSwscaleRowSlack, 0, 0, 0};
+    sws_scale(context, picture->data, picture->linesize, 0, picture->height, planes, strides);
+    sws_freeContext(context);
+    return bytes;
+}
+
+// Random planes of every layout the packed conversion takes or leaves to
+// libswscale, at sizes around the edges of libswscale's filter (a few rows,
+// where it shortens it) and at common picture sizes, into both packed
+// layouts: every byte as libswscale makes it.
+TEST(FfmpegPackedConversion, EqualsLibswscalesBytes)
+{
+    std::srand(7);
+    const std::pair<int, int> sizes[] = {{2, 1},   {16, 2},   {18, 3},   {16, 7},   {20, 8},    {22, 13},
+                                         {24, 14}, {34, 15},  {40, 16},  {18, 17},  {64, 31},   {162, 90},
+                                         {160, 91}, {161, 33}, {720, 576}, {1280, 720}, {1920, 1080}};
+    for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P}) {
+        for (const auto& [width, height] : sizes) {
+            FramePtr picture = makeFrame();
+            picture->format = format;
+            picture->width = width;
+            picture->height = height;
+            ASSERT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+            for (int plane = 0; plane < 3; ++plane) {
+                const int rows = plane > 0 && format == AV_PIX_FMT_YUV420P ? (height + 1) / 2 : height;
+                for (int i = 0; i < picture->linesize[plane] * rows; ++i)
+                    picture->data[plane][i] = uint8_t(std::rand());
+            }
+            for (QtOSType target : {kYuvs, fourCc('2', 'v', 'u', 'y')}) {
+                const AVPixelFormat packed = target == kYuvs ? AV_PIX_FMT_YUYV422 : AV_PIX_FMT_UYVY422;
+                SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + std::to_string(width) + "x" +
+                             std::to_string(height) + " to " + av_get_pix_fmt_name(packed));
+                const int rowBytes = width * 2;
+                const std::vector<uint8_t> expected = swscaleConversion(picture.get(), packed, rowBytes);
+                std::vector<uint8_t> actual(size_t(rowBytes) * size_t(height) + kSwscaleRowSlack, 0xEE);
+                FfmpegPictureConverter converter;
+                ASSERT_TRUE(converter.convert(picture.get(), {target, actual.data(), rowBytes, width, height}));
+                EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
+                // At an odd width the half pair is the runtime's own (above).
+                const int compared = width % 2 ? rowBytes - 2 : rowBytes;
+                for (int y = 0; y < height; ++y) {
+                    ASSERT_TRUE(std::equal(actual.begin() + y * rowBytes, actual.begin() + y * rowBytes + compared,
+                                           expected.begin() + y * (rowBytes + kSwscaleRowSlack)))
+                        << "row " << y;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace Qel::Testing
