@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks the plug-in against FFmpeg on real movies and prints one table.
 #
-#   scripts/bench.sh [--quick] [--runs N] [--micro]
+#   scripts/bench.sh [--quick] [--runs N] [--micro] [--help]
 #
 # Builds a Release configuration in build/bench, makes its movies with the
 # ffmpeg command (kept in bench/cache between runs), then runs every case
@@ -9,6 +9,22 @@
 # other in each round, and reports the medians. --quick uses shorter movies
 # for a smoke run; --micro also runs the micro-benchmarks of the hot paths.
 # Case 8 also builds the win32 preset and runs its qelhost.exe under Wine.
+#
+# One case alone, to measure a change in minutes: after one run of this
+# script (which builds build/bench and makes the movies in bench/cache),
+# rebuild and run the two sides of the case back to back, for example
+# case 1 (each prints "name value" lines: fps, fps_cpu, peak_mib):
+#   cmake --build build/bench --target bench_plugin bench_ffmpeg
+#   build/bench/bin/bench_plugin forward bench/cache/h264-1080p-30s.mp4
+#   build/bench/bin/bench_ffmpeg forward bench/cache/h264-1080p-30s.mp4
+# The modes: forward (cases 1, 2), audio (3), open FILE ROUNDS (4), seek
+# FILE COUNT SPAN_MS (5), backward (6, plug-in only), copy BYTES COUNT (2's
+# memcpy, FFmpeg side only). Case 8 is `qelhost decode MOVIE -o -` of each
+# build. The micro-benchmarks (picture conversions against memcpy among
+# them) take Google Benchmark's filter:
+#   build/bench/bin/bench_micro --benchmark_filter=convert
+# Run each side several times, alternating, and compare their ratios: the
+# machine's own speed moves between runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -21,7 +37,8 @@ while [ $# -gt 0 ]; do
     --quick) quick=1 ;;
     --runs) runs=$2; shift ;;
     --micro) micro=1 ;;
-    *) echo "usage: $0 [--quick] [--runs N] [--micro]" >&2; exit 2 ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "usage: $0 [--quick] [--runs N] [--micro] [--help]" >&2; exit 2 ;;
   esac
   shift
 done
