@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "CommandError.h"
@@ -51,7 +52,36 @@ constexpr uint8_t kBackground = 0x20;
 struct Thumbnail {
     uint32_t wantedMs;
     uint32_t frameMs;
-    Picture picture;
+};
+
+// The sheet, filled cell by cell as the pictures are taken: only the sheet
+// and the picture in hand are held, whatever the count.
+class ContactSheet {
+public:
+    ContactSheet(int32_t count, int32_t cellWidth, int32_t cellHeight)
+        : columns(int32_t(std::ceil(std::sqrt(double(count))))), cellWidth(cellWidth), cellHeight(cellHeight),
+          sheet(kGutter + columns * (cellWidth + kGutter),
+                kGutter + (count + columns - 1) / columns * (cellHeight + kGutter), 3, kBackground)
+    {
+    }
+
+    // Left to right, top to bottom.
+    void place(int32_t index, const Picture& picture)
+    {
+        const Picture cell = scalePicture(picture, cellWidth, cellHeight);
+        const int32_t left = kGutter + (index % columns) * (cellWidth + kGutter);
+        const int32_t top = kGutter + (index / columns) * (cellHeight + kGutter);
+        for (int32_t y = 0; y < cellHeight; ++y)
+            std::copy(cell.at(0, y), cell.at(0, y) + size_t(cellWidth) * 3, sheet.at(left, top + y));
+    }
+
+    const Picture& picture() const { return sheet; }
+
+private:
+    const int32_t columns;
+    const int32_t cellWidth;
+    const int32_t cellHeight;
+    Picture sheet;
 };
 
 // Takes the pictures showing at ascending times in one pass over the
@@ -67,7 +97,8 @@ public:
     {
     }
 
-    Thumbnail take(uint32_t wanted)
+    // The frame showing at `wanted`: its start time and its picture.
+    std::pair<uint32_t, Picture> take(uint32_t wanted)
     {
         if (!(read && lastStart <= wanted && wanted < lastEnd) && !ended) {
             if (!read || syncPointAfterPosition(wanted))
@@ -76,8 +107,8 @@ public:
         }
         if (!read)
             throw CommandError(kExitFailed, "the video stream has no frame at " + std::to_string(wanted) + " ms");
-        return {wanted, lastStart, frameToPicture(last.data(), description.pixelFormat, description.width,
-                                                  description.height, false)};
+        return {lastStart,
+                frameToPicture(last.data(), description.pixelFormat, description.width, description.height, false)};
     }
 
 private:
@@ -133,23 +164,6 @@ private:
     bool read = false;
     bool ended = false;
 };
-
-Picture layOut(const std::vector<Thumbnail>& thumbnails, int32_t cellWidth, int32_t cellHeight)
-{
-    const int32_t count = int32_t(thumbnails.size());
-    const int32_t columns = int32_t(std::ceil(std::sqrt(double(count))));
-    const int32_t rows = (count + columns - 1) / columns;
-    Picture sheet(kGutter + columns * (cellWidth + kGutter), kGutter + rows * (cellHeight + kGutter), 3,
-                  kBackground);
-    for (int32_t i = 0; i < count; ++i) {
-        const Picture cell = scalePicture(thumbnails[size_t(i)].picture, cellWidth, cellHeight);
-        const int32_t left = kGutter + (i % columns) * (cellWidth + kGutter);
-        const int32_t top = kGutter + (i / columns) * (cellHeight + kGutter);
-        for (int32_t y = 0; y < cellHeight; ++y)
-            std::copy(cell.at(0, y), cell.at(0, y) + size_t(cellWidth) * 3, sheet.at(left, top + y));
-    }
-    return sheet;
-}
 
 enum class SheetKind { Png, Jpeg };
 
@@ -211,6 +225,9 @@ int runThumbs(const ThumbsSettings& settings, Verbosity verbosity)
     if (description.pixelFormat == PixelFormat::Unknown || description.width <= 0 || description.height <= 0)
         throw CommandError(kExitFailed, "the video stream has no picture format qelhost knows");
 
+    const int32_t cellHeight =
+        std::max<int32_t>(1, int32_t(std::lround(double(cellWidth) * description.height / description.width)));
+    ContactSheet pictures(count, cellWidth, cellHeight);
     std::vector<Thumbnail> thumbnails;
     {
         const uint32_t lastWanted = uint32_t((2 * uint64_t(count) - 1) * description.durationMs / (2 * uint64_t(count)));
@@ -221,16 +238,15 @@ int runThumbs(const ThumbsSettings& settings, Verbosity verbosity)
                 throw CommandError(kExitInterrupted, "interrupted; no sheet written");
             const uint32_t wanted =
                 uint32_t((2 * uint64_t(i) + 1) * description.durationMs / (2 * uint64_t(count)));
-            thumbnails.push_back(taker.take(wanted));
+            const auto [frameMs, picture] = taker.take(wanted);
+            pictures.place(i, picture);
+            thumbnails.push_back({wanted, frameMs});
         }
     }
-    const int32_t cellHeight =
-        std::max<int32_t>(1, int32_t(std::lround(double(cellWidth) * description.height / description.width)));
-    const Picture pictures = layOut(thumbnails, cellWidth, cellHeight);
     if (kind == SheetKind::Jpeg)
-        writeJpeg(sheet, pictures);
+        writeJpeg(sheet, pictures.picture());
     else
-        writePng(sheet, pictures);
+        writePng(sheet, pictures.picture());
     sheet.commit();
 
     if (verbosity == Verbosity::Quiet)
@@ -259,10 +275,12 @@ Command addThumbsCommand(CLI::App& qelhost, const Verbosity& verbosity)
         ->required()
         ->type_name("SHEET.png|.jpg");
     addOverwriteChoice(*app, settings->overwrite);
-    app->add_option("--count", settings->count, "number of pictures, 1 to 100")
+    // The sheet is filled as the pictures are taken, so the count costs
+    // time and the sheet's size, not a picture's memory each.
+    app->add_option("--count", settings->count, "number of pictures, 1 to 400")
         ->capture_default_str()
         ->type_name("N")
-        ->check(CLI::Range(1, 100).description(""));
+        ->check(CLI::Range(1, 400).description(""));
     app->add_option("--width", settings->cellWidth, "width of each picture in pixels, 16 to 4096")
         ->capture_default_str()
         ->type_name("W")
