@@ -40,6 +40,39 @@ function(qel_shipped_module target)
     VERBATIM)
 endfunction()
 
+# qel_version_resource(target DESCRIPTION text [FILE_VERSION a.b.c.d]): on
+# Windows, the module or program carries a version resource. Its product
+# version is always the project's; its file version too, unless FILE_VERSION
+# gives another (a runtime QuickTime.qts keeps QuickTime's numbering, which
+# the plug-in's loader compares with 7.0.2).
+function(qel_version_resource target)
+  cmake_parse_arguments(ARG "" "DESCRIPTION;FILE_VERSION" "" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  set(QEL_PRODUCT_VERSION_DOTS "${PROJECT_VERSION}.0")
+  if(NOT ARG_FILE_VERSION)
+    set(ARG_FILE_VERSION ${QEL_PRODUCT_VERSION_DOTS})
+  endif()
+  set(QEL_FILE_VERSION_DOTS ${ARG_FILE_VERSION})
+  string(REPLACE "." "," QEL_FILE_VERSION_COMMAS ${QEL_FILE_VERSION_DOTS})
+  string(REPLACE "." "," QEL_PRODUCT_VERSION_COMMAS ${QEL_PRODUCT_VERSION_DOTS})
+  set(QEL_FILE_DESCRIPTION ${ARG_DESCRIPTION})
+  set(QEL_TARGET ${target})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(QEL_FILE_TYPE 0x1)
+  else()
+    set(QEL_FILE_TYPE 0x2)
+  endif()
+  # Two steps: the values first, then the file name, known only at
+  # generation.
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}-version)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/QelVersion.rc.in ${generated}.rc.in @ONLY)
+  file(GENERATE OUTPUT ${generated}.rc INPUT ${generated}.rc.in)
+  target_sources(${target} PRIVATE ${generated}.rc)
+endfunction()
+
 # qel_win32_library(SCRIPT OUT): runs scripts/SCRIPT, which builds a static
 # library for the Windows build from the distribution's source package (or
 # finds it in its cache), and sets OUT to the prefix it installed into.

@@ -18,7 +18,13 @@ if [ "${1:-}" = --windows ]; then
   shift
 fi
 
-scripts/deps.sh
+# Only what this run builds: the Windows libraries (FFmpeg and libpng built
+# from source, minutes on a fresh machine) only with --windows.
+if $windows; then
+  scripts/deps.sh
+else
+  scripts/deps.sh --native
+fi
 echo "== building qelhost and the plug-in (native preset)"
 mkdir -p build
 log=build/demo-build.log

@@ -44,6 +44,12 @@ configuration=(
   --enable-decoder="$(join "${decoders[@]}")"
   --enable-parser="$(join "${parsers[@]}")"
 )
+# --configuration: print the configuration, one argument a line, and stop
+# (the Windows package states it beside FFmpeg's licence).
+if [ "${1:-}" = --configuration ]; then
+  printf '%s\n' "${configuration[@]}"
+  exit 0
+fi
 key=$(printf '%s\n' "$version" "${configuration[@]}" | sha256sum | cut -c1-12)
 
 . "$(dirname "$0")/win32-cache.sh"

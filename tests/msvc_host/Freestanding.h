@@ -3,12 +3,8 @@
 // output and a little text handling.
 #pragma once
 
-using uint8_t = unsigned char;
-using uint16_t = unsigned short;
-using uint32_t = unsigned int;
-using int32_t = int;
-using uint64_t = unsigned long long;
-using size_t = decltype(sizeof(0));
+#include <stddef.h>
+#include <stdint.h>
 
 extern "C" {
 void* __stdcall GetStdHandle(uint32_t which);

@@ -4,7 +4,7 @@
 // plug-in asked of it.
 #pragma once
 
-#include "HostAbi.h"
+#include "QelHostInterface.h"
 
 namespace Host {
 

@@ -1,16 +1,22 @@
 // The plug-in's binary interface as a host engine built with the Microsoft
-// C++ ABI declares it: ordinary classes with true virtual destructors, the
-// slots in their documented order, the records with their documented fields.
-// The compiler, not the plug-in's sources, lays out the vtables and the
-// records and chooses the calling conventions; nothing here comes from the
-// plug-in's headers.
+// C++ ABI (MSVC, clang-cl) declares it: ordinary classes with true virtual
+// destructors, the slots in their documented order, the records with their
+// documented fields. The compiler, not the plug-in's sources, lays out the
+// vtables and the records and chooses the calling conventions; nothing here
+// comes from the plug-in's own headers, which are written for the compiler
+// that builds the plug-in (MinGW) and need Boost.
 //
 // Slots that return a String or a List return them by value, as a host
 // writes them; the Microsoft ABI passes such a result through a hidden
-// pointer after `this`.
+// pointer after `this`. A String or List handed out by the plug-in is the
+// host's, freed through the allocator it carries.
+//
+// ExampleHost.cpp beside it shows the calls in order; the project's
+// Microsoft-ABI test host (tests/msvc_host) is built on the same header.
 #pragma once
 
-#include "Freestanding.h"
+#include <stddef.h>
+#include <stdint.h>
 
 namespace Host {
 
@@ -265,10 +271,10 @@ using GetPlugin = int32_t (*)(PluginHost* host, Plugin** out);
 // the same figures on its side.
 static_assert(sizeof(Text) == 12);
 static_assert(sizeof(List<uint64_t>) == 16 && sizeof(Node<uint64_t>) == 16);
-static_assert(__builtin_offsetof(RectFloat, left) == 8 && sizeof(RectFloat) == 40);
-static_assert(__builtin_offsetof(ImageProperties, rectInt) == 64 && sizeof(ImageProperties) == 96);
-static_assert(__builtin_offsetof(MediaChunk, startTime) == 44 && sizeof(MediaChunk) == 176);
-static_assert(__builtin_offsetof(MediaChunk, audioProperties) == 160);
-static_assert(__builtin_offsetof(StreamInterface, streamId) == 16);
+static_assert(offsetof(RectFloat, left) == 8 && sizeof(RectFloat) == 40);
+static_assert(offsetof(ImageProperties, rectInt) == 64 && sizeof(ImageProperties) == 96);
+static_assert(offsetof(MediaChunk, startTime) == 44 && sizeof(MediaChunk) == 176);
+static_assert(offsetof(MediaChunk, audioProperties) == 160);
+static_assert(offsetof(StreamInterface, streamId) == 16);
 
 } // namespace Host
