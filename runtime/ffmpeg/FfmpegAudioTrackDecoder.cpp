@@ -242,7 +242,7 @@ int64_t FfmpegAudioTrackDecoder::stretchBefore(int64_t pts, int usual) const
     return step - frameTicks;
 }
 
-// Vorbis's and DVD LPCM's frames vary in length; their packets were counted
+// Vorbis's, DVD LPCM's and DV's frames vary in length; their packets were counted
 // at open, and a frame has the time of the packet that completes it.
 std::optional<int64_t> FfmpegAudioTrackDecoder::countedFrameAt(int64_t pts) const
 {

@@ -58,7 +58,7 @@ private:
     // The output frame (from time 0) at which a decoded frame of time pts
     // (the track's time base) and that many samples begins.
     int64_t outputFrameAt(int64_t pts, int samples) const;
-    // The same from the packets' counted sound (Vorbis and DVD LPCM read at
+    // The same from the packets' counted sound (FfmpegPacketSampleCounts, read at
     // open), where one packet has that time.
     std::optional<int64_t> countedFrameAt(int64_t pts) const;
     // Ticks of the track's clock by which a packet of time pts comes later

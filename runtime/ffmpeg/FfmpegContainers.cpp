@@ -23,6 +23,8 @@ bool isMatroska(const AVFormatContext* format) { return std::strstr(format->ifor
 
 bool isAsf(const AVFormatContext* format) { return demuxerNamed(format, "asf"); }
 
+bool isRawDv(const AVFormatContext* format) { return demuxerNamed(format, "dv"); }
+
 bool isMpegSystemStream(const AVFormatContext* format)
 {
     return demuxerNamed(format, "mpeg") || demuxerNamed(format, "mpegts") || demuxerNamed(format, "mpegvideo");

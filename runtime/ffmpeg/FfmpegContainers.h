@@ -18,6 +18,9 @@ bool isMatroska(const AVFormatContext* format);
 // ASF (Windows Media).
 bool isAsf(const AVFormatContext* format);
 
+// Raw DV (not DV inside another container).
+bool isRawDv(const AVFormatContext* format);
+
 // MPEG program and transport streams, and elementary MPEG video.
 bool isMpegSystemStream(const AVFormatContext* format);
 

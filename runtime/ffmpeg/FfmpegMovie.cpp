@@ -75,11 +75,14 @@ int64_t movieTime(const FfmpegRescaler& toMovieUnits, int64_t origin, int64_t pt
 
 class FfmpegMovieBuilder {
 public:
-    FfmpegMovieBuilder(FfmpegMovie& movie, AVFormatContext* format) : movie_(movie), format_(format) {}
+    FfmpegMovieBuilder(FfmpegMovie& movie, AVFormatContext* format, bool headerIndexed)
+        : movie_(movie), format_(format), headerIndexed_(headerIndexed)
+    {
+    }
 
     bool build()
     {
-        ordered_ = orderedStreamPackets(format_, movie_.path_);
+        ordered_ = orderedStreamPackets(format_, movie_.path_, headerIndexed_);
         for (unsigned i = 0; i < format_->nb_streams; ++i)
             addTrack(format_->streams[i]);
         if (movie_.tracks_.empty())
@@ -287,17 +290,38 @@ private:
 
     FfmpegMovie& movie_;
     AVFormatContext* format_;
+    bool headerIndexed_;
     std::vector<OrderedPackets> ordered_;
 };
 
+namespace {
+
+// Whether FFmpeg's index held entries once the header was read: an AVI
+// loads its index from the end of the file along with the header, and one
+// cut short before the index was written has none (probing then indexes the
+// packets it reads).
+bool indexedByHeader(const AVFormatContext* format)
+{
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (avformat_index_get_entries_count(format->streams[i]) > 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::unique_ptr<FfmpegMovie> FfmpegMovie::open(const std::string& path)
 {
-    FormatContextPtr format = openFormat(path.c_str());
+    FormatContextPtr format = openFormatHeader(path.c_str());
     if (!format)
+        return nullptr;
+    const bool headerIndexed = !isAvi(format.get()) || indexedByHeader(format.get());
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
         return nullptr;
     std::unique_ptr<FfmpegMovie> movie(new FfmpegMovie());
     movie->path_ = path;
-    if (!FfmpegMovieBuilder(*movie, format.get()).build())
+    if (!FfmpegMovieBuilder(*movie, format.get(), headerIndexed).build())
         return nullptr;
     if (headerDescribesStreams(format.get()))
         movie->spareDemuxer_ = std::move(format);

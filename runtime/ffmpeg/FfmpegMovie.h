@@ -83,9 +83,10 @@ struct FfmpegTrack {
     // complete index); QuickTime, MP4 and AVI sound starts at the stream's
     // declared start instead (an edit list trims the priming there).
     std::optional<FfmpegSoundStart> decodedStart;
-    // Vorbis whose packets were read at open: where the frame of each packet
+    // Sound whose packets were read and counted at open (FfmpegSoundStart.h:
+    // Vorbis, DVD LPCM, PCM under a coarse clock): where the frame of each packet
     // begins, in samples from the track's first decoded sample, parallel to
-    // positions (the first packet's frame, priming, begins before it);
+    // positions (Vorbis's first packet's frame, priming, begins before it);
     // otherwise empty.
     std::vector<int64_t> packetSampleOffsets;
     // Where the last packet ends, in the stream's time base, as the file's

@@ -149,8 +149,10 @@ bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
 // reads again the priming that an edit list trims. Matroska's first cues
 // lead to its start, while a byte seek there resumes at the next cluster,
 // past the first half second; in ASF a byte seek resumes at the second data
-// packet. Elsewhere the index only covers what the demuxer has met, and the
-// start of the file is byte 0.
+// packet. Raw DV holds the sound of the last frame it read, and counts its
+// frames, across a byte seek: the sound of the frame where the movie's
+// probing stopped would come first, timed as that frame. Elsewhere the index
+// only covers what the demuxer has met, and the start of the file is byte 0.
 bool FfmpegPacketReader::seekToStart()
 {
     AVStream* stream = format_->streams[track_.streamIndex];
@@ -158,7 +160,8 @@ bool FfmpegPacketReader::seekToStart()
         av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
                       AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
-    if ((isMatroska(format_.get()) || isAsf(format_.get())) && !track_.positions.empty() &&
+    const bool seeksToStartByTime = isMatroska(format_.get()) || isAsf(format_.get()) || isRawDv(format_.get());
+    if (seeksToStartByTime && !track_.positions.empty() &&
         av_seek_frame(format_.get(), track_.streamIndex, track_.positions.front().dts, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||

@@ -749,10 +749,10 @@ OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream)
     return ordered;
 }
 
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path)
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path, bool headerIndexed)
 {
     std::vector<OrderedPackets> ordered(format->nb_streams);
-    if (indexCoversEveryStream(format)) {
+    if (headerIndexed && indexCoversEveryStream(format)) {
         const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
         const MovieFragments fragments = headerDescribesStreams(format) ? fragmentsIndexed(format, path)
                                                                           : MovieFragments();

@@ -63,7 +63,13 @@ struct OrderedPackets {
 // its shifted decoding times. A fragmented file's offsets are those of its
 // fragments; the fragments that a segment index announces are all indexed
 // first (FFmpeg indexes them as it reads them).
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path);
+//
+// headerIndexed: whether the header gave FFmpeg its index before any packet
+// was read. An AVI whose recording was cut short lacks the index written at
+// its end: FFmpeg's index then holds only the packets that probing met, and
+// its packets are scanned as other containers' are.
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path,
+                                                 bool headerIndexed = true);
 
 // H.264 pictures in AVI are ordered by their picture order counts, which
 // also place the pictures of open groups (FfmpegH264PictureOrder.h); their

@@ -64,6 +64,12 @@ FfmpegPacketSampleCounts::FfmpegPacketSampleCounts(const AVStream* stream)
     const AVCodecParameters* parameters = stream->codecpar;
     if (parameters->codec_id == AV_CODEC_ID_VORBIS && parameters->extradata && parameters->extradata_size > 0)
         parser_.reset(av_vorbis_parse_init(parameters->extradata, parameters->extradata_size));
+    // Whole bytes per sample (4-bit ADPCM has headers of its own) under a
+    // tick longer than a sample.
+    const int bits = av_get_exact_bits_per_sample(parameters->codec_id);
+    const bool coarseClock = int64_t(stream->time_base.num) * parameters->sample_rate > stream->time_base.den;
+    if (bits >= 8 && bits % 8 == 0 && coarseClock && parameters->ch_layout.nb_channels > 0)
+        pcmFrameBytes_ = bits / 8 * parameters->ch_layout.nb_channels;
     if (parameters->codec_id == AV_CODEC_ID_PCM_DVD && (decoder_ = openDecoder(stream, false)))
         frame_ = makeFrame();
 }
@@ -74,6 +80,8 @@ int FfmpegPacketSampleCounts::samplesOf(const AVPacket* packet)
         return 0;
     if (parser_)
         return std::max(av_vorbis_parse_frame(parser_.get(), packet->data, packet->size), 0);
+    if (pcmFrameBytes_ > 0)
+        return packet->size / pcmFrameBytes_;
     if (!decoder_ || avcodec_send_packet(decoder_.get(), packet) < 0)
         return 0;
     int samples = 0;

@@ -49,7 +49,9 @@ private:
 // packet's mode bits (FFmpeg's Vorbis parser), without decoding. DVD LPCM
 // frames vary by a sample, and an MPEG program stream made by ffmpeg misses
 // a packet's time near its start, which a whole read does not play: its
-// packets are decoded, a copy of their bytes.
+// packets are decoded, a copy of their bytes. Plain PCM under a clock that
+// ticks less often than its samples (raw DV ticks once a frame, and an NTSC
+// frame holds 1600 or 1602 samples) is counted from each packet's size.
 class FfmpegPacketSampleCounts {
 public:
     // Counts nothing for a stream of another codec.
@@ -62,6 +64,7 @@ public:
 
 private:
     VorbisParserPtr parser_;
+    int pcmFrameBytes_ = 0;  // of one sample of every channel, where counted by size
     CodecContextPtr decoder_;
     FramePtr frame_;
 };
