@@ -25,6 +25,8 @@ bool isAsf(const AVFormatContext* format) { return demuxerNamed(format, "asf"); 
 
 bool isRawDv(const AVFormatContext* format) { return demuxerNamed(format, "dv"); }
 
+bool isMxf(const AVFormatContext* format) { return demuxerNamed(format, "mxf"); }
+
 bool isMpegSystemStream(const AVFormatContext* format)
 {
     return demuxerNamed(format, "mpeg") || demuxerNamed(format, "mpegts") || demuxerNamed(format, "mpegvideo");

@@ -21,6 +21,8 @@ bool isAsf(const AVFormatContext* format);
 // Raw DV (not DV inside another container).
 bool isRawDv(const AVFormatContext* format);
 
+bool isMxf(const AVFormatContext* format);
+
 // MPEG program and transport streams, and elementary MPEG video.
 bool isMpegSystemStream(const AVFormatContext* format);
 

@@ -33,10 +33,15 @@ bool isPlayable(const AVStream* stream)
 
 // AVI stores no composition times: where pictures are reordered, their
 // order is found in their bytes (see completeReorderedPresentationTimes and
-// FfmpegH264PictureOrder.h), which the file's scan reads.
+// FfmpegH264PictureOrder.h), which the file's scan reads. Nor does an MXF
+// index without temporal offsets (ffmpeg's for H.264): FFmpeg then gives
+// every packet its decoding time as its presentation time.
 bool needsPictureBytesForOrder(const AVFormatContext* format, const AVStream* stream)
 {
-    return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && stream->codecpar->video_delay > 0;
+    const AVCodecParameters* parameters = stream->codecpar;
+    if (parameters->codec_type != AVMEDIA_TYPE_VIDEO || parameters->video_delay <= 0)
+        return false;
+    return isAvi(format) || (isMxf(format) && parameters->codec_id == AV_CODEC_ID_H264);
 }
 
 // Pictures whose decoding order differs from their presentation order, in

@@ -47,12 +47,12 @@ struct OrderedPackets {
 // time), exact for constant frame rates; a sync packet then keeps its own
 // presentation time where the container gives it (open groups of pictures
 // in MPEG) and the shifted decoding time elsewhere (exact for closed
-// groups). H.264 pictures in AVI take the decoding times in the order their
-// picture order counts show them (open groups included). Sync entries keep
-// the decoding time of their packet, which is where a reader seeks to. The
-// last packet lasts until the stream's end, where that lies beyond its
-// start; AVI's sound, whose header may promise more than its chunks hold,
-// ends with its last chunk.
+// groups). Reordered H.264 pictures in AVI and MXF take the decoding times
+// in the order their picture order counts show them (open groups included).
+// Sync entries keep the decoding time of their packet, which is where a
+// reader seeks to. The last packet lasts until the stream's end, where that
+// lies beyond its start; AVI's sound, whose header may promise more than its
+// chunks hold, ends with its last chunk.
 //
 // A QuickTime or MP4 video stream of reordered pictures is timed by the
 // composition offsets of the header of the file at path (UTF-8; empty:
@@ -71,13 +71,14 @@ struct OrderedPackets {
 std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path,
                                                  bool headerIndexed = true);
 
-// H.264 pictures in AVI are ordered by their picture order counts, which
-// also place the pictures of open groups (FfmpegH264PictureOrder.h); their
-// sync samples are IDR pictures and intra pictures at recovery points.
+// Reordered H.264 pictures in AVI and MXF are ordered by their picture order
+// counts, which also place the pictures of open groups
+// (FfmpegH264PictureOrder.h); their sync samples are IDR pictures and intra
+// pictures at recovery points.
 bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream);
 
 // Whether the pictures of a stream that the file gives no presentation
-// times (AVI) are reordered by its decoder without the scan finding their
+// times (AVI, MXF without temporal offsets) are reordered by its decoder without the scan finding their
 // times (MPEG-1/2 and MPEG-4 Part 2, ordered by their coding types, and
 // codecs other than H.264, whose presentation times are shifted decoding
 // times): their decoded pictures are timed by the order they come out in.

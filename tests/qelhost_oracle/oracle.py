@@ -49,6 +49,10 @@ MOVIES = [
     # The sound's first decoded frame starts after its container's start.
     ("vorbis", "theora-vorbis.ogg", "160x120", "25", 1, "-c:v libtheora -g 12 -c:a libvorbis"),
     ("png", "png.mov", "160x120", "25", 0.5, "-c:v png -c:a pcm_s16be"),
+    # MXF as ffmpeg writes H.264 with B-frames: no temporal offsets, so that
+    # FFmpeg times every picture at its decoding time (ffprobe's times are
+    # no oracle here; the pictures and their order are).
+    ("mxf", "h264-bframes.mxf", "160x120", "25", 1, "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p10le -c:a pcm_s16le"),
     # 4K pictures of 16 MB each in a 32-bit process.
     ("4k", "h264-4k.mp4", "3840x2160", "30000/1001", 0.2, "-c:v libx264 -preset ultrafast -bf 2 -pix_fmt yuv420p -an"),
 ]
