@@ -192,12 +192,8 @@ class Prefix:
                 files[name] = hashlib.sha1(path.read_bytes()).hexdigest()
             elif path.is_dir():
                 files[name + "/"] = "folder"
-        registry = {}
-        for hive in ("system.reg", "user.reg", "userdef.reg"):
-            lines = (self.folder / hive).read_text(errors="replace").splitlines()
-            registry[hive] = [re.sub(r"^(\[.*\]) \d+$", r"\1", line) for line in lines
-                              if not line.startswith(("#time=", ";;", '"DriverDateData"='))]
-        return files, registry
+        hives = ("system.reg", "user.reg", "userdef.reg")
+        return files, {hive: registry_entries((self.folder / hive).read_text(errors="replace")) for hive in hives}
 
     def registry_value(self, key, value):
         result = self.wine("reg", "query", key, "/v", value, check=False)
@@ -209,6 +205,22 @@ class Prefix:
 
     def unix_path(self, windows):
         return self.drive / windows[3:].replace("\\", "/")
+
+
+def registry_entries(text):
+    """The keys of a Wine registry file, and each value as "[key] value",
+    without what Wine changes of its own accord: the times it stamps on
+    keys, the display driver's date it renews at every start, and its own
+    settings under Software\\Wine (its debugger's key appears whenever any
+    process of the prefix, Wine's services included, has crashed)."""
+    entries, key = [], ""
+    for line in text.splitlines():
+        if line.startswith("["):
+            key = re.sub(r" \d+$", "", line)
+            entries.append(key)
+        elif line and not line.startswith(("#", ";;", '"DriverDateData"=')):
+            entries.append(f"{key} {line}")
+    return [entry for entry in entries if not entry.startswith("[Software\\\\Wine\\\\")]
 
 
 def differences(before, after):
@@ -226,14 +238,8 @@ def differences(before, after):
 
 
 def apple_keys(snapshot):
-    """The lines of the machine's Apple keys, each key with its values."""
-    lines, keys, inside = snapshot[1]["system.reg"], [], False
-    for line in lines:
-        if line.startswith("["):
-            inside = line.startswith("[Software\\\\Apple Computer, Inc.")
-        if inside:
-            keys.append(line)
-    return keys
+    """The machine's Apple keys and their values."""
+    return [entry for entry in snapshot[1]["system.reg"] if entry.startswith("[Software\\\\Apple Computer, Inc.")]
 
 
 def install(prefix, installer, mode):
