@@ -36,6 +36,37 @@ bool isSamePacket(const AVPacket* a, const AVPacket* b)
     return a->pts == b->pts && a->dts == b->dts && a->pos == b->pos;
 }
 
+// FFmpeg's AVI demuxer, seeking to a picture whose predecessor was dropped
+// (an empty chunk, as capture software writes for a frame it missed), times
+// it and every picture read after it one frame late. Pictures of an indexed
+// AVI take the time of their index entry instead: the last entry at or
+// before the packet's bytes.
+bool timesPicturesByIndexEntry(const AVFormatContext* format, AVStream* stream)
+{
+    return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           avformat_index_get_entries_count(stream) > 0;
+}
+
+void timeByIndexEntry(AVStream* stream, AVPacket* packet)
+{
+    if (packet->pos < 0 || packet->dts == AV_NOPTS_VALUE)
+        return;
+    int after = 0, count = avformat_index_get_entries_count(stream);
+    while (after < count) {
+        const int middle = after + (count - after) / 2;
+        if (avformat_index_get_entry(stream, middle)->pos <= packet->pos)
+            after = middle + 1;
+        else
+            count = middle;
+    }
+    if (after == 0)
+        return;
+    const int64_t dts = avformat_index_get_entry(stream, after - 1)->timestamp;
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts += dts - packet->dts;
+    packet->dts = dts;
+}
+
 // The movie's open has already probed the streams, which decodes a few
 // frames of each. Where the header describes every stream, the first reader
 // takes over the movie's own demuxer, and later readers need only the header
@@ -99,7 +130,9 @@ std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& 
 }
 
 FfmpegPacketReader::FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format)
-    : track_(movie.tracks()[trackIndex]), format_(std::move(format)), recognition_(track_)
+    : track_(movie.tracks()[trackIndex]), format_(std::move(format)), recognition_(track_),
+      timesByIndexEntry_(!recognition_.active() &&
+                         timesPicturesByIndexEntry(format_.get(), format_->streams[track_.streamIndex]))
 {
 }
 
@@ -108,6 +141,8 @@ bool FfmpegPacketReader::readFromFile(AVPacket* packet)
     av_packet_unref(packet);
     while (av_read_frame(format_.get(), packet) >= 0) {
         if (packet->stream_index == track_.streamIndex && (!recognition_.active() || recognition_.recognise(packet))) {
+            if (timesByIndexEntry_)
+                timeByIndexEntry(format_->streams[track_.streamIndex], packet);
             lastReadDts_ = packet->dts != AV_NOPTS_VALUE ? packet->dts : presentationTime(packet);
             if (remembersEveryPacket_)
                 remember(packet);

@@ -87,6 +87,7 @@ private:
     FormatContextPtr format_;
     PacketPtr pending_;  // a packet read while positioning, returned next
     FfmpegPacketRecognition recognition_;
+    bool timesByIndexEntry_;  // see timesPicturesByIndexEntry
 
     // Packets read past on the way to another sample (later samples that
     // decode earlier, when pictures are reordered). Bounded by

@@ -121,6 +121,13 @@ const OracleMovie kOracleMovies[] = {
                           "-c:v dvvideo -pix_fmt yuv411p -c:a pcm_s16le -ar 48000 -ac 2 -f dv", 0},
     // A recording cut short: the index at the end of the AVI never written.
     {"CutShortAvi", "cut-short.avi", "-c:v mpeg4 -g 12 -c:a pcm_s16le -ac 2", 0, nullptr, 0.8},
+    // Frames dropped from a recording (empty chunks in the AVI): FFmpeg
+    // times a picture sought after one a frame late, and so the pictures
+    // after it. Two seconds, dropped one in five: a seek that lands late backs
+    // off by a second, onto another picture after a dropped one.
+    {"DroppedFramesAvi", "dropped-frames.avi", "-vf loop=loop=1:size=25,select='not(eq(mod(n\\,5)\\,3))' "
+                                               "-af aloop=loop=1:size=44100 -fps_mode passthrough "
+                                               "-c:v mjpeg -q:v 3 -c:a pcm_s16le -ac 2", 0},
     // Full-range pictures of every chroma layout take the same range rules.
     {"FullRange422Mov", "jpeg422.mov", "-c:v mjpeg -pix_fmt yuvj422p -q:v 3 -c:a pcm_s16be -ac 2", 0},
     {"FullRange444Mov", "jpeg444.mov", "-c:v mjpeg -pix_fmt yuvj444p -q:v 3 -c:a pcm_s16be -ac 2", 0},
