@@ -32,7 +32,7 @@ size_t bytesOf(const AVFrame* picture)
 } // namespace
 
 std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
-                                                                 QtStatus& status)
+                                                                 QtStatus& status, size_t cacheBytes)
 {
     std::unique_ptr<FfmpegPacketReader> reader = FfmpegPacketReader::open(movie, trackIndex);
     if (!reader) {
@@ -45,11 +45,13 @@ std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMov
         return nullptr;
     }
     status = 0;
-    return std::unique_ptr<FfmpegPictureDecoder>(new FfmpegPictureDecoder(std::move(reader), std::move(codec)));
+    return std::unique_ptr<FfmpegPictureDecoder>(
+        new FfmpegPictureDecoder(std::move(reader), std::move(codec), cacheBytes));
 }
 
-FfmpegPictureDecoder::FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec)
-    : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket())
+FfmpegPictureDecoder::FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec,
+                                           size_t cacheBytes)
+    : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket()), cacheBytes_(cacheBytes)
 {
     reader_->rememberEveryPacket();
 }
@@ -82,6 +84,8 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
     if (index >= track.positions.size())
         return nullptr;
     const int64_t pts = track.positions[index].pts;
+    readingBackwards_ = pts < lastRequest_;
+    lastRequest_ = pts;
     if (const AVFrame* known = cached(pts))
         return known;
     const size_t sync = track.syncSampleBefore(index);
@@ -233,11 +237,13 @@ void FfmpegPictureDecoder::cache(FramePtr picture, int64_t target)
     }
     cachedBytes_ += bytesOf(picture.get());
     pictures_.emplace(pts, std::move(picture));
-    while (pictures_.size() > kCachedPictures || (cachedBytes_ > kCachedBytes && pictures_.size() > 1)) {
-        // The farthest from the target is at one end of the map.
+    while (cachedBytes_ > cacheBytes_ && pictures_.size() > 1) {
+        // Either end of the map: the pictures after the target when reading
+        // backwards (served already), otherwise the farther one.
         auto first = pictures_.begin();
         auto last = std::prev(pictures_.end());
-        auto victim = std::llabs(target - first->first) >= std::llabs(last->first - target) ? first : last;
+        const bool servedLast = readingBackwards_ && last->first > target;
+        auto victim = servedLast || std::llabs(last->first - target) > std::llabs(target - first->first) ? last : first;
         cachedBytes_ -= bytesOf(victim->second.get());
         pictures_.erase(victim);
     }

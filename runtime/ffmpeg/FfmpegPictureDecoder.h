@@ -8,14 +8,18 @@
 // new run at the request's sync sample.
 //
 // Backward reading: every picture decoded on the way to a request is kept in
-// a cache of at most kCachedPictures pictures and kCachedBytes bytes, the
-// ones farthest from the latest request going first. Stepping back through a
-// group of pictures no longer than the bound therefore decodes the group once,
-// one picture per step on average, like forward reading; a longer group costs
-// about (group length / bound) pictures per step. A request that continues
-// the run forwards drops every cached picture before it: reading forwards
-// never asks for them again, and keeping them would hold up to kCachedBytes
-// of pictures (and of the decoder's buffers) for nothing.
+// a cache of at most cacheBytes (the pictures' buffers), so that stepping
+// back through a group of pictures decodes it once and serves it from the
+// cache, one picture per step on average, like forward reading. When the
+// cache is full, a request behind the previous one (reading backwards)
+// drops the pictures after it first (already served), then the earliest;
+// otherwise the ones farthest from it go first. A group longer than the
+// cache is thus served in segments: each run from the sync sample keeps the
+// last cache-full of pictures before the request, which costs about (group
+// length / pictures the cache holds) decodes per step. A request that
+// continues the run forwards drops every cached picture before it: reading
+// forwards never asks for them again, and keeping them would hold up to
+// cacheBytes of pictures (and of the decoder's buffers) for nothing.
 #pragma once
 
 #include "FfmpegLibraries.h"
@@ -30,15 +34,15 @@ namespace Qel {
 
 class FfmpegPictureDecoder {
 public:
-    static constexpr size_t kCachedPictures = 120;
-    static constexpr size_t kCachedBytes = 192 * 1024 * 1024;
+    // 86 decoded 1080p pictures: a group of 60 of them with room to spare.
+    static constexpr size_t kDefaultCacheBytes = 256 * 1024 * 1024;
 
     // Null with status kFfmpegNoCodec when no decoder handles the track's
     // codec, kFfmpegCodecError when its decoder refuses the track (both told
     // on standard error, FfmpegDecoderRefusal.h), kFfmpegBadData when the
     // file cannot be read again.
     static std::unique_ptr<FfmpegPictureDecoder> open(const FfmpegMovie& movie, size_t trackIndex,
-                                                      QtStatus& status);
+                                                      QtStatus& status, size_t cacheBytes = kDefaultCacheBytes);
 
     // The decoded picture of sample index, owned by the decoder and valid
     // until the next call. Where the sample's own picture cannot be found
@@ -59,7 +63,7 @@ public:
     bool sampleBytes(size_t index, AVPacket* packet);
 
 private:
-    FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec);
+    FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec, size_t cacheBytes);
 
     bool continuesRun(size_t index) const;
     bool startRun(size_t syncIndex);
@@ -91,6 +95,9 @@ private:
 
     std::map<int64_t, FramePtr> pictures_;  // by presentation time
     size_t cachedBytes_ = 0;
+    const size_t cacheBytes_;
+    int64_t lastRequest_ = INT64_MIN;  // presentation time of the latest request
+    bool readingBackwards_ = false;    // that request lay before the one before
 };
 
 } // namespace Qel

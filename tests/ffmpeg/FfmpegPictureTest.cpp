@@ -97,14 +97,22 @@ TEST_P(FfmpegPictureTest, ArgbPicturesMatchFfmpegsConversion)
     }
 }
 
+// With the cache that holds a group of pictures, and with one that holds
+// five pictures, fewer than a group: served in segments.
 TEST_P(FfmpegPictureTest, BackwardReadingDeliversTheForwardPicturesInReverse)
 {
     const std::vector<std::vector<uint8_t>> forward = forwardPictures();
-    QtStatus status = -1;
-    decoder = FfmpegPictureDecoder::open(*movie, 0, status);
-    ASSERT_NE(decoder, nullptr);
-    for (size_t i = samples; i-- > 0;)
-        EXPECT_EQ(picture(i), forward[i]) << "sample " << i;
+    size_t pictureBytes = 0;
+    for (const AVBufferRef* buffer : decoder->picture(0)->buf)
+        pictureBytes += buffer ? buffer->size : 0;
+    for (size_t cacheBytes : {FfmpegPictureDecoder::kDefaultCacheBytes, 5 * pictureBytes}) {
+        SCOPED_TRACE("cache of " + std::to_string(cacheBytes) + " bytes");
+        QtStatus status = -1;
+        decoder = FfmpegPictureDecoder::open(*movie, 0, status, cacheBytes);
+        ASSERT_NE(decoder, nullptr);
+        for (size_t i = samples; i-- > 0;)
+            EXPECT_EQ(picture(i), forward[i]) << "sample " << i;
+    }
 }
 
 // Seeks, sync-sample stepping and catch-up jumps, forwards and backwards.

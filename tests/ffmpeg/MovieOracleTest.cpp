@@ -312,25 +312,33 @@ protected:
     StreamStarts starts;
 };
 
-// Every picture, in order, at ffprobe's time and with ffmpeg's decode of it.
+// Every picture, in order, at ffprobe's time and with ffmpeg's decode of it;
+// read backwards, the same from the last to the first.
 TEST_P(MovieOracleTest, EveryPictureAtItsTime)
 {
     const std::vector<uint8_t> expected = expectedPictures(path, movie->image().width, movie->image().height);
     ASSERT_EQ(expected.size(), frames.size() * yuyvBytes);
-    ASSERT_EQ(video->rewindStream(), kResultSuccess);
-    const std::vector<ReadChunk> pictures = readUntilTheEnd(video);
-    ASSERT_EQ(pictures.size(), frames.size());
-    for (size_t i = 0; i < frames.size(); ++i) {
-        SCOPED_TRACE("frame " + std::to_string(i));
-        EXPECT_EQ(pictures[i].startTime, frameStart(i));
-        // The last picture may be held until the end its track declares.
-        if (i + 1 < frames.size()) {
-            EXPECT_EQ(pictures[i].duration, frameDuration(i));
+    for (int32_t speed : {1000, -1000}) {
+        SCOPED_TRACE(speed > 0 ? "forwards" : "backwards");
+        ASSERT_TRUE(video->setReadSpeed(speed));
+        ASSERT_EQ(video->rewindStream(), kResultSuccess);
+        std::vector<ReadChunk> pictures = readUntilTheEnd(video);
+        if (speed < 0)
+            std::reverse(pictures.begin(), pictures.end());
+        ASSERT_EQ(pictures.size(), frames.size());
+        for (size_t i = 0; i < frames.size(); ++i) {
+            SCOPED_TRACE("frame " + std::to_string(i));
+            EXPECT_EQ(pictures[i].startTime, frameStart(i));
+            // The last picture may be held until the end its track declares.
+            if (i + 1 < frames.size()) {
+                EXPECT_EQ(pictures[i].duration, frameDuration(i));
+            }
+            ASSERT_EQ(pictures[i].bytes.size(), yuyvBytes);
+            EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(),
+                                   expected.begin() + long(i * yuyvBytes)));
         }
-        ASSERT_EQ(pictures[i].bytes.size(), yuyvBytes);
-        EXPECT_TRUE(std::equal(pictures[i].bytes.begin(), pictures[i].bytes.end(), expected.begin() + long(i * yuyvBytes)));
+        EXPECT_TRUE(video->isEndOfStream());
     }
-    EXPECT_TRUE(video->isEndOfStream());
 }
 
 // A seek to the first, a middle and the last ms of a frame lands on the
