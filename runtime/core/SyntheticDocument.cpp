@@ -220,7 +220,7 @@ void readMovie(const json& document, SyntheticMovie& movie)
     checkKeys(document, {"qelSyntheticMovie", "timeScale", "duration", "userData", "tracks", "faults"},
               "movie");
     MovieModel& model = movie.model;
-    model.timeScale = readInt(document, "timeScale", 600, 0, INT32_MAX);
+    model.timeScale = readInt(document, "timeScale", 600, INT32_MIN, INT32_MAX);
     readUserData(document, model);
     if (document.contains("tracks"))
         for (const json& track : document.at("tracks")) {

@@ -223,14 +223,15 @@ void ContainerQuickTime::readTitle(QtUserData userData, std::string& name) const
 }
 
 // A movie with time scale 0 has no duration in milliseconds, and the
-// streams would divide by it on every time conversion: it is refused and
-// disposed, leaving the container empty and its title and timing fields
-// unchanged.
+// streams would divide by it on every time conversion; a negative one (a
+// scale above 2^31 read back as signed) wraps every conversion, which
+// divides unsigned. Either is refused and disposed, leaving the container
+// empty and its title and timing fields unchanged.
 int32_t ContainerQuickTime::readTiming()
 {
     int32_t movieDuration = QtMovieDuration(movie);
     int32_t movieTimeScale = QtMovieTimeScale(movie);
-    if (movieTimeScale == 0) {
+    if (movieTimeScale <= 0) {
         disposeMovie(movie);
         return kResultFailure;
     }

@@ -70,7 +70,7 @@ public:
     int32_t getMimeTypePriorityAt(uint32_t index) override;
 
     // duration × 1000 / timeScale with a signed 64-bit product, an unsigned
-    // 64-bit division and the low 32 bits kept. timeScale must not be 0.
+    // 64-bit division and the low 32 bits kept. timeScale must be positive.
     static uint32_t durationToMs(int32_t duration, int32_t timeScale);
 
 protected:
