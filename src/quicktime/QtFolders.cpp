@@ -76,8 +76,8 @@ bool existingSystemFolder(char* path, uint32_t size)
     return false;
 }
 
-// Only the file at the full path: a relative folder (an odd "QTExtDir")
-// loads nothing rather than whatever the current folder holds.
+// Only the file at the full path: a relative folder loads nothing rather
+// than whatever the current folder holds.
 Platform::ModuleHandle loadFrom(const char* folder, const char* name)
 {
     char path[kQtPathCapacity];
@@ -124,9 +124,13 @@ uint32_t QtExtensionFolderFind(char* path, uint32_t size)
     const uint32_t subfolderLength = sizeof kExtensionSubfolder - 1;
     if (!path || size == 0)
         return 0;
+    // Taken without an existence test, but a relative folder counts as
+    // missing, as a relative QTSysDir does, so that the system folder's
+    // QuickTime sub-folder is still tried.
     QtRegistryFolderRead(kQtRegistryKey, "QTExtDir", path, size);
-    if (path[0] != '\0')
+    if (Platform::isAbsolutePath(path))
         return static_cast<uint32_t>(std::strlen(path));
+    path[0] = '\0';
     if (size <= subfolderLength + 1)
         return 0;
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "RuntimeFixture.h"
 #include "TempFolder.h"
@@ -116,12 +117,27 @@ TEST_F(LoaderTest, AnAlreadyLoadedRuntimeComesBeforeTheRegistry)
     EXPECT_TRUE(samePath(folderFound(), testRuntimeFolder("echo")));
 }
 
-TEST_F(LoaderTest, ExtensionFolderIsTakenWithoutAnExistenceTest)
+// An absolute folder is taken without an existence test; a relative one
+// (from the current folder, or from its drive's root) counts as missing, and
+// the system folder's sub-folder takes its place.
+TEST_F(LoaderTest, ExtensionFolderIsTakenWhenAbsolute)
 {
-    RegistryValue extension("QTExtDir", "C:\\no\\such\\folder");
-    char path[kQtPathCapacity];
-    EXPECT_EQ(QtExtensionFolderFind(path, sizeof path), std::strlen("C:\\no\\such\\folder\\"));
-    EXPECT_STREQ(path, "C:\\no\\such\\folder\\");
+    const std::string fallback = systemFolderWithSeparator() + "QuickTime\\";
+    const struct {
+        const char* value;
+        std::string expected;
+    } cases[] = {
+        {"C:\\no\\such\\folder", "C:\\no\\such\\folder\\"},
+        {"testing\\echo", fallback},
+        {"\\no\\such\\folder", fallback},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        RegistryValue extension("QTExtDir", c.value);
+        char path[kQtPathCapacity];
+        EXPECT_EQ(QtExtensionFolderFind(path, sizeof path), c.expected.size());
+        EXPECT_TRUE(samePath(path, c.expected));
+    }
 }
 
 TEST_F(LoaderTest, SecondAttemptLoadsFromTheExtensionFolder)
@@ -144,6 +160,7 @@ TEST_F(LoaderTest, ARelativeExtensionFolderLoadsNothing)
     EXPECT_EQ(Platform::findLoadedModule(kQtLibraryName), nullptr);
 }
 
+// Also when "QTExtDir" names a relative folder, which counts as missing.
 TEST_F(LoaderTest, WhenTheQuickTimeFolderIsTheSystemFolderTheSubfolderIsTried)
 {
     const std::string subfolder = systemFolderWithSeparator() + "QuickTime";
@@ -152,9 +169,15 @@ TEST_F(LoaderTest, WhenTheQuickTimeFolderIsTheSystemFolderTheSubfolderIsTried)
     std::filesystem::copy_file(testRuntimeFolder("echo") + kQtLibraryName, library,
                                std::filesystem::copy_options::overwrite_existing);
 
-    EXPECT_EQ(QtLoaderInit(64), 0);
-    EXPECT_TRUE(samePath(loadedLibraryFile(), library));
-    QtLoaderTerm();
+    for (bool relativeExtensionFolder : {false, true}) {
+        SCOPED_TRACE(relativeExtensionFolder);
+        std::unique_ptr<RegistryValue> extension;
+        if (relativeExtensionFolder)
+            extension = std::make_unique<RegistryValue>("QTExtDir", "testing\\echo");
+        EXPECT_EQ(QtLoaderInit(64), 0);
+        EXPECT_TRUE(samePath(loadedLibraryFile(), library));
+        QtLoaderTerm();
+    }
 
     std::error_code ignored;
     std::filesystem::remove_all(subfolder, ignored);
