@@ -2,6 +2,8 @@
 // to the sample after the current one in the read direction.
 #include "streams/VideoStream.h"
 
+#include <algorithm>
+
 #include "quicktime/QtOperations.h"
 #include "streams/HostClock.h"
 #include "support/Log.h"
@@ -17,11 +19,14 @@ void ContainerQuickTime::VideoStream::catchUpWithClock()
 {
     if (!clock || !clock->isRunning())
         return;
+    // A clock still before the start (a host that runs it from -11 ms) stands
+    // at 0: its time taken unsigned would be a target near the end of time.
+    const uint32_t now = uint32_t(std::max(clock->getTime(), int32_t(0)));
     const QtTimeValue before = currentTime;
     if (currentTime != 0 && readSpeed > 0)
-        catchUpForward(msToUnits(uint32_t(clock->getTime()) + kForwardCatchUpLeadMs));
+        catchUpForward(msToUnits(now + kForwardCatchUpLeadMs));
     else if (currentTime != container->duration && readSpeed < 0)
-        catchUpBackward(msToUnits(uint32_t(clock->getTime())));
+        catchUpBackward(msToUnits(now));
     if (currentTime != before)
         deliveredFinalSample = false;
 }

@@ -56,6 +56,43 @@ TEST(VideoCatchUp, BackwardJumpsToTheFirstSyncSampleAtOrBeforeTheClock)
     EXPECT_EQ(video.readSampleIndex(), 27);
 }
 
+// A running clock before the start (-11 ms) stands at 0: reading forwards
+// nothing lies behind it, and reading backwards the stream catches up to the
+// start. 25 units per second, so that the time taken unsigned would wrap to
+// a target of about 10^8 units.
+struct ClockBeforeZero {
+    const char* name;
+    int32_t speed;
+    int32_t sample;  // the one delivered
+    size_t catchUpLines;
+    friend void PrintTo(const ClockBeforeZero& test, std::ostream* out) { *out << test.name; }
+};
+
+class VideoCatchUpClockBeforeZero : public ::testing::TestWithParam<ClockBeforeZero> {};
+
+TEST_P(VideoCatchUpClockBeforeZero, StandsAtTheStart)
+{
+    const ClockBeforeZero& test = GetParam();
+    VideoSession video(videoMovie(R"("compression": "yuvs", "width": 8, "height": 4)",
+                                  R"("count": 100, "duration": 1, "syncEvery": 4)", "", "", 25));
+    video.stream->setReadSpeed(test.speed);
+    uint32_t reached = 0;
+    ASSERT_EQ(video.stream->seekStream(2001, &reached, 0), kResultSuccess);
+    video.clock.set(true, -11);
+    EXPECT_EQ(video.readSampleIndex(), test.sample);
+    size_t catchUpLines = 0;
+    for (const std::string& line : video.messages(kReadFunction))
+        catchUpLines += line.rfind("QT video playing catch-up", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(catchUpLines, test.catchUpLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, VideoCatchUpClockBeforeZero,
+                         ::testing::Values(ClockBeforeZero{"Forwards", 1000, 48, 0},
+                                           ClockBeforeZero{"Backwards", -1000, 0, 13}),
+                         [](const ::testing::TestParamInfo<ClockBeforeZero>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // With no sync sample at or past the clock in the read direction, the clock
 // running ahead changes nothing: every sample comes in order to the end.
 struct NoSyncAhead {
