@@ -135,9 +135,9 @@ private:
     // sample until one at or past that time; reading backwards, while
     // currentTime lies after the clock's time it jumps back the same way to
     // one at or before it. The sample landed on is the next one fetched.
-    // When no such sync sample exists (one sync sample in the track, a long
-    // last group of pictures) it does not jump, and reading goes on in
-    // order. Reading backwards steps with a negative rate at any negative
+    // When the sync samples run out before the clock (the clock past the
+    // last one), it lands on the last one found, or stays where it is when
+    // there was none, and reading goes on in order. Reading backwards steps with a negative rate at any negative
     // speed (the runtime searches forwards at rate 0) and, from the movie's
     // end where rewind puts it, starts with the last sample.
     QtTimeValue currentTime;

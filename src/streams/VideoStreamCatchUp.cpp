@@ -31,14 +31,18 @@ void ContainerQuickTime::VideoStream::catchUpWithClock()
         deliveredFinalSample = false;
 }
 
+// A walk that runs out of sync samples before the target lands on the last
+// one it found, so that the next read starts from there instead of walking
+// the same way again.
 void ContainerQuickTime::VideoStream::catchUpForward(QtTimeValue target)
 {
     QtTimeValue landing = currentTime;
     while (landing < target) {
         QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c+10 = %ld", long(landing), long(target));
-        landing = nextSampleTime(kNextSyncSample, landing, 1);
-        if (landing == -1)
-            return;
+        const QtTimeValue next = nextSampleTime(kNextSyncSample, landing, 1);
+        if (next == -1)
+            break;
+        landing = next;
     }
     currentTime = landing;
 }
@@ -48,9 +52,10 @@ void ContainerQuickTime::VideoStream::catchUpBackward(QtTimeValue target)
     QtTimeValue landing = currentTime;
     while (landing > target) {
         QEL_LOG(kVideoReadStream, "QT video playing catch-up m_c = %ld c = %ld", long(landing), long(target));
-        landing = nextSampleTime(kNextSyncSample, landing, -1);
-        if (landing == -1)
-            return;
+        const QtTimeValue next = nextSampleTime(kNextSyncSample, landing, -1);
+        if (next == -1)
+            break;
+        landing = next;
     }
     currentTime = landing;
 }

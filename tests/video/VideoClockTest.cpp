@@ -93,31 +93,28 @@ INSTANTIATE_TEST_SUITE_P(Directions, VideoCatchUpClockBeforeZero,
                              return std::string(info.param.name);
                          });
 
-// With no sync sample at or past the clock in the read direction, the clock
-// running ahead changes nothing: every sample comes in order to the end.
-struct NoSyncAhead {
+// A running clock ahead of the read position, and what every read delivers
+// from there to the end.
+struct CatchUpRun {
     const char* name;
     std::string samples;  // the track's sample table, 1000 units per second
     int32_t speed;
-    int32_t seekMs;  // -1: rewind instead
+    uint32_t seekMs;
     int32_t clockMs;
     std::vector<int32_t> expected;
-    friend void PrintTo(const NoSyncAhead& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const CatchUpRun& test, std::ostream* out) { *out << test.name; }
 };
 
-class VideoCatchUpWithoutSyncSample : public ::testing::TestWithParam<NoSyncAhead> {};
+class VideoCatchUpRun : public ::testing::TestWithParam<CatchUpRun> {};
 
-TEST_P(VideoCatchUpWithoutSyncSample, ReadsOnInOrder)
+TEST_P(VideoCatchUpRun, ReadsOnInOrderFromWhereItLands)
 {
-    const NoSyncAhead& test = GetParam();
+    const CatchUpRun& test = GetParam();
     VideoSession video(
         videoMovieWithTable(R"("compression": "yuvs", "width": 8, "height": 4)", test.samples, "", "", 1000));
     video.stream->setReadSpeed(test.speed);
     uint32_t reached = 0;
-    if (test.seekMs < 0)
-        video.stream->rewindStream();
-    else
-        ASSERT_EQ(video.stream->seekStream(uint32_t(test.seekMs), &reached, 0), kResultSuccess);
+    ASSERT_EQ(video.stream->seekStream(test.seekMs, &reached, 0), kResultSuccess);
     video.clock.set(true, test.clockMs);
     std::vector<int32_t> delivered;
     for (size_t at = 0; at <= test.expected.size(); ++at)
@@ -128,19 +125,38 @@ TEST_P(VideoCatchUpWithoutSyncSample, ReadsOnInOrder)
     EXPECT_TRUE(video.stream->isEndOfStream());
 }
 
+// Ten samples of 100 units whose only sync samples are 3 and 6.
+const std::string kSyncAtThreeAndSix = [] {
+    std::string table = "[";
+    for (int sample = 0; sample < 10; ++sample)
+        table += std::string(sample ? ", " : "") + R"({"time": )" + std::to_string(sample * 100) +
+                 R"(, "duration": 100, "sync": )" + (sample == 3 || sample == 6 ? "true}" : "false}");
+    return table + "]";
+}();
+
+auto runName = [](const ::testing::TestParamInfo<CatchUpRun>& info) { return std::string(info.param.name); };
+
+// With no sync sample past the read position towards the clock, the clock
+// running ahead changes nothing: every sample comes in order to the end.
 INSTANTIATE_TEST_SUITE_P(
-    Tracks, VideoCatchUpWithoutSyncSample,
-    ::testing::Values(
-        NoSyncAhead{"OneSyncSample", R"({"count": 10, "duration": 100, "syncEvery": 100})", 1000, 0, 5000,
-                    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        NoSyncAhead{"LastGroupForwards", R"({"count": 20, "duration": 100, "syncEvery": 5})", 1000, 1001, 1800,
-                    {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}},
-        NoSyncAhead{"FirstGroupBackwards",
-                    R"([{"time": 0, "duration": 100, "sync": false}, {"time": 100, "duration": 100, "sync": false},)"
-                    R"( {"time": 200, "duration": 100, "sync": false}, {"time": 300, "duration": 100},)"
-                    R"( {"time": 400, "duration": 100, "sync": false}, {"time": 500, "duration": 100, "sync": false}])",
-                    -1000, -1, 0, {5, 4, 3, 2, 1, 0}}),
-    [](const ::testing::TestParamInfo<NoSyncAhead>& info) { return std::string(info.param.name); });
+    NoSyncSampleAhead, VideoCatchUpRun,
+    ::testing::Values(CatchUpRun{"OneSyncSample", R"({"count": 10, "duration": 100, "syncEvery": 100})", 1000, 0,
+                                 5000, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+                      CatchUpRun{"LastGroupForwards", R"({"count": 20, "duration": 100, "syncEvery": 5})", 1000,
+                                 1501, 1800, {15, 16, 17, 18, 19}},
+                      CatchUpRun{"FirstGroupBackwards", kSyncAtThreeAndSix, -1000, 250, 0, {3, 2, 1, 0}}),
+    runName);
+
+// With the clock past the last sync sample towards it, the stream lands on
+// that sync sample, the last one the walk found, and reads on from there.
+INSTANTIATE_TEST_SUITE_P(
+    PastTheLastSyncSample, VideoCatchUpRun,
+    ::testing::Values(CatchUpRun{"Forwards", R"({"count": 20, "duration": 100, "syncEvery": 5})", 1000, 1001, 1800,
+                                 {15, 16, 17, 18, 19}},
+                      CatchUpRun{"ForwardsTwoGroupsBack", R"({"count": 20, "duration": 100, "syncEvery": 5})",
+                                 1000, 501, 5000, {15, 16, 17, 18, 19}},
+                      CatchUpRun{"Backwards", kSyncAtThreeAndSix, -1000, 550, 0, {3, 2, 1, 0}}),
+    runName);
 
 TEST(VideoCatchUp, StoppedClockLeavesTheReadPositionAlone)
 {
