@@ -85,9 +85,8 @@ private:
     int32_t trackIndex;             // 1-based index in the movie; stored, not used
     QtExtraction extraction;        // open from a successful begin until closeStream
     QtPcmDescription description;   // the output format agreed with the runtime
-    // One buffer over the working block. Its byte size is set when the stream
-    // opens; each fill overwrites it with the bytes delivered, and the next
-    // fill starts from that.
+    // One buffer over the working block. Each fill is given the whole block;
+    // the runtime overwrites the byte size with the bytes it delivered.
     QtPcmBufferList bufferList;
     uint32_t extractionFlags;       // from the last fill; bit 0: nothing more will come
     uint32_t framesPerRead;

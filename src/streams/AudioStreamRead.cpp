@@ -112,6 +112,10 @@ int32_t ContainerQuickTime::AudioStream::fill()
     if (!isReadable())
         return kResultFailure;
 
+    // The runtime overwrites the byte size with what it delivered: every
+    // fill is given the whole block again, or one short fill would shrink
+    // every later one (and a fill of 0 bytes stall the stream for good).
+    bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
     uint32_t frames = framesPerRead;
     const QtLongStatus status = QtExtractFill(extraction, &frames, &bufferList, &extractionFlags);
     if (status != 0) {
@@ -121,9 +125,7 @@ int32_t ContainerQuickTime::AudioStream::fill()
         return kResultFailure;
     }
     if (bufferList.buffers[0].byteSize > sampleBuffer.dataSize()) {
-        // The runtime claims more than the block holds: deliver nothing of it,
-        // and give the next fill no more room than there is.
-        bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
+        // The runtime claims more than the block holds: deliver nothing of it.
         endOfStream = true;
         return kResultFailure;
     }

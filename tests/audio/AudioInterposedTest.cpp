@@ -1,7 +1,9 @@
 // What the stream does with answers that no synthetic movie makes the
 // stand-in runtime give, altered between the two.
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 
 #include "InProcessAudioTest.h"
@@ -117,9 +119,10 @@ TEST_F(InProcessAudioTest, ALayoutOtherThanStereoFailsTheOpenSilently)
     EXPECT_TRUE(log.messages().empty());
 }
 
-// Rewrites the byte count of the nth fill after the runtime answered it, and
-// records the room each fill was given.
-Handler rewritingFill(int nth, uint32_t delivered, std::vector<uint32_t>* room)
+// Hands each fill to `alter` with its number (from 1), its buffer list and
+// the call to pass on, and records the room the stream offered each fill.
+Handler recordingFills(std::vector<uint32_t>* room,
+                       std::function<intptr_t(int, QtPcmBufferList*, const PassOn&)> alter)
 {
     auto fills = std::make_shared<int>(0);
     return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
@@ -127,11 +130,19 @@ Handler rewritingFill(int nth, uint32_t delivered, std::vector<uint32_t>* room)
             return passOn();
         QtPcmBufferList* buffers = argumentOf<QtPcmBufferList*>(args, 2);
         room->push_back(buffers->buffers[0].byteSize);
+        return alter(++*fills, buffers, passOn);
+    };
+}
+
+// Rewrites the byte count of the nth fill after the runtime answered it.
+Handler rewritingFill(int nth, uint32_t delivered, std::vector<uint32_t>* room)
+{
+    return recordingFills(room, [=](int fill, QtPcmBufferList* buffers, const PassOn& passOn) {
         const intptr_t answer = passOn();
-        if (++*fills == nth)
+        if (fill == nth)
             buffers->buffers[0].byteSize = delivered;
         return answer;
-    };
+    });
 }
 
 TEST_F(InProcessAudioTest, AFillClaimingMoreThanTheBufferHoldsDeliversNothingAndRestoresTheRoom)
@@ -168,6 +179,52 @@ TEST_F(InProcessAudioTest, AnEmptyFillGivesAnEmptyChunkAtTheCurrentTime)
     EXPECT_EQ(empty.start, 743u);
     EXPECT_EQ(empty.duration, 0u);
 }
+
+// Gives the fills named in `room` (by their number) only that many bytes of
+// room, so that the runtime delivers a short or an empty fill.
+Handler limitingRoom(std::map<int, uint32_t> room, std::vector<uint32_t>* offered)
+{
+    return recordingFills(offered, [=](int fill, QtPcmBufferList* buffers, const PassOn& passOn) {
+        const auto limit = room.find(fill);
+        if (limit != room.end())
+            buffers->buffers[0].byteSize = limit->second;
+        return passOn();
+    });
+}
+
+struct ShortFills {
+    const char* name;
+    std::map<int, uint32_t> room;
+};
+
+class AudioAfterShortFills : public InProcessAudioTest, public ::testing::WithParamInterface<ShortFills> {};
+
+// A fill that delivers less than the block, or nothing, leaves the next one
+// the whole block again, and the sound goes on without a gap.
+TEST_P(AudioAfterShortFills, EveryFillIsOfferedTheWholeBlock)
+{
+    load(soundMovie(44100, 2, 100000));
+    std::vector<uint32_t> offered;
+    InterposedRuntime runtime(limitingRoom(GetParam().room, &offered));
+    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
+    std::vector<int16_t> samples;
+    ReadChunk last;
+    for (int read = 0; read < 4; ++read) {
+        last = this->read();
+        ASSERT_TRUE(last.delivered);
+        samples.insert(samples.end(), last.samples.begin(), last.samples.end());
+    }
+    EXPECT_EQ(offered, std::vector<uint32_t>(4, 131072));
+    EXPECT_EQ(last.size, 131072u);
+    EXPECT_TRUE(matchesSignal(samples, 0, 2, 2, false));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fills, AudioAfterShortFills,
+                         ::testing::Values(ShortFills{"Short", {{1, 1000}}}, ShortFills{"Empty", {{1, 0}}},
+                                           ShortFills{"ShortThenEmpty", {{1, 1000}, {2, 0}}}),
+                         [](const ::testing::TestParamInfo<ShortFills>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 } // namespace Qel::Testing
