@@ -59,4 +59,17 @@ private:
     std::vector<StreamInterface*> held;  // owned
 };
 
+// A host that, unlike the recording one, keeps a stream alive after
+// removeStream: it still holds it and destroys it only with itself.
+class KeepingContainerHost : public RecordingContainerHost {
+    QEL_DESTRUCTOR_SLOT(KeepingContainerHost)
+public:
+    using RecordingContainerHost::RecordingContainerHost;
+    ~KeepingContainerHost() = default;
+
+    void removeStream(uint64_t streamId) override { removed.push_back(streamId); }
+
+    std::vector<uint64_t> removed;
+};
+
 } // namespace Qel::Host

@@ -243,12 +243,15 @@ int32_t ContainerQuickTime::readTiming()
     return kResultSuccess;
 }
 
-// Takes every stream back from the host before the movie goes away.
+// Takes every stream back from the host before the movie goes away, and
+// ends the runtime work of those the host keeps: the runtime does not end
+// it with the movie.
 int32_t ContainerQuickTime::close()
 {
     boost::lock_guard<boost::recursive_mutex> guard(lock);
     if (movie) {
         closeTitle(false);
+        releaseMovieOfStreams();
         disposeMovie(movie);
     }
     return kResultSuccess;

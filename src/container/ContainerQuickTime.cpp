@@ -77,7 +77,9 @@ ContainerQuickTime::ContainerQuickTime(PluginHost* host)
 ContainerQuickTime::~ContainerQuickTime()
 {
     ContainerQuickTime::close();
-    Qel::destroy(allocator);
+    forgetStreamsOutliving();
+    // Chunks the host still holds keep the allocator until they are released.
+    allocator->releaseHold();
 }
 
 // A null out has nowhere to receive the view: the query answers "not

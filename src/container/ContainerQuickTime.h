@@ -7,10 +7,13 @@
 // close, and drops the last reference, which destroys the object (through
 // either view). A closed container may open another movie.
 //
-// Ownership: the container owns its movie, its MediaBufferAllocator and its
-// strings. Streams are created by openTitle and handed to the host at once
-// (addStream); the container keeps their pointers only to name them in
-// activateStream and removeStream, and never deletes one.
+// Ownership: the container owns its movie and its strings, and holds its
+// MediaBufferAllocator with the chunks still out. Streams are created by
+// openTitle and handed to the host at once (addStream); the container keeps
+// their pointers to name them in activateStream and removeStream, and never
+// deletes one. A host may keep a stream past close and past the container:
+// closing the movie ends the runtime work of every stream still alive, and
+// the container's destruction unties them from it.
 //
 // Threads: close, openTitle and closeTitle hold the recursive lock; open,
 // canOpen and the getters take none and must not overlap each other or
@@ -41,6 +44,7 @@ class ContainerQuickTime : public Plugin, public ContainerInterface {
 public:
     class AudioStream;
     class VideoStream;
+    class MovieDependent;
 
     explicit ContainerQuickTime(PluginHost* host);
 
@@ -96,14 +100,22 @@ private:
     int32_t readTiming();
     void addTrackStreams();
     void addTrackStream(int32_t trackIndex, QtTrack track, QtOSType mediaType);
+    template <class Stream>
+    StreamInterface* makeStream(int32_t trackIndex, QtTrack track);
     void activateFirstStreams();
     void removeStreams(std::vector<StreamInterface*>& streams, size_t keep = 0);
+    void releaseMovieOfStreams();
+    void forgetStreamsOutliving();
+    void forgetDependent(MovieDependent* stream);
 
     uint64_t titleId;
     boost::recursive_mutex lock;  // guards movie and the stream lists in close, openTitle, closeTitle
     QtMovie movie;
     std::vector<StreamInterface*> audioStreams;  // in track order; not owned
     std::vector<StreamInterface*> videoStreams;  // in track order; not owned
+    // Every stream made by this container that the host has not destroyed,
+    // listed or removed; not owned.
+    std::vector<MovieDependent*> dependents;
     std::string path;   // local file path, UTF-8
     std::string title;  // the movie's name as stored in the movie
     int32_t timeScale;
@@ -116,6 +128,19 @@ private:
     // runtime stays started once acquired. Plain arithmetic: open and canOpen
     // are serialised by the host.
     static int32_t runtimeUsers;
+};
+
+// What a stream made by the container does when the movie it reads is
+// disposed, and when the container is destroyed while the host keeps it.
+class ContainerQuickTime::MovieDependent {
+public:
+    // Ends the stream's runtime work on the movie (as closeStream does) and
+    // forgets its track: the stream can no longer be opened.
+    virtual void releaseMovie() = 0;
+    virtual void forgetContainer() = 0;
+
+protected:
+    ~MovieDependent() = default;
 };
 
 } // namespace Qel

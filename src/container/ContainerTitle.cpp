@@ -1,6 +1,8 @@
 // The container's single title: turning the movie's tracks into streams
 // that the host takes over, activating the first of each kind, and taking
 // them back.
+#include <algorithm>
+
 #include <boost/thread/lock_guard.hpp>
 
 #include "container/ContainerQuickTime.h"
@@ -71,6 +73,17 @@ void ContainerQuickTime::addTrackStreams()
     }
 }
 
+// Room in the list of dependents is made before the stream, so that every
+// stream is listed from its construction on.
+template <class Stream>
+StreamInterface* ContainerQuickTime::makeStream(int32_t trackIndex, QtTrack track)
+{
+    dependents.reserve(dependents.size() + 1);
+    Stream* stream = new Stream(this, trackIndex, track);
+    dependents.push_back(stream);
+    return stream;
+}
+
 // A stream whose construction throws is freed by the new-expression. Room
 // in the list is made first, so that a stream the host has taken is always
 // listed.
@@ -79,13 +92,13 @@ void ContainerQuickTime::addTrackStream(int32_t trackIndex, QtTrack track, QtOST
     unsigned long logIndex = static_cast<unsigned long>(trackIndex);
     if (mediaType == kVideoMedia || mediaType == kMpegVideoMedia) {
         videoStreams.reserve(videoStreams.size() + 1);
-        StreamInterface* stream = new VideoStream(this, trackIndex, track);
+        StreamInterface* stream = makeStream<VideoStream>(trackIndex, track);
         containerHost->addStream(stream);
         videoStreams.push_back(stream);
         QEL_LOG(kContainerOpenTitle, "  found video stream %lu\n", logIndex);
     } else if (mediaType == kSoundMedia) {
         audioStreams.reserve(audioStreams.size() + 1);
-        StreamInterface* stream = new AudioStream(this, trackIndex, track);
+        StreamInterface* stream = makeStream<AudioStream>(trackIndex, track);
         containerHost->addStream(stream);
         audioStreams.push_back(stream);
         QEL_LOG(kContainerOpenTitle, "  found audio stream %lu\n", logIndex);
@@ -132,6 +145,27 @@ void ContainerQuickTime::removeStreams(std::vector<StreamInterface*>& streams, s
             containerHost->removeStream(streams.back()->getStreamId());
         streams.pop_back();
     }
+}
+
+void ContainerQuickTime::releaseMovieOfStreams()
+{
+    for (MovieDependent* stream : dependents)
+        stream->releaseMovie();
+}
+
+void ContainerQuickTime::forgetStreamsOutliving()
+{
+    boost::lock_guard<boost::recursive_mutex> guard(lock);
+    for (MovieDependent* stream : dependents)
+        stream->forgetContainer();
+    dependents.clear();
+}
+
+// Called by a stream's destruction while the container exists.
+void ContainerQuickTime::forgetDependent(MovieDependent* stream)
+{
+    boost::lock_guard<boost::recursive_mutex> guard(lock);
+    dependents.erase(std::remove(dependents.begin(), dependents.end(), stream), dependents.end());
 }
 
 } // namespace Qel

@@ -30,6 +30,7 @@ void MediaBufferAllocator::release(Qel::MediaBuffer* buffer)
         buffer->unlockData();
     }
     Qel::destroy(buffer);
+    releaseHold();
 }
 
 Qel::MediaChunk* MediaBufferAllocator::createChunk(unsigned char* block, uint32_t size)
@@ -38,5 +39,16 @@ Qel::MediaChunk* MediaBufferAllocator::createChunk(unsigned char* block, uint32_
     // the chunk's memory before the exception passes on.
     Qel::MediaChunk* chunk = new Qel::MediaChunk(this);
     chunk->setData(block, size);
+    holders.fetch_add(1, std::memory_order_relaxed);
     return chunk;
+}
+
+void MediaBufferAllocator::releaseHold()
+{
+    // The release orders this holder's use before the deletion that the
+    // last holder makes; the acquire fence makes every other use visible.
+    if (holders.fetch_sub(1, std::memory_order_release) != 1)
+        return;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    Qel::destroy(this);
 }

@@ -1,11 +1,14 @@
 // Buffer allocators: the objects that make the chunks streams hand to the
 // host, and take them back when the host releases them.
 //
-// The container owns its one MediaBufferAllocator for its whole life; the
-// streams call only createChunk. The allocators hold no changing state and
-// take no locks, so any thread may create and release chunks.
+// A MediaBufferAllocator is held by its creator (the container) and by every
+// chunk it made that the host has not released yet; whichever lets go last
+// deletes it, so a host may release chunks after the container is gone. The
+// streams call only createChunk. The count of holders is atomic and nothing
+// else changes, so any thread may create and release chunks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "media/MediaBuffer.h"
@@ -43,7 +46,7 @@ protected:
 class MediaBufferAllocator : public Qel::IBufferAllocator {
     QEL_DESTRUCTOR_SLOT(MediaBufferAllocator)
 public:
-    MediaBufferAllocator() = default;
+    MediaBufferAllocator() : holders(1) {}
     ~MediaBufferAllocator() = default;
     MediaBufferAllocator(const MediaBufferAllocator&) = delete;
     MediaBufferAllocator& operator=(const MediaBufferAllocator&) = delete;
@@ -57,4 +60,11 @@ public:
     // A new chunk owned by the caller until handed to the host; it takes
     // ownership of block, which must come from array new.
     Qel::MediaChunk* createChunk(unsigned char* block, uint32_t size);
+
+    // The creator lets go of an allocator made with new; it is deleted now,
+    // or when the last chunk it made is released.
+    void releaseHold();
+
+private:
+    std::atomic<uint32_t> holders;  // the creator, and each chunk not yet released
 };

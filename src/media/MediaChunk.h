@@ -2,9 +2,10 @@
 // decoded frame, with its start time and duration in milliseconds.
 //
 // Only MediaBufferAllocator::createChunk makes chunks. A chunk owns its block
-// (allocated with array new); the host owns the chunk from the stream's
-// readStream until it calls release(), which frees the block and the chunk
-// in one step. The chunk must not be touched after release().
+// (allocated with array new) and holds its allocator alive; the host owns the
+// chunk from the stream's readStream until it calls release(), which frees
+// the block and the chunk in one step, whether or not the container still
+// exists. The chunk must not be touched after release().
 #pragma once
 
 #include <cstdint>

@@ -33,14 +33,29 @@ ContainerQuickTime::AudioStream::AudioStream(ContainerQuickTime* owner, int32_t 
 {
 }
 
+// Untied from the container first, so that a close on another thread either
+// has released this stream already or no longer sees it.
 ContainerQuickTime::AudioStream::~AudioStream()
 {
+    if (container)
+        container->forgetDependent(this);
     closeStream();
+}
+
+void ContainerQuickTime::AudioStream::releaseMovie()
+{
+    closeStream();
+    track = nullptr;
+}
+
+void ContainerQuickTime::AudioStream::forgetContainer()
+{
+    container = nullptr;
 }
 
 uint32_t ContainerQuickTime::AudioStream::getDuration()
 {
-    return container->durationMs;
+    return container ? container->durationMs : 0;
 }
 
 bool ContainerQuickTime::AudioStream::queryOption(uint32_t, uint32_t, uint32_t, uint32_t)
@@ -67,7 +82,7 @@ int32_t ContainerQuickTime::AudioStream::rewindStream()
 {
     // The result of the seek is not passed on: rewinding always succeeds.
     uint32_t reached = 0;
-    seekStream(readSpeed > 0 ? 0 : container->durationMs, &reached, kRewindFlag);
+    seekStream(readSpeed > 0 ? 0 : getDuration(), &reached, kRewindFlag);
     return kResultSuccess;
 }
 
@@ -87,7 +102,8 @@ int32_t ContainerQuickTime::AudioStream::closeStream()
         QtExtractEnd(extraction);
         extraction = nullptr;
     }
-    QtTrackEnable(track, 0);
+    if (track)
+        QtTrackEnable(track, 0);
     freeWorkingBlock();
     fillUndelivered = false;
     return kResultSuccess;

@@ -7,7 +7,8 @@
 // track and begins an extraction over the whole movie; readStream then hands
 // out one chunk of up to 128 KiB per call; closeStream ends the extraction
 // and disables the track, after which the stream may be opened again.
-// Destruction closes the stream.
+// Destruction closes the stream. Once the container has closed the movie
+// (releaseMovie), the stream fails to open and to seek, and reads nothing.
 //
 // Ownership: the stream owns its extraction and its working block. Each chunk
 // that readStream returns holds its own copy of the samples and belongs to
@@ -29,7 +30,7 @@
 
 namespace Qel {
 
-class ContainerQuickTime::AudioStream : public StreamInterface {
+class ContainerQuickTime::AudioStream : public StreamInterface, public ContainerQuickTime::MovieDependent {
     QEL_DESTRUCTOR_SLOT(AudioStream)
 public:
     AudioStream(ContainerQuickTime* container, int32_t trackIndex, QtTrack track);
@@ -50,6 +51,9 @@ public:
     int32_t readStream(MediaChunk** chunk) override;
     bool setReadSpeed(int32_t speed) override;
     bool setReadMode(int32_t mode) override;
+
+    void releaseMovie() override;
+    void forgetContainer() override;
 
 protected:
     ~AudioStream();
@@ -74,14 +78,14 @@ private:
     void seekBehindClock();
     MediaChunk* deliverChunk(uint32_t size);
 
-    ContainerQuickTime* container;  // not owned
+    ContainerQuickTime* container;  // not owned; null once the container is destroyed
     // The host's clock, kept while open and never released. While it runs
     // backwards (negative readSpeed) or in sync-sample mode, sound is not
     // played: reads deliver nothing and keep the extraction 10 ms behind it.
     HostClock* clock;
     StreamFormat format;
     AudioProperties properties;
-    QtTrack track;
+    QtTrack track;                  // null once the movie is disposed
     int32_t trackIndex;             // 1-based index in the movie; stored, not used
     QtExtraction extraction;        // open from a successful begin until closeStream
     QtPcmDescription description;   // the output format agreed with the runtime

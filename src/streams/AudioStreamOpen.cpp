@@ -59,6 +59,8 @@ double bytesPerSecondOf(const QtPcmDescription& description)
 
 int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
 {
+    if (!track)
+        return kResultFailure;
     clock = hostClock;
     extractionFlags = 0;
     fillUndelivered = false;

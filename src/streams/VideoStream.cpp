@@ -42,8 +42,11 @@ ContainerQuickTime::VideoStream::VideoStream(ContainerQuickTime* owner, int32_t 
 {
 }
 
+// Untied from the container first, as the audio stream is.
 ContainerQuickTime::VideoStream::~VideoStream()
 {
+    if (container)
+        container->forgetDependent(this);
     closeStream();
     if (frameBuffer.dataSize() != 0) {
         delete[] frameBuffer.lockData();
@@ -51,9 +54,25 @@ ContainerQuickTime::VideoStream::~VideoStream()
     }
 }
 
+void ContainerQuickTime::VideoStream::releaseMovie()
+{
+    closeStream();
+    track = nullptr;
+}
+
+void ContainerQuickTime::VideoStream::forgetContainer()
+{
+    container = nullptr;
+}
+
 uint32_t ContainerQuickTime::VideoStream::getDuration()
 {
-    return container->durationMs;
+    return container ? container->durationMs : 0;
+}
+
+QtTimeValue ContainerQuickTime::VideoStream::movieDuration() const
+{
+    return container ? container->duration : 0;
 }
 
 bool ContainerQuickTime::VideoStream::queryOption(uint32_t, uint32_t, uint32_t, uint32_t)

@@ -10,7 +10,9 @@
 // already is a frame in the output format) or decompresses it into
 // frameBuffer through an off-screen surface (decompression mode). closeStream
 // releases every runtime object and the stream may be opened again; the first
-// read after each open makes the decoding set-up afresh.
+// read after each open makes the decoding set-up afresh. Once the container
+// has closed the movie (releaseMovie), the stream fails to open, seek and
+// read.
 //
 // Ownership: the stream owns exporter, the export source, sequence, surface
 // and the block under frameBuffer. container, clock and track are borrowed.
@@ -31,7 +33,7 @@
 
 namespace Qel {
 
-class ContainerQuickTime::VideoStream : public StreamInterface {
+class ContainerQuickTime::VideoStream : public StreamInterface, public ContainerQuickTime::MovieDependent {
     QEL_DESTRUCTOR_SLOT(VideoStream)
 public:
     VideoStream(ContainerQuickTime* container, int32_t trackIndex, QtTrack track);
@@ -52,6 +54,9 @@ public:
     // read direction (endOfStream is then set).
     int32_t readStream(MediaChunk** chunk) override;
     bool setReadSpeed(int32_t speed) override;
+
+    void releaseMovie() override;
+    void forgetContainer() override;
 
 protected:
     ~VideoStream();
@@ -111,8 +116,10 @@ private:
     // Time conversions between host milliseconds and movie units.
     QtTimeValue msToUnits(uint32_t ms) const;
     uint32_t unitsToMs(QtTimeValue units) const;
+    // The container's movie duration in units; 0 once the container is gone.
+    QtTimeValue movieDuration() const;
 
-    ContainerQuickTime* container;  // not owned
+    ContainerQuickTime* container;  // not owned; null once the container is destroyed
     ImageProperties properties;
     StreamFormat format;
     HostClock* clock;  // the host's; kept while open, never released
@@ -127,7 +134,7 @@ private:
     QtPixelMap pixelMap;
     MediaBuffer frameBuffer;  // owns the block under surface
     QtOSType decodeFormat;
-    QtTrack track;  // not owned
+    QtTrack track;  // not owned; null once the movie is disposed
     int32_t trackIndex;
     // The time of the next sample to fetch, in movie units. Catch-up runs
     // while the clock is running: reading forwards, while currentTime lies

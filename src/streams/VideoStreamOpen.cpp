@@ -29,6 +29,8 @@ struct OutputFormat {
 
 int32_t ContainerQuickTime::VideoStream::openStream(HostClock* hostClock)
 {
+    if (!track)
+        return kResultFailure;
     // Opening an open stream starts over rather than leaking what it holds.
     closeStream();
     clock = hostClock;

@@ -12,7 +12,7 @@ namespace Qel {
 // time.
 int32_t ContainerQuickTime::VideoStream::getSyncPoint(int32_t speed, uint32_t time, uint32_t* syncTime)
 {
-    if (!syncTime)
+    if (!syncTime || !track)
         return kResultFailure;
     if (time == 0) {
         *syncTime = 0;
@@ -48,7 +48,7 @@ int32_t ContainerQuickTime::VideoStream::seekStream(uint32_t time, uint32_t* act
 
 int32_t ContainerQuickTime::VideoStream::rewindStream()
 {
-    currentTime = readSpeed > 0 ? 0 : container->duration;
+    currentTime = readSpeed > 0 ? 0 : movieDuration();
     deliveredFinalSample = false;
     return kResultSuccess;
 }
@@ -59,7 +59,7 @@ int32_t ContainerQuickTime::VideoStream::rewindStream()
 bool ContainerQuickTime::VideoStream::setReadSpeed(int32_t speed)
 {
     const bool turning = (speed < 0) != (readSpeed < 0);
-    if ((currentTime == 0 && speed > 0) || (currentTime == container->duration && speed < 0) ||
+    if ((currentTime == 0 && speed > 0) || (currentTime == movieDuration() && speed < 0) ||
         (deliveredFinalSample && turning))
         endOfStream = false;
     readSpeed = speed;

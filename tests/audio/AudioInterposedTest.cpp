@@ -8,6 +8,9 @@
 
 #include "InProcessAudioTest.h"
 #include "LogCapture.h"
+#include "MovieFixture.h"
+#include "container/ContainerQuickTime.h"
+#include "media/MediaChunk.h"
 #include "plugin/ResultCodes.h"
 
 namespace Qel::Testing {
@@ -223,6 +226,76 @@ INSTANTIATE_TEST_SUITE_P(Fills, AudioAfterShortFills,
                          ::testing::Values(ShortFills{"Short", {{1, 1000}}}, ShortFills{"Empty", {{1, 0}}},
                                            ShortFills{"ShortThenEmpty", {{1, 1000}, {2, 0}}}),
                          [](const ::testing::TestParamInfo<ShortFills>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Records every call made after the movie was disposed.
+Handler recordingCallsAfterDisposal(std::vector<uint32_t>* calls)
+{
+    auto disposed = std::make_shared<bool>(false);
+    return [=](uint32_t selector, const Runtime::RuntimeArgs&, const PassOn& passOn) {
+        if (*disposed)
+            calls->push_back(selector);
+        if (selector == static_cast<uint32_t>(QtSelector::QtMovieDispose))
+            *disposed = true;
+        return passOn();
+    };
+}
+
+struct HeldPastClose {
+    const char* name;
+    bool keepStreams;         // past removeStream, destroyed with the host after the container
+    bool streamsBeforeChunks; // kept streams destroyed before the chunks are released
+};
+
+class AudioHostHoldingPastClose : public InProcessAudioTest, public ::testing::WithParamInterface<HeldPastClose> {};
+
+// A host still holds a chunk of each stream when it closes the movie and
+// drops the container's last reference. Releasing them afterwards is safe
+// (the sanitizer build reports a use after free otherwise), and streams the
+// host keeps make no call on the disposed movie's objects.
+TEST_P(AudioHostHoldingPastClose, ReleasesSafelyWithoutCallsOnTheDisposedMovie)
+{
+    const HeldPastClose& test = GetParam();
+    auto keeping = std::make_unique<Host::KeepingContainerHost>(events, 2001);
+    if (test.keepStreams)
+        container->initialize(keeping.get(), 43);
+    Host::RecordingContainerHost& host = test.keepStreams ? *keeping : containerHost;
+    Host::HostLocation location = Host::HostLocation::fromPath(
+        movies.write("both.mov", Movie::document(Movie::videoTrack() + "," + Movie::soundTrack())));
+    ASSERT_EQ(container->open(&location), kResultSuccess);
+    List<uint64_t> titles = callByValue(*container, &ContainerInterface::getTitles);
+    ASSERT_EQ(container->openTitle(titles.head->value), kResultSuccess);
+    std::vector<MediaChunk*> chunks;
+    for (StreamInterface* held : host.streams()) {
+        ASSERT_EQ(held->openStream(&clock), kResultSuccess);
+        MediaChunk* chunk = nullptr;
+        ASSERT_EQ(held->readStream(&chunk), kResultSuccess);
+        ASSERT_NE(chunk, nullptr);
+        chunks.push_back(chunk);
+    }
+
+    std::vector<uint32_t> callsAfterDisposal;
+    {
+        InterposedRuntime runtime(recordingCallsAfterDisposal(&callsAfterDisposal));
+        ASSERT_EQ(container->closeTitle(false), kResultSuccess);
+        ASSERT_EQ(container->close(), kResultSuccess);
+        static_cast<Plugin*>(container)->dropReference();
+        container = nullptr;
+        if (test.streamsBeforeChunks)
+            keeping.reset();
+        for (MediaChunk* chunk : chunks)
+            chunk->release();
+        keeping.reset();
+    }
+    EXPECT_EQ(callsAfterDisposal, std::vector<uint32_t>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, AudioHostHoldingPastClose,
+                         ::testing::Values(HeldPastClose{"StreamsDestroyedOnRemoval", false, false},
+                                           HeldPastClose{"StreamsKeptPastTheContainer", true, false},
+                                           HeldPastClose{"StreamsDestroyedBeforeTheChunks", true, true}),
+                         [](const ::testing::TestParamInfo<HeldPastClose>& info) {
                              return std::string(info.param.name);
                          });
 

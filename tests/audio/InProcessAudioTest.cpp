@@ -31,8 +31,10 @@ InProcessAudioTest::InProcessAudioTest() : pluginHost(events), containerHost(eve
 
 InProcessAudioTest::~InProcessAudioTest()
 {
-    // Closing takes the streams back; the host destroys them.
-    static_cast<Plugin*>(container)->dropReference();
+    // Closing takes the streams back; the host destroys them. A test may
+    // have dropped the container itself.
+    if (container)
+        static_cast<Plugin*>(container)->dropReference();
 }
 
 void InProcessAudioTest::load(const std::string& document)

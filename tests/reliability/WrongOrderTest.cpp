@@ -20,19 +20,6 @@ using Testing::ContainerSession;
 using Testing::MovieFixture;
 namespace Movie = Testing::Movie;
 
-// A host that, unlike the recording one, keeps a stream alive after
-// removeStream: it still holds it and destroys it only with itself.
-class KeepingContainerHost : public Host::RecordingContainerHost {
-    QEL_DESTRUCTOR_SLOT(KeepingContainerHost)
-public:
-    using RecordingContainerHost::RecordingContainerHost;
-    ~KeepingContainerHost() = default;
-
-    void removeStream(uint64_t streamId) override { removed.push_back(streamId); }
-
-    std::vector<uint64_t> removed;
-};
-
 // Reads once; the result code, with whether a chunk came (released at once).
 int32_t readOnce(StreamInterface* stream, bool& delivered)
 {
@@ -93,7 +80,7 @@ TEST_F(WrongOrderTest, StreamsKeptAfterRemovalFailOnceTheMovieIsClosed)
 {
     Host::HostEventLog events;
     Host::RecordingPluginHost pluginHost(events);
-    KeepingContainerHost host(events);
+    Host::KeepingContainerHost host(events);
     ContainerSession session;
     session.container->initialize(&host, 42);
     ASSERT_EQ(session.open(movie()), kResultSuccess);
