@@ -7,7 +7,10 @@
 // container's lock; the other operations take none and must not overlap
 // initialize or open. Strings and lists returned by value belong to the
 // caller and free themselves through the allocator they carry; their slots
-// take the caller's storage explicitly (support/ByValueSlot.h).
+// take the caller's storage explicitly (support/ByValueSlot.h). A host built
+// by any compiler but one of the Microsoft ABI (every Linux host) calls them
+// in this form, through callByValue: its own by-value declaration of them
+// would pass the storage and the object in the other order.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,9 @@
 // or 0x80100001. Only associatedStreams is guarded (by lock); the other
 // fields are plain, so the host calls one stream from one thread at a time.
 // getAssociatedStreams takes the caller's storage explicitly
-// (support/ByValueSlot.h).
+// (support/ByValueSlot.h); a host built by any compiler but one of the
+// Microsoft ABI (every Linux host) calls it in this form, through
+// callByValue.
 #pragma once
 
 #include <map>

@@ -15,13 +15,21 @@
 //
 // The Linux build uses the same explicit form rather than the natural one:
 // the plug-in, its callers and its tests then have one shape on both builds,
-// and the Linux tests exercise the code the Windows host calls.
+// and the Linux tests exercise the code the Windows host calls. A Linux host
+// must call these slots in that form too, through callByValue: on x86-64 the
+// natural declaration `String getPath()` passes the result's address in the
+// first argument register and `this` in the second, the reverse of the
+// explicit form. Only a compiler of the Microsoft ABI makes the two the same
+// call. callByValue refuses, at compile time, a slot declared the natural way
+// by any other compiler, and a host that writes its own declarations can
+// check each of them with isExplicitByValueSlot.
 //
 // The implementation builds its record with returnByValue; a caller in this
 // project calls the slot with callByValue, never by hand.
 #pragma once
 
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "support/OutOfMemoryGuard.h"
@@ -38,6 +46,29 @@ Record* returnByValue(Record* result, Make make) noexcept
     return unlessOutOfMemory([result, &make] { return new (result) Record(make()); },
                              [result] { return new (result) Record(); });
 }
+
+// Whether Slot is a by-value slot in the explicit form: the caller's storage
+// first, its address returned. For example, in a host's own header:
+//     static_assert(Qel::isExplicitByValueSlot<decltype(&HostContainer::getPath)>);
+template <class Slot>
+struct IsExplicitByValueSlot : std::false_type {};
+template <class Record, class Interface, class... Params>
+struct IsExplicitByValueSlot<Record* (Interface::*)(Record*, Params...)> : std::true_type {};
+template <class Slot>
+inline constexpr bool isExplicitByValueSlot = IsExplicitByValueSlot<Slot>::value;
+
+#if !defined(_MSC_VER)
+// A slot declared with a by-value return, which only the Microsoft ABI
+// passes as the plug-in's slots expect.
+template <class Record, class Interface, class Object, class... Params, class... Args>
+Record callByValue(Object&, Record (Interface::*)(Params...), Args&&...)
+{
+    static_assert(isExplicitByValueSlot<Record (Interface::*)(Params...)>,
+                  "declare by-value slots with the caller's storage first (support/ByValueSlot.h): "
+                  "outside the Microsoft ABI a by-value return passes this and the storage in the other order");
+    return Record();
+}
+#endif
 
 // Calls a by-value slot on object with storage of its own and hands back
 // the record the slot built, which the caller then owns.
