@@ -57,6 +57,12 @@ void QtTrackEnable(QtTrack track, QtBoolean enabled)
         ref.movie->enabled[size_t(ref.index - 1)] = enabled != 0;
 }
 
+QtBoolean QtTrackEnabled(QtTrack track)
+{
+    TrackRef ref = resolve<TrackObject>(track);
+    return ref.movie != nullptr && ref.movie->enabled[size_t(ref.index - 1)] ? 1 : 0;
+}
+
 void QtTrackNextTime(QtTrack track, int16_t flags, QtTimeValue time, int32_t rate, QtTimeValue* next,
                      QtTimeValue* duration)
 {

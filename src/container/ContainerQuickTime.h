@@ -103,6 +103,7 @@ private:
     template <class Stream>
     StreamInterface* makeStream(int32_t trackIndex, QtTrack track);
     void activateFirstStreams();
+    StreamInterface* firstEnabledAudioStream() const;
     void removeStreams(std::vector<StreamInterface*>& streams, size_t keep = 0);
     void releaseMovieOfStreams();
     void forgetStreamsOutliving();

@@ -110,7 +110,12 @@ void ContainerQuickTime::addTrackStream(int32_t trackIndex, QtTrack track, QtOST
     }
 }
 
-// Only the first stream of each kind is activated, video before audio.
+// Only one stream of each kind is activated, video before audio: the first
+// video stream, and the first sound stream whose track the file enables. A
+// movie may carry its sound in several languages and enable only the one it
+// plays: the host is to hear that one, and an extraction mixes every enabled
+// track, as QuickTime plays the movie. A movie that enables no sound track
+// has its first one activated.
 void ContainerQuickTime::activateFirstStreams()
 {
     if (!videoStreams.empty()) {
@@ -119,10 +124,18 @@ void ContainerQuickTime::activateFirstStreams()
         QEL_LOG(kContainerOpenTitle, "activating video stream %llu", static_cast<unsigned long long>(streamId));
     }
     if (!audioStreams.empty()) {
-        uint64_t streamId = audioStreams.front()->getStreamId();
+        uint64_t streamId = firstEnabledAudioStream()->getStreamId();
         containerHost->activateStream(streamId, kActivate);
         QEL_LOG(kContainerOpenTitle, "activating audio stream %llu", static_cast<unsigned long long>(streamId));
     }
+}
+
+StreamInterface* ContainerQuickTime::firstEnabledAudioStream() const
+{
+    for (StreamInterface* stream : audioStreams)
+        if (static_cast<AudioStream*>(stream)->isTrackEnabled())
+            return stream;
+    return audioStreams.front();
 }
 
 int32_t ContainerQuickTime::closeTitle(bool leaveOpen)

@@ -46,6 +46,9 @@ QT_OPERATION(QtTrackMedia, 0x20062, QtMedia, (QtTrack track))
 QT_OPERATION(QtMediaType, 0x2006F, void,
              (QtMedia media, QtOSType* mediaType, unsigned char* name, QtOSType* manufacturer))
 QT_OPERATION(QtTrackEnable, 0x20046, void, (QtTrack track, QtBoolean enabled))
+// Whether the track plays with the movie: as the file marks it until
+// QtTrackEnable changes it.
+QT_OPERATION(QtTrackEnabled, 0x20045, QtBoolean, (QtTrack track))
 // flags 8: sync samples only, 16: every sample. The sign of rate gives the
 // direction (0 searches forward). next is -1 when there is no such sample.
 QT_OPERATION(QtTrackNextTime, 0x200E2, void,

@@ -29,7 +29,8 @@ ContainerQuickTime::AudioStream::AudioStream(ContainerQuickTime* owner, int32_t 
       framesPerRead(0),
       bytesPerSecond(0),
       bytePosition(0),
-      fillUndelivered(false)
+      fillUndelivered(false),
+      trackEnabledByOpen(false)
 {
 }
 
@@ -102,11 +103,29 @@ int32_t ContainerQuickTime::AudioStream::closeStream()
         QtExtractEnd(extraction);
         extraction = nullptr;
     }
-    if (track)
+    if (track && trackEnabledByOpen)
         QtTrackEnable(track, 0);
+    trackEnabledByOpen = false;
     freeWorkingBlock();
     fillUndelivered = false;
     return kResultSuccess;
+}
+
+// The extraction mixes every sound track the movie enables. A track the file
+// enables already plays in that mix, and closing leaves it enabled, so that
+// the file's mix stays whole for the next extraction; a track it disables
+// joins the mix while the stream is open.
+void ContainerQuickTime::AudioStream::enableTrack()
+{
+    if (isTrackEnabled())
+        return;
+    QtTrackEnable(track, 1);
+    trackEnabledByOpen = true;
+}
+
+bool ContainerQuickTime::AudioStream::isTrackEnabled() const
+{
+    return track && QtTrackEnabled(track) != 0;
 }
 
 void ContainerQuickTime::AudioStream::freeWorkingBlock()

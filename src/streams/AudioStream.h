@@ -4,9 +4,11 @@
 //
 // Lifecycle: openTitle constructs the stream and hands it to the host, which
 // owns it from then on and destroys it through slot 0. openStream enables the
-// track and begins an extraction over the whole movie; readStream then hands
-// out one chunk of up to 128 KiB per call; closeStream ends the extraction
-// and disables the track, after which the stream may be opened again.
+// track (unless the file does) and begins an extraction over the whole movie,
+// which mixes every enabled sound track; readStream then hands out one chunk
+// of up to 128 KiB per call; closeStream ends the extraction and disables the
+// track again if openStream enabled it, after which the stream may be opened
+// again.
 // Destruction closes the stream. Once the container has closed the movie
 // (releaseMovie), the stream fails to open and to seek, and reads nothing.
 //
@@ -55,6 +57,10 @@ public:
     void releaseMovie() override;
     void forgetContainer() override;
 
+    // Whether the track plays with the movie (the file enables it, or an
+    // open stream did).
+    bool isTrackEnabled() const;
+
 protected:
     ~AudioStream();
 
@@ -72,6 +78,7 @@ private:
     void prepareBufferList();
     void publishProperties();
     void freeWorkingBlock();
+    void enableTrack();
     int32_t fill();
     bool isReadable() const;
     bool isTrailingClock();
@@ -104,6 +111,7 @@ private:
     // out of memory for their chunk. The next read delivers them; a seek,
     // open or close drops them.
     bool fillUndelivered;
+    bool trackEnabledByOpen;  // the file disables the track; closeStream disables it again
 };
 
 } // namespace Qel

@@ -66,7 +66,7 @@ int32_t ContainerQuickTime::AudioStream::openStream(HostClock* hostClock)
     fillUndelivered = false;
     position = 0;
     endOfStream = false;  // a stream opened again starts unflagged
-    QtTrackEnable(track, 1);
+    enableTrack();
 
     bool downmix = false;
     if (!beginExtraction() || !agreeSampleFormat(downmix))

@@ -178,10 +178,11 @@ std::vector<uint8_t> decodedPictures(const std::string& path, const std::string&
                          pixelFormat + " -");
 }
 
-std::vector<int16_t> decodedSound(const std::string& path, int channels)
+std::vector<int16_t> decodedSound(const std::string& path, int channels, int soundStream)
 {
-    const std::vector<uint8_t>& bytes = cachedOutput("ffmpeg -nostdin -v error -i '" + path +
-                                                     "' -map 0:a:0 -f s16le -ac " + std::to_string(channels) +
+    const std::vector<uint8_t>& bytes = cachedOutput("ffmpeg -nostdin -v error -i '" + path + "' -map 0:a:" +
+                                                     std::to_string(soundStream) + " -f s16le -ac " +
+                                                     std::to_string(channels) +
                                                      " -rematrix_maxval 1000 -");
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);

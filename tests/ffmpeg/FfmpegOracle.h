@@ -57,14 +57,14 @@ uint32_t checksumOf(const uint8_t* data, size_t size);
 // ("yuyv422", "argb", ...), every frame one after the other.
 std::vector<uint8_t> decodedPictures(const std::string& path, const std::string& pixelFormat);
 
-// ffmpeg's own decode of the first sound stream to 16-bit interleaved PCM
-// at the given channel count. Fewer channels than the stream's are mixed
+// ffmpeg's own decode of a sound stream (the first by default) to 16-bit
+// interleaved PCM at the given channel count. Fewer channels than the stream's are mixed
 // as the runtime mixes them, by swresample's matrix as it stands (5.1: the
 // centre and surrounds at -3 dB, no LFE). ffmpeg's own 16-bit output
 // divides that matrix by the sum of a side's weights (2.414 for 5.1), so
 // that a full-scale mix cannot clip, which leaves the mix 7.7 dB quieter;
 // the runtime limits the mix's peaks instead.
-std::vector<int16_t> decodedSound(const std::string& path, int channels);
+std::vector<int16_t> decodedSound(const std::string& path, int channels, int soundStream = 0);
 
 // The largest difference between two equally long runs of PCM samples.
 int maximumDifference(const int16_t* a, const int16_t* b, size_t count);

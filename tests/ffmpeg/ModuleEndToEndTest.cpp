@@ -236,5 +236,52 @@ TEST(ModuleEndToEnd, TwoSoundTracksAreTwoStreams)
     }
 }
 
+// A movie in two languages that plays the second: the file marks its first
+// sound track disabled and the second enabled. The host is asked to
+// activate the second stream, and opening it plays that track alone, as
+// ffmpeg decodes it.
+struct TwoLanguages {
+    const char* name;
+    const char* file;
+    const char* codec;
+    int tolerance;  // largest difference of a sample from ffmpeg's decode
+};
+
+class ModuleTwoLanguages : public ::testing::TestWithParam<TwoLanguages> {};
+
+TEST_P(ModuleTwoLanguages, TheHostHearsTheLanguageTheFileEnables)
+{
+    const TwoLanguages& test = GetParam();
+    const std::string path = testMedia(test.file, kTone +
+                                                      "-f lavfi -i sine=frequency=660:sample_rate=44100:duration=2 "
+                                                      "-map 0 -map 1 -disposition:a:0 0 -disposition:a:1 default -c:a " +
+                                                      test.codec);
+    ASSERT_FALSE(path.empty()) << "ffmpeg could not make the test movie";
+    Host::StoppedClock clock;
+    ContainerSession session;
+    session.initialize();
+    ASSERT_EQ(session.open(path), kResultSuccess);
+    ASSERT_EQ(session.container->openTitle(session.onlyTitle()), kResultSuccess);
+    const std::vector<StreamInterface*> streams = session.containerHost.streams();
+    ASSERT_EQ(streams.size(), 2u);
+    std::vector<StreamInterface*> activated;
+    for (const Host::HostEvent& event : session.events.all())
+        if (event.kind == Host::HostEvent::Kind::ActivateStream)
+            activated.push_back(session.containerHost.stream(event.id));
+    ASSERT_EQ(activated, std::vector<StreamInterface*>{streams[1]});
+
+    ASSERT_EQ(streams[1]->openStream(&clock), kResultSuccess);
+    const std::vector<int16_t> ours = samplesOf(readUntilTheEnd(streams[1]));
+    const std::vector<int16_t> expected = decodedSound(path, 1, 1);
+    EXPECT_NEAR(double(ours.size()), double(expected.size()), 1024);
+    const size_t common = std::min(ours.size(), expected.size());
+    EXPECT_LE(maximumDifference(ours.data(), expected.data(), common), test.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, ModuleTwoLanguages,
+                         ::testing::Values(TwoLanguages{"PcmMov", "two-languages.mov", "pcm_s16le", 0},
+                                           TwoLanguages{"AacMp4", "two-languages.mp4", "aac", 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace Qel::Testing
