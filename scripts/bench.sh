@@ -9,6 +9,9 @@
 # other in each round, and reports the medians. --quick uses shorter movies
 # for a smoke run; --micro also runs the micro-benchmarks of the hot paths.
 # Case 8 also builds the win32 preset and runs its qelhost.exe under Wine.
+# Last comes the soak: one container through 1,000 movies for 10 minutes
+# (100 movies for 30 s with --quick), whose memory and open descriptors must
+# stay flat; the script fails when they do not.
 #
 # One case alone, to measure a change in minutes: after one run of this
 # script (which builds build/bench and makes the movies in bench/cache),
@@ -45,8 +48,10 @@ done
 
 if [ "$quick" = 1 ]; then
   h264_seconds=5; raw_seconds=3; aac_seconds=60; long_minutes=5; seeks=40; runs=${runs:-1}
+  soak_seconds=30; soak_movies=100
 else
   h264_seconds=30; raw_seconds=10; aac_seconds=600; long_minutes=60; seeks=200; runs=${runs:-3}
+  soak_seconds=600; soak_movies=1000
 fi
 
 scripts/deps.sh
@@ -54,7 +59,7 @@ build=$root/build/bench
 echo "== build ($build)" >&2
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEL_BUILD_TESTS=OFF -DQEL_BUILD_BENCH=ON >"$root/build/bench-configure.log" 2>&1 ||
   { tail -n 30 "$root/build/bench-configure.log" >&2; exit 1; }
-cmake --build "$build" -j 2 --target bench_plugin bench_ffmpeg bench_micro qelhost >"$root/build/bench-build.log" 2>&1 ||
+cmake --build "$build" -j 2 --target bench_plugin bench_ffmpeg bench_micro bench_soak qelhost >"$root/build/bench-build.log" 2>&1 ||
   { tail -n 30 "$root/build/bench-build.log" >&2; exit 1; }
 bin=$build/bin
 
@@ -209,4 +214,14 @@ row "8 H.264 1080p to YUY2, DLL under Wine (vs native)" "frames/s" "$(median w_q
 if [ "$micro" = 1 ]; then
   echo
   "$bin/bench_micro" --benchmark_min_time=0.2
+fi
+
+echo
+echo "== soak: one container through $soak_movies movies for $soak_seconds s" >&2
+soak_status=0
+"$bin/bench_soak" "$soak_seconds" "$soak_movies" "$cache/soak" >"$results/soak.out" || soak_status=$?
+awk '{ printf "soak %-20s %s\n", $1, $2 }' "$results/soak.out"
+if [ "$soak_status" -ne 0 ]; then
+  echo "soak: memory or open descriptors grew (or the run failed)" >&2
+  exit 1
 fi
