@@ -51,7 +51,7 @@ std::string soundTrack(int rate, int channels, int seconds, bool enabled)
 // Movie `index`: 2 to 6 seconds at 600 units per second.
 std::string movieDocument(int index)
 {
-    std::mt19937 random(unsigned(index));
+    std::mt19937 random{unsigned(index)};
     const int seconds = 2 + int(random() % 5);
     const int frames = seconds * 25;
     const int rates[] = {22050, 44100, 48000};
