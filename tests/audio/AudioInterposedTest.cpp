@@ -198,6 +198,7 @@ Handler limitingRoom(std::map<int, uint32_t> room, std::vector<uint32_t>* offere
 struct ShortFills {
     const char* name;
     std::map<int, uint32_t> room;
+    friend void PrintTo(const ShortFills& test, std::ostream* out) { *out << test.name; }
 };
 
 class AudioAfterShortFills : public InProcessAudioTest, public ::testing::WithParamInterface<ShortFills> {};
@@ -246,6 +247,7 @@ struct HeldPastClose {
     const char* name;
     bool keepStreams;         // past removeStream, destroyed with the host after the container
     bool streamsBeforeChunks; // kept streams destroyed before the chunks are released
+    friend void PrintTo(const HeldPastClose& test, std::ostream* out) { *out << test.name; }
 };
 
 class AudioHostHoldingPastClose : public InProcessAudioTest, public ::testing::WithParamInterface<HeldPastClose> {};

@@ -245,6 +245,7 @@ struct TwoLanguages {
     const char* file;
     const char* codec;
     int tolerance;  // largest difference of a sample from ffmpeg's decode
+    friend void PrintTo(const TwoLanguages& test, std::ostream* out) { *out << test.name; }
 };
 
 class ModuleTwoLanguages : public ::testing::TestWithParam<TwoLanguages> {};
