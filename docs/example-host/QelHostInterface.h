@@ -13,7 +13,16 @@
 //
 // ExampleHost.cpp beside it shows the calls in order; the project's
 // Microsoft-ABI test host (tests/msvc_host) is built on the same header.
+//
+// Only a compiler of the Microsoft ABI passes the by-value slots this way.
+// Any other (GCC or clang on Linux, MinGW) passes `this` and the result's
+// address in the other order: such a host includes the plug-in's installed
+// headers and calls those slots through callByValue instead.
 #pragma once
+
+#if !defined(_MSC_VER)
+#error "QelHostInterface.h declares by-value slots for the Microsoft C++ ABI only; elsewhere use the plug-in's headers and callByValue"
+#endif
 
 #include <stddef.h>
 #include <stdint.h>
