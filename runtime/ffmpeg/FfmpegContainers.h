@@ -1,37 +1,50 @@
-// The containers that the FFmpeg movie source treats apart, known by the
-// name of the FFmpeg demuxer that opened them, and what each keeps in its
-// header. Internal to the FFmpeg movie source.
+// What the FFmpeg movie source does differently for the container of a
+// file, decided once when the movie opens from the demuxer that opened it
+// and kept on the movie. Each trait's reason is given with its container's
+// row (FfmpegContainers.cpp); nothing else asks the demuxer's name.
+// Internal to the FFmpeg movie source.
 #pragma once
 
 struct AVFormatContext;
 
 namespace Qel {
 
-// QuickTime and MP4 (FFmpeg's "mov,mp4,m4a,3gp,3g2,mj2" demuxer).
-bool isQuickTimeOrMp4(const AVFormatContext* format);
+// Where a reader goes back to for the start of a track.
+enum class FfmpegRewind {
+    ToByteZero,          // the start of the file
+    ToFirstIndexEntry,   // a timestamp seek to the index's first entry, where it has one
+    ToFirstSampleTime,   // a timestamp seek to the first sample's decoding time
+};
 
-bool isAvi(const AVFormatContext* format);
+struct FfmpegContainerTraits {
+    FfmpegRewind rewind = FfmpegRewind::ToByteZero;  // byte 0 too when its seek fails
+    // The header indexes every packet of every stream.
+    bool indexesEveryPacket = false;
+    // The index is loaded from the end of the file along with the header,
+    // and a file cut short has none.
+    bool indexAtFileEnd = false;
+    // The header alone describes every stream and indexes every packet,
+    // so that probing the streams adds nothing a reader needs beyond the
+    // probed parameters, and the index holds decoding times only.
+    bool headerDescribesStreams = false;
+    // Each track is marked enabled or not (FFmpeg's default disposition);
+    // elsewhere every track plays.
+    bool marksTracksEnabled = false;
+    // Reordered pictures carry no presentation times: their order is found
+    // in their bytes. pictureOrderInBytesForH264Only: only H.264's are.
+    bool pictureOrderInBytes = false;
+    bool pictureOrderInBytesForH264Only = false;
+    // The index counts sound in bytes or in chunks, and the header's
+    // declared length of a sound stream is not where its sound ends.
+    bool indexCountsSoundInBytesOrChunks = false;
+    // Packets read after a seek are timed by their index entry instead of
+    // the demuxer's count.
+    bool timesPicturesByIndexEntry = false;
+    // MPEG program and transport streams and elementary MPEG video, whose
+    // pictures are MPEG video media.
+    bool isMpegSystemStream = false;
+};
 
-// Matroska and WebM.
-bool isMatroska(const AVFormatContext* format);
-
-// ASF (Windows Media).
-bool isAsf(const AVFormatContext* format);
-
-// Raw DV (not DV inside another container).
-bool isRawDv(const AVFormatContext* format);
-
-bool isMxf(const AVFormatContext* format);
-
-// MPEG program and transport streams, and elementary MPEG video.
-bool isMpegSystemStream(const AVFormatContext* format);
-
-// QuickTime, MP4 and AVI files index every packet in their headers.
-bool keepsCompleteIndex(const AVFormatContext* format);
-
-// Whether the header alone describes every stream and indexes every packet
-// (QuickTime and MP4, unless FFmpeg found no header), so that probing the
-// streams adds nothing a reader needs beyond the probed parameters.
-bool headerDescribesStreams(const AVFormatContext* format);
+FfmpegContainerTraits containerTraitsOf(const AVFormatContext* format);
 
 } // namespace Qel

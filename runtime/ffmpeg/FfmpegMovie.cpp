@@ -1,7 +1,6 @@
 #include "FfmpegMovie.h"
 
 #include "FfmpegCodecCodes.h"
-#include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegLibraries.h"
 #include "FfmpegModel.h"
@@ -82,7 +81,7 @@ public:
 
     bool build()
     {
-        ordered_ = orderedStreamPackets(format_, movie_.path_, headerIndexed_);
+        ordered_ = orderedStreamPackets(format_, movie_.container_, movie_.path_, headerIndexed_);
         for (unsigned i = 0; i < format_->nb_streams; ++i)
             addTrack(format_->streams[i]);
         if (movie_.tracks_.empty())
@@ -113,20 +112,17 @@ private:
         if (ordered_[index].positions.empty())
             return;
         FfmpegTrack track;
-        track.mediaType = mediaTypeOf(stream, isMpegSystemStream(format_));
+        track.mediaType = mediaTypeOf(stream, movie_.container_.isMpegSystemStream);
         track.streamIndex = stream->index;
-        // QuickTime and MP4 mark each track enabled or not (FFmpeg reads the
-        // mark as the default disposition); other containers have no such
-        // mark, and every track plays.
-        track.enabled = !isQuickTimeOrMp4(format_) || (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
+        track.enabled = !movie_.container_.marksTracksEnabled || (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
         track.timeBase = {stream->time_base.num, stream->time_base.den};
         track.parameters = copyCodecParameters(stream->codecpar);
         if (isPicture(track.mediaType)) {
             describeVideo(stream, track);
             if (stream->codecpar->format == AV_PIX_FMT_PAL8)
                 track.palette = firstPalette(movie_.path_, stream->index);
-            track.timedByOutputOrder = timedByOutputOrder(format_, stream);
-            track.syncAtRecoveryPoints = ordersByPictureCounts(format_, stream);
+            track.timedByOutputOrder = timedByOutputOrder(movie_.container_, stream);
+            track.syncAtRecoveryPoints = ordersByPictureCounts(movie_.container_, stream);
             for (const FfmpegSamplePosition& position : ordered_[index].positions)
                 track.shownAheadOfDecoding = std::max(track.shownAheadOfDecoding, position.dts - position.pts);
         }
@@ -134,7 +130,7 @@ private:
             describeSound(stream, track);
             track.decodedStart = ordered_[index].soundStart;
         }
-        if (track.descriptionDataSize != 0 && headerDescribesStreams(format_))
+        if (track.descriptionDataSize != 0 && movie_.container_.headerDescribesStreams)
             placeSampleBytes(track, format_->streams[index], ordered_[index].positions);
         movie_.tracks_.push_back(std::move(track));
     }
@@ -296,10 +292,7 @@ private:
 
 namespace {
 
-// Whether FFmpeg's index held entries once the header was read: an AVI
-// loads its index from the end of the file along with the header, and one
-// cut short before the index was written has none (probing then indexes the
-// packets it reads).
+// Whether FFmpeg's index held entries once the header was read.
 bool indexedByHeader(const AVFormatContext* format)
 {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -316,14 +309,16 @@ std::unique_ptr<FfmpegMovie> FfmpegMovie::open(const std::string& path)
     FormatContextPtr format = openFormatHeader(path.c_str());
     if (!format)
         return nullptr;
-    const bool headerIndexed = !isAvi(format.get()) || indexedByHeader(format.get());
+    const FfmpegContainerTraits container = containerTraitsOf(format.get());
+    const bool headerIndexed = !container.indexAtFileEnd || indexedByHeader(format.get());
     if (avformat_find_stream_info(format.get(), nullptr) < 0)
         return nullptr;
     std::unique_ptr<FfmpegMovie> movie(new FfmpegMovie());
     movie->path_ = path;
+    movie->container_ = container;
     if (!FfmpegMovieBuilder(*movie, format.get(), headerIndexed).build())
         return nullptr;
-    if (headerDescribesStreams(format.get()))
+    if (container.headerDescribesStreams)
         movie->spareDemuxer_ = std::move(format);
     return movie;
 }

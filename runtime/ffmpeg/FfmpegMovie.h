@@ -21,6 +21,7 @@
 // movie.
 #pragma once
 
+#include "FfmpegContainers.h"
 #include "FfmpegLibraries.h"
 #include "core/MovieModel.h"
 #include "quicktime/QtTypes.h"
@@ -142,6 +143,7 @@ public:
     std::optional<QtOSType> contentType() const { return contentType_; }
     const std::vector<FfmpegTrack>& tracks() const { return tracks_; }
     const Runtime::MovieModel& model() const { return model_; }
+    const FfmpegContainerTraits& container() const { return container_; }
     // The movie's time 0 in a stream's time base.
     int64_t originIn(FfmpegRational timeBase) const;
     // The last sample of the track whose time is at or before time (movie
@@ -163,6 +165,7 @@ private:
     int32_t duration_ = 0;
     std::string title_;
     std::optional<QtOSType> contentType_;
+    FfmpegContainerTraits container_;
     std::vector<FfmpegTrack> tracks_;
     Runtime::MovieModel model_;
     int64_t originValue_ = 0;  // time 0, in units of originBase_

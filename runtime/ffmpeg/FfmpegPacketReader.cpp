@@ -1,7 +1,5 @@
 #include "FfmpegPacketReader.h"
 
-#include "FfmpegContainers.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -36,14 +34,12 @@ bool isSamePacket(const AVPacket* a, const AVPacket* b)
     return a->pts == b->pts && a->dts == b->dts && a->pos == b->pos;
 }
 
-// FFmpeg's AVI demuxer, seeking to a picture whose predecessor was dropped
-// (an empty chunk, as capture software writes for a frame it missed), times
-// it and every picture read after it one frame late. Pictures of an indexed
-// AVI take the time of their index entry instead: the last entry at or
-// before the packet's bytes.
-bool timesPicturesByIndexEntry(const AVFormatContext* format, AVStream* stream)
+// Pictures of an indexed file whose demuxer times them late after a seek
+// take the time of their index entry instead: the last entry at or before
+// the packet's bytes.
+bool timesPicturesByIndexEntry(const FfmpegContainerTraits& container, AVStream* stream)
 {
-    return isAvi(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+    return container.timesPicturesByIndexEntry && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
            avformat_index_get_entries_count(stream) > 0;
 }
 
@@ -80,7 +76,7 @@ FormatContextPtr openForTrack(const FfmpegMovie& movie, const FfmpegTrack& track
     FormatContextPtr format = openFormatHeader(movie.path().c_str());
     if (!format)
         return nullptr;
-    if (headerDescribesStreams(format.get()) && track.parameters &&
+    if (movie.container().headerDescribesStreams && track.parameters &&
         unsigned(track.streamIndex) < format->nb_streams) {
         AVCodecParameters* own = format->streams[track.streamIndex]->codecpar;
         if (own->codec_id == track.parameters->codec_id) {
@@ -130,9 +126,10 @@ std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& 
 }
 
 FfmpegPacketReader::FfmpegPacketReader(const FfmpegMovie& movie, size_t trackIndex, FormatContextPtr format)
-    : track_(movie.tracks()[trackIndex]), format_(std::move(format)), recognition_(track_),
+    : track_(movie.tracks()[trackIndex]), container_(movie.container()), format_(std::move(format)),
+      recognition_(track_),
       timesByIndexEntry_(!recognition_.active() &&
-                         timesPicturesByIndexEntry(format_.get(), format_->streams[track_.streamIndex]))
+                         timesPicturesByIndexEntry(container_, format_->streams[track_.streamIndex]))
 {
 }
 
@@ -179,24 +176,16 @@ bool FfmpegPacketReader::seekBefore(int64_t dts, int64_t backoff)
     return seekToStart();
 }
 
-// Where the file holds a complete index, its first entry: a timestamp seek
-// keeps the packets' times exact (AVI loses them after a byte seek) and
-// reads again the priming that an edit list trims. Matroska's first cues
-// lead to its start, while a byte seek there resumes at the next cluster,
-// past the first half second; in ASF a byte seek resumes at the second data
-// packet. Raw DV holds the sound of the last frame it read, and counts its
-// frames, across a byte seek: the sound of the frame where the movie's
-// probing stopped would come first, timed as that frame. Elsewhere the index
-// only covers what the demuxer has met, and the start of the file is byte 0.
+// As the container rewinds (FfmpegContainers.cpp gives each one's reason),
+// and from byte 0 when its own way fails.
 bool FfmpegPacketReader::seekToStart()
 {
     AVStream* stream = format_->streams[track_.streamIndex];
-    if (keepsCompleteIndex(format_.get()) && avformat_index_get_entries_count(stream) > 0 &&
+    if (container_.rewind == FfmpegRewind::ToFirstIndexEntry && avformat_index_get_entries_count(stream) > 0 &&
         av_seek_frame(format_.get(), track_.streamIndex, avformat_index_get_entry(stream, 0)->timestamp,
                       AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
-    const bool seeksToStartByTime = isMatroska(format_.get()) || isAsf(format_.get()) || isRawDv(format_.get());
-    if (seeksToStartByTime && !track_.positions.empty() &&
+    if (container_.rewind == FfmpegRewind::ToFirstSampleTime && !track_.positions.empty() &&
         av_seek_frame(format_.get(), track_.streamIndex, track_.positions.front().dts, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
     return av_seek_frame(format_.get(), track_.streamIndex, 0, AVSEEK_FLAG_BYTE) >= 0 ||

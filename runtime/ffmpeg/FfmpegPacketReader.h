@@ -84,6 +84,7 @@ private:
     bool readForwardTo(const FfmpegSamplePosition& position, AVPacket* packet);
 
     const FfmpegTrack& track_;
+    const FfmpegContainerTraits& container_;  // the movie's
     FormatContextPtr format_;
     PacketPtr pending_;  // a packet read while positioning, returned next
     FfmpegPacketRecognition recognition_;

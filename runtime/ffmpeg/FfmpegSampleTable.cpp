@@ -1,7 +1,6 @@
 #include "FfmpegSampleTable.h"
 
 #include "FfmpegCompositionOffsets.h"
-#include "FfmpegContainers.h"
 #include "FfmpegLargeTables.h"
 #include "FfmpegPacketRecognition.h"
 #include "FfmpegH264PictureOrder.h"
@@ -31,35 +30,34 @@ bool isPlayable(const AVStream* stream)
     return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
 }
 
-// AVI stores no composition times: where pictures are reordered, their
-// order is found in their bytes (see completeReorderedPresentationTimes and
-// FfmpegH264PictureOrder.h), which the file's scan reads. Nor does an MXF
-// index without temporal offsets (ffmpeg's for H.264): FFmpeg then gives
-// every packet its decoding time as its presentation time.
-bool needsPictureBytesForOrder(const AVFormatContext* format, const AVStream* stream)
+// Reordered pictures whose order is found in their bytes (see
+// completeReorderedPresentationTimes and FfmpegH264PictureOrder.h), which
+// the file's scan reads.
+bool needsPictureBytesForOrder(const FfmpegContainerTraits& container, const AVStream* stream)
 {
     const AVCodecParameters* parameters = stream->codecpar;
     if (parameters->codec_type != AVMEDIA_TYPE_VIDEO || parameters->video_delay <= 0)
         return false;
-    return isAvi(format) || (isMxf(format) && parameters->codec_id == AV_CODEC_ID_H264);
+    return container.pictureOrderInBytes ||
+           (container.pictureOrderInBytesForH264Only && parameters->codec_id == AV_CODEC_ID_H264);
 }
 
 // Pictures whose decoding order differs from their presentation order, in
 // a file whose index holds decoding times only (QuickTime and MP4).
-bool isReorderedQuickTimeVideo(const AVFormatContext* format, const AVStream* stream)
+bool isReorderedQuickTimeVideo(const FfmpegContainerTraits& container, const AVStream* stream)
 {
-    return headerDescribesStreams(format) && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+    return container.headerDescribesStreams && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
            stream->codecpar->video_delay > 0;
 }
 
-bool indexCoversEveryStream(AVFormatContext* format)
+bool indexCoversEveryStream(AVFormatContext* format, const FfmpegContainerTraits& container)
 {
-    if (!keepsCompleteIndex(format))
+    if (!container.indexesEveryPacket)
         return false;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream* stream = format->streams[i];
         if (isPlayable(stream) &&
-            (avformat_index_get_entries_count(stream) == 0 || needsPictureBytesForOrder(format, stream)))
+            (avformat_index_get_entries_count(stream) == 0 || needsPictureBytesForOrder(container, stream)))
             return false;
     }
     return true;
@@ -77,13 +75,11 @@ struct IndexCounting {
     bool countsAviSound() const { return soundInBytes || soundInChunks; }
 };
 
-// AVI's header declares a sound stream's length as its muxer counted it,
-// which may lie past the sound its chunks hold (41 MPEG audio frames
-// declared for 39 stored, where the pictures are reordered): such sound
-// ends where its last chunk does, as ffmpeg's decode of it.
-bool declaresItsEnd(const AVFormatContext* format, const AVStream* stream)
+// Sound whose declared length is not trusted ends where its last chunk
+// does, as ffmpeg's decode of it.
+bool declaresItsEnd(const FfmpegContainerTraits& container, const AVStream* stream)
 {
-    return !isAvi(format) || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO;
+    return !container.indexCountsSoundInBytesOrChunks || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO;
 }
 
 // FFmpeg's AVI demuxer counts a chunk of variable-rate sound as its bytes
@@ -99,10 +95,10 @@ int64_t chunkTicks(int64_t bytes, int64_t bytesPerChunkTick)
 // samples (blocks of block_align bytes): each entry starts where the bytes
 // of the ones before it end. It counts variable-rate sound (MPEG audio,
 // AAC, AC-3) in chunks, the stream's clock ticking once a frame.
-IndexCounting indexCountingOf(const AVFormatContext* format, AVStream* stream)
+IndexCounting indexCountingOf(const FfmpegContainerTraits& container, AVStream* stream)
 {
     IndexCounting counting;
-    if (declaresItsEnd(format, stream))
+    if (declaresItsEnd(container, stream))
         return counting;
     const int64_t blockAlign = std::max(stream->codecpar->block_align, 1);
     const int count = avformat_index_get_entries_count(stream);
@@ -224,7 +220,8 @@ void presentInShownOrder(std::vector<StreamPacket>& packets, const std::vector<s
 
 // Each sound stream's first packets are decoded on the way, as readers
 // decode them, for where its sound starts.
-void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>& packets,
+void scanPackets(AVFormatContext* format, const FfmpegContainerTraits& container,
+                 std::vector<std::vector<StreamPacket>>& packets,
                  std::vector<std::optional<FfmpegSoundStart>>& soundStarts)
 {
     std::vector<std::unique_ptr<FfmpegSoundStartProbe>> probes(format->nb_streams);
@@ -232,7 +229,7 @@ void scanPackets(AVFormatContext* format, std::vector<std::vector<StreamPacket>>
     std::vector<std::unique_ptr<FfmpegH264PictureOrder>> pictureOrders(format->nb_streams);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream* stream = format->streams[i];
-        if (ordersByPictureCounts(format, stream))
+        if (ordersByPictureCounts(container, stream))
             pictureOrders[i] = FfmpegH264PictureOrder::open(stream->codecpar);
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
             continue;
@@ -678,15 +675,15 @@ OrderedPackets orderedFromIndex(AVStream* stream, const IndexCounting& counting,
 // offsets only shift the decoding times; else by their packets where the
 // index cannot time them or the file is fragmented, and by the shifted
 // decoding times elsewhere.
-OrderedPackets orderedQuickTimePictures(AVFormatContext* format, AVStream* stream, const std::string& path,
-                                        int64_t fileEnd, bool fragmented)
+OrderedPackets orderedQuickTimePictures(AVFormatContext* format, const FfmpegContainerTraits& container,
+                                        AVStream* stream, const std::string& path, int64_t fileEnd, bool fragmented)
 {
     const std::optional<CompositionOffsets> offsets = offsetsPairedWithIndex(stream, path, fileEnd, fragmented);
     if (offsets && !offsetsShiftDecodingTimes(stream, *offsets))
         return presentationOrder(packetsFromOffsets(stream, *offsets), stream);
     if (!offsets && (fragmented || indexLacksPresentationTimes(stream, fileEnd)))
         return orderedFromReading(format, stream);
-    return orderedFromIndex(stream, indexCountingOf(format, stream), fileEnd);
+    return orderedFromIndex(stream, indexCountingOf(container, stream), fileEnd);
 }
 
 // FFmpeg indexes the fragments that a segment index announces only as it
@@ -725,15 +722,15 @@ void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered)
 
 } // namespace
 
-bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream)
+bool ordersByPictureCounts(const FfmpegContainerTraits& container, const AVStream* stream)
 {
-    return needsPictureBytesForOrder(format, stream) && stream->codecpar->codec_id == AV_CODEC_ID_H264 &&
+    return needsPictureBytesForOrder(container, stream) && stream->codecpar->codec_id == AV_CODEC_ID_H264 &&
            FfmpegH264PictureOrder::available();
 }
 
-bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream)
+bool timedByOutputOrder(const FfmpegContainerTraits& container, const AVStream* stream)
 {
-    return needsPictureBytesForOrder(format, stream) && !ordersByPictureCounts(format, stream);
+    return needsPictureBytesForOrder(container, stream) && !ordersByPictureCounts(container, stream);
 }
 
 std::optional<OrderedPackets> orderedFromHeaderOffsets(AVFormatContext* format, AVStream* stream,
@@ -754,18 +751,19 @@ OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream)
     return ordered;
 }
 
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path, bool headerIndexed)
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const FfmpegContainerTraits& container,
+                                                 const std::string& path, bool headerIndexed)
 {
     std::vector<OrderedPackets> ordered(format->nb_streams);
-    if (headerIndexed && indexCoversEveryStream(format)) {
+    if (headerIndexed && indexCoversEveryStream(format, container)) {
         const int64_t fileEnd = format->pb ? avio_size(format->pb) : -1;
-        const MovieFragments fragments = headerDescribesStreams(format) ? fragmentsIndexed(format, path)
+        const MovieFragments fragments = container.headerDescribesStreams ? fragmentsIndexed(format, path)
                                                                           : MovieFragments();
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             AVStream* stream = format->streams[i];
-            ordered[i] = isReorderedQuickTimeVideo(format, stream)
-                             ? orderedQuickTimePictures(format, stream, path, fileEnd, fragments.present)
-                             : orderedFromIndex(stream, indexCountingOf(format, stream), fileEnd);
+            ordered[i] = isReorderedQuickTimeVideo(container, stream)
+                             ? orderedQuickTimePictures(format, container, stream, path, fileEnd, fragments.present)
+                             : orderedFromIndex(stream, indexCountingOf(container, stream), fileEnd);
         }
         return ordered;
     }
@@ -773,12 +771,12 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     // nothing is decoded.
     std::vector<std::vector<StreamPacket>> packets(format->nb_streams);
     std::vector<std::optional<FfmpegSoundStart>> soundStarts(format->nb_streams);
-    scanPackets(format, packets, soundStarts);
+    scanPackets(format, container, packets, soundStarts);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         ordered[i] = presentationOrder(std::move(packets[i]), format->streams[i],
-                                       declaresItsEnd(format, format->streams[i]));
+                                       declaresItsEnd(container, format->streams[i]));
         ordered[i].soundStart = soundStarts[i];
-        if (needsPictureBytesForOrder(format, format->streams[i]))
+        if (needsPictureBytesForOrder(container, format->streams[i]))
             showFirstPictureAtFirstDecodingTime(ordered[i]);
     }
     return ordered;

@@ -68,14 +68,14 @@ struct OrderedPackets {
 // was read. An AVI whose recording was cut short lacks the index written at
 // its end: FFmpeg's index then holds only the packets that probing met, and
 // its packets are scanned as other containers' are.
-std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const std::string& path,
-                                                 bool headerIndexed = true);
+std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const FfmpegContainerTraits& container,
+                                                 const std::string& path, bool headerIndexed = true);
 
 // Reordered H.264 pictures in AVI and MXF are ordered by their picture order
 // counts, which also place the pictures of open groups
 // (FfmpegH264PictureOrder.h); their sync samples are IDR pictures and intra
 // pictures at recovery points.
-bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream);
+bool ordersByPictureCounts(const FfmpegContainerTraits& container, const AVStream* stream);
 
 // Whether the pictures of a stream that the file gives no presentation
 // times (AVI, MXF without temporal offsets) are reordered by its decoder without the scan finding their
@@ -83,7 +83,7 @@ bool ordersByPictureCounts(const AVFormatContext* format, const AVStream* stream
 // codecs other than H.264, whose presentation times are shifted decoding
 // times): their decoded pictures are timed by the order they come out in.
 // H.264 pictures are ordered and timed by their picture order counts.
-bool timedByOutputOrder(const AVFormatContext* format, const AVStream* stream);
+bool timedByOutputOrder(const FfmpegContainerTraits& container, const AVStream* stream);
 
 // The two ways of timing such a stream, each in presentation order: by the
 // composition offsets of the header or the fragments (nullopt where they

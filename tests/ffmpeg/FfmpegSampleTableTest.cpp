@@ -42,7 +42,7 @@ TEST(FfmpegSampleTable, AnIndexInDecodingOrderIsShiftedByTheReorderingDelay)
 {
     const auto movie = indexedMovie(40, 140, {{0, AVINDEX_KEYFRAME}, {20, 0}, {40, AVINDEX_DISCARD_FRAME},
                                               {60, 0}, {80, AVINDEX_KEYFRAME}});
-    const std::vector<OrderedPackets> ordered = orderedStreamPackets(movie.get(), "");
+    const std::vector<OrderedPackets> ordered = orderedStreamPackets(movie.get(), containerTraitsOf(movie.get()), "");
     ASSERT_EQ(ordered.size(), 1u);
     const OrderedPackets& packets = ordered[0];
     ASSERT_EQ(packets.positions.size(), 4u);
@@ -58,7 +58,7 @@ TEST(FfmpegSampleTable, AnIndexInDecodingOrderIsShiftedByTheReorderingDelay)
     EXPECT_EQ(packets.lastDuration, 40 + 140 - 120);
 
     const auto ending = indexedMovie(0, 50, {{0, AVINDEX_KEYFRAME}, {30, 0}, {50, 0}});
-    EXPECT_EQ(orderedStreamPackets(ending.get(), "")[0].lastDuration, 20);
+    EXPECT_EQ(orderedStreamPackets(ending.get(), containerTraitsOf(ending.get()), "")[0].lastDuration, 20);
 }
 
 } // namespace
