@@ -8,9 +8,11 @@ namespace Qel {
 
 namespace {
 
+// A row applies to a demuxer one of whose comma-separated names equals
+// `demuxer` ("mov" is "mov,mp4,m4a,3gp,3g2,mj2"). A substring would not do:
+// "ipmovie" and "wc3movie" contain "mov" and are not QuickTime.
 struct ContainerRow {
     const char* demuxer;
-    bool nameContains;  // the demuxer's name contains demuxer, else equals it
     FfmpegContainerTraits traits;
 };
 
@@ -85,27 +87,34 @@ constexpr FfmpegContainerTraits mpegSystemStream()
 // Elsewhere the index covers only what the demuxer has met, and the start
 // of the file is byte 0.
 constexpr ContainerRow kContainers[] = {
-    {"mov", true, quickTime()},  // "mov,mp4,m4a,3gp,3g2,mj2"
-    {"avi", false, avi()},
+    {"mov", quickTime()},  // "mov,mp4,m4a,3gp,3g2,mj2"
+    {"avi", avi()},
     // Matroska's first cues lead to its start, while a byte seek there
     // resumes at the next cluster, past the first half second.
-    {"matroska", true, rewoundByTime()},  // and WebM
+    {"matroska", rewoundByTime()},  // and WebM
     // In ASF a byte seek resumes at the second data packet.
-    {"asf", false, rewoundByTime()},
+    {"asf", rewoundByTime()},
     // Raw DV (not DV inside another container) holds the sound of the last
     // frame it read, and counts its frames, across a byte seek: the sound
     // of the frame where the movie's probing stopped would come first,
     // timed as that frame.
-    {"dv", false, rewoundByTime()},
-    {"mxf", false, mxf()},
-    {"mpeg", false, mpegSystemStream()},
-    {"mpegts", false, mpegSystemStream()},
-    {"mpegvideo", false, mpegSystemStream()},
+    {"dv", rewoundByTime()},
+    {"mxf", mxf()},
+    {"mpeg", mpegSystemStream()},
+    {"mpegts", mpegSystemStream()},
+    {"mpegvideo", mpegSystemStream()},
 };
 
-bool matches(const ContainerRow& row, const char* name)
+bool matches(const ContainerRow& row, const char* names)
 {
-    return row.nameContains ? std::strstr(name, row.demuxer) != nullptr : std::strcmp(name, row.demuxer) == 0;
+    const std::size_t length = std::strlen(row.demuxer);
+    for (const char* name = names; name; name = std::strchr(name, ',')) {
+        if (*name == ',')
+            ++name;
+        if (std::strncmp(name, row.demuxer, length) == 0 && (name[length] == ',' || name[length] == '\0'))
+            return true;
+    }
+    return false;
 }
 
 } // namespace

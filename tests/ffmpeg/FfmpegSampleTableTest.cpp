@@ -61,5 +61,23 @@ TEST(FfmpegSampleTable, AnIndexInDecodingOrderIsShiftedByTheReorderingDelay)
     EXPECT_EQ(orderedStreamPackets(ending.get(), containerTraitsOf(ending.get()), "")[0].lastDuration, 20);
 }
 
+// A container's rules apply to the demuxers named by one of its names, not
+// to every demuxer whose name merely contains it.
+TEST(FfmpegSampleTable, ContainerRulesFollowTheDemuxersWholeNames)
+{
+    const struct {
+        const char* demuxer;
+        bool quickTime;
+    } rows[] = {{"mov", true}, {"ipmovie", false}, {"wc3movie", false}, {"matroska", false}};
+    for (const auto& row : rows) {
+        std::unique_ptr<AVFormatContext, FreeFormat> format(avformat_alloc_context());
+        format->iformat = av_find_input_format(row.demuxer);
+        ASSERT_NE(format->iformat, nullptr) << row.demuxer;
+        const FfmpegContainerTraits traits = containerTraitsOf(format.get());
+        EXPECT_EQ(traits.marksTracksEnabled, row.quickTime) << row.demuxer;
+        EXPECT_EQ(traits.indexesEveryPacket, row.quickTime) << row.demuxer;
+    }
+}
+
 } // namespace
 } // namespace Qel::Testing
