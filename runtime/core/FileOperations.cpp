@@ -58,9 +58,11 @@ QtStatus QtFileSpecMake(int16_t volume, int32_t directory, const unsigned char* 
     return fileExists(pathOf(*spec)) ? 0 : kQtFileNotFound;
 }
 
-QtStatus QtFileType(const QtFileSpec* spec, QtOSType* fileType)
+// Fills the whole Finder record, as the runtime does: a caller that passes
+// less room than 16 bytes is overrun here as it would be there.
+QtStatus QtFileType(const QtFileSpec* spec, QtFinderInfo* info)
 {
-    if (spec == nullptr || fileType == nullptr)
+    if (spec == nullptr || info == nullptr)
         return kQtParamError;
     std::string path = pathOf(*spec);
     if (!fileExists(path))
@@ -68,7 +70,9 @@ QtStatus QtFileType(const QtFileSpec* spec, QtOSType* fileType)
     const MovieSourceFactory* factory = factoryFor(path);
     if (QtStatus injected = fileFault(factory, path, "QtFileType"))
         return injected;
-    *fileType = factory != nullptr ? kMovieFileType : 0;
+    QtFinderInfo finderInfo = {};
+    finderInfo.fileType = factory != nullptr ? kMovieFileType : 0;
+    std::memcpy(info, &finderInfo, sizeof finderInfo);
     return 0;
 }
 

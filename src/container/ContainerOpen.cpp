@@ -109,9 +109,9 @@ bool ContainerQuickTime::canQuickTimeOpenPath(const std::string& path)
         dropRuntimeUser(runtimeUsers);
         return false;
     }
-    QtOSType fileType = 0;
-    if (QtFileType(&spec, &fileType) != 0)
-        fileType = 0;
+    // The runtime writes a whole Finder record, not just the type.
+    QtFinderInfo info = {};
+    const QtOSType fileType = QtFileType(&spec, &info) == 0 ? info.fileType : 0;
     QtBoolean asImage = 0;
     QtBoolean asMovie = 0;
     QtStatus status = QtFileProbe(&spec, fileType, 0, &asImage, &asMovie, nullptr, 0);

@@ -12,7 +12,7 @@ QT_OPERATION(QtMoviesStart, 0x20001, QtStatus, ())
 // Movie files
 QT_OPERATION(QtFileSpecMake, 0xF00E2, QtStatus,
              (int16_t volume, int32_t directory, const unsigned char* countedPath, QtFileSpec* spec))
-QT_OPERATION(QtFileType, 0xF00E8, QtStatus, (const QtFileSpec* spec, QtOSType* fileType))
+QT_OPERATION(QtFileType, 0xF00E8, QtStatus, (const QtFileSpec* spec, QtFinderInfo* info))
 QT_OPERATION(QtFileProbe, 0x2033E, QtStatus,
              (const QtFileSpec* spec, QtOSType fileType, int32_t extension, QtBoolean* canOpenAsImage,
               QtBoolean* canOpenAsMovie, QtBoolean* preferImage, uint32_t flags))

@@ -67,6 +67,18 @@ struct QtFileSpec {
     unsigned char name[256];
 };
 
+// A file's Finder information (FInfo), which QtFileType fills whole: 16
+// bytes, of which the plug-in reads only the file type.
+struct QtFinderInfo {
+    QtOSType fileType;     // fdType
+    QtOSType creator;      // fdCreator
+    uint16_t finderFlags;  // fdFlags
+    int16_t locationV;     // fdLocation, a Point: vertical first
+    int16_t locationH;
+    int16_t folder;        // fdFldr
+};
+static_assert(sizeof(QtFinderInfo) == 16);
+
 // Top, left, bottom, right.
 struct QtRect {
     int16_t top;

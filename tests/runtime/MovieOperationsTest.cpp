@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "RuntimeSession.h"
 
 namespace Qel::Testing {
@@ -11,17 +13,22 @@ class MovieOperations : public RuntimeSession {};
 TEST_F(MovieOperations, ProbeTellsSyntheticMoviesFromOtherFiles)
 {
     QtFileSpec spec{};
-    QtOSType type = 1;
+    // The whole Finder record is written, not only its type.
+    QtFinderInfo info;
+    std::memset(&info, 0xEE, sizeof info);
     QtBoolean image = 9, asMovie = 9;
     ASSERT_EQ(specOf(files.write("a.json", Movie::document("")), spec), 0);
-    EXPECT_EQ(QtFileType(&spec, &type), 0);
-    EXPECT_EQ(type, fourCc('M', 'o', 'o', 'V'));
+    EXPECT_EQ(QtFileType(&spec, &info), 0);
+    EXPECT_EQ(info.fileType, fourCc('M', 'o', 'o', 'V'));
+    EXPECT_EQ(info.folder, 0);
+    QtOSType type = info.fileType;
     EXPECT_EQ(QtFileProbe(&spec, type, 0, &image, &asMovie, nullptr, 0), 0);
     EXPECT_EQ(image, 0);
     EXPECT_EQ(asMovie, 1);
 
     ASSERT_EQ(specOf(files.write("b.txt", "{\"something\": 1}"), spec), 0);
-    EXPECT_EQ(QtFileType(&spec, &type), 0);
+    EXPECT_EQ(QtFileType(&spec, &info), 0);
+    type = info.fileType;
     EXPECT_EQ(type, 0u);
     EXPECT_EQ(QtFileProbe(&spec, type, 0, &image, &asMovie, nullptr, 0), 0);
     EXPECT_EQ(asMovie, 0);
