@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "core/AudioMixer.h"
+#include "core/ChannelLayout.h"
 #include "core/RuntimeObjects.h"
+#include "core/RuntimeStatus.h"
 #include "frame/RuntimeDispatch.h"
 
 namespace Qel::Runtime {
@@ -15,26 +17,7 @@ namespace Qel::Runtime {
 namespace {
 
 constexpr uint32_t kFloatPackedPlanar = 41;
-constexpr uint32_t kLayoutSize = 32;
 constexpr uint32_t kComplete = 1;
-
-struct ExtractionObject : RuntimeObject {
-    static constexpr ObjectKind kKind = ObjectKind::Extraction;
-    uintptr_t movie = 0;
-    std::optional<AudioMixer> mixer;
-    std::optional<QtPcmDescription> output;  // set by the caller
-    uint32_t layoutTag = 0;
-    int64_t position = 0;  // in frames
-};
-
-uint32_t ownLayoutTag(int32_t channels)
-{
-    if (channels == 1)
-        return 0x00640001;
-    if (channels == 2)
-        return kQtStereoLayoutTag;
-    return 0x00930000 | uint32_t(channels);
-}
 
 QtPcmDescription sourceDescription(const AudioMixer& mixer)
 {
@@ -83,13 +66,15 @@ QtLongStatus begin(QtExtraction extraction, const char* operation, Lookup& found
     return injected != nullptr && injected->status ? *injected->status : 0;
 }
 
+// The extraction point in the output sample rate, whatever scale it was set
+// in ("When getting, the timescale will be output audio sample rate for best
+// accuracy", Movies.h). A fractional rate is rounded to the whole scale.
 QtTimeRecord currentTime(const Lookup& found)
 {
-    const MovieModel& model = found.movie->model();
+    const double rate = found.extraction->mixer->sampleRate();
     QtTimeRecord record{};
-    record.value = int64_t(std::floor(double(found.extraction->position) * model.timeScale /
-                                      found.extraction->mixer->sampleRate()));
-    record.scale = model.timeScale;
+    record.scale = int32_t(std::lround(rate));
+    record.value = int64_t(std::floor(double(found.extraction->position) * record.scale / rate));
     record.base = handleOf<QtTimeBase>(found.movie->timeBase);
     return record;
 }
@@ -103,11 +88,87 @@ QtLongStatus moveTo(ExtractionObject& extraction, const QtTimeRecord& time)
     return 0;
 }
 
-QtLongStatus setLayout(ExtractionObject& extraction, uint32_t tag)
+// Accepts the stereo layout (which selects the downmix) or the source's
+// own, by tag or expanded.
+QtLongStatus setLayout(ExtractionObject& extraction, const void* value, uint32_t size)
 {
-    if (tag != kQtStereoLayoutTag && tag != ownLayoutTag(extraction.mixer->channels()))
+    QtLongStatus status = 0;
+    const int32_t channels = extraction.mixer->channels();
+    std::optional<uint32_t> tag = layoutTagOf(static_cast<const unsigned char*>(value), size, channels, status);
+    if (status != 0)
+        return status;
+    if (!tag || (*tag != kQtStereoLayoutTag && *tag != ownLayoutTag(channels)))
         return kQtParamError;
-    extraction.layoutTag = tag;
+    extraction.layoutTag = *tag;
+    return 0;
+}
+
+std::vector<unsigned char> currentLayout(const Lookup& found)
+{
+    return layoutRecord(found.extraction->layoutTag, found.movie->modes.layout == RuntimeModes::Layout::Expanded);
+}
+
+bool isProperty(QtOSType propertyClass, QtOSType property, QtOSType wantedClass, QtOSType wanted)
+{
+    return propertyClass == wantedClass && property == wanted;
+}
+
+// The size of a property's value, or 0 for a property the extraction does
+// not have.
+uint32_t propertySize(const Lookup& found, QtOSType propertyClass, QtOSType property)
+{
+    if (isProperty(propertyClass, property, kQtAudioPropertyClass, kQtPcmDescriptionProperty))
+        return sizeof(QtPcmDescription);
+    if (isProperty(propertyClass, property, kQtAudioPropertyClass, kQtChannelLayoutProperty))
+        return uint32_t(currentLayout(found).size());
+    if (isProperty(propertyClass, property, kQtMoviePropertyClass, kQtTimeProperty))
+        return sizeof(QtTimeRecord);
+    return 0;
+}
+
+// The frame at which extraction ends: the end of the sound, or where the
+// modes pad it with silence, the movie's duration if that is later. Rendering
+// may move the sound's end earlier as it meets it.
+int64_t endFrame(const Lookup& found)
+{
+    const AudioMixer& mixer = *found.extraction->mixer;
+    if (found.movie->modes.extractionEnd != RuntimeModes::ExtractionEnd::SilenceToDuration)
+        return mixer.frames();
+    const MovieModel& model = found.movie->model();
+    const auto movieFrames = int64_t(std::floor(double(model.duration) * mixer.sampleRate() / model.timeScale));
+    return std::max(mixer.frames(), movieFrames);
+}
+
+// Whether a value of `size` bytes at `value` can hold the property, whose
+// own size goes to `bytes`.
+QtLongStatus checkValue(const Lookup& found, QtOSType propertyClass, QtOSType property, const void* value,
+                        uint32_t size, uint32_t& bytes)
+{
+    if (value == nullptr)
+        return kQtParamError;
+    bytes = propertySize(found, propertyClass, property);
+    if (bytes == 0)
+        return kQtPropertyNotSupported;
+    return size < bytes ? kQtPropertyBadValueSize : 0;
+}
+
+// Renders up to `count` frames from the extraction point: the sound, then
+// any silence that pads it.
+QtLongStatus render(const Lookup& found, int32_t count, int16_t* output, int32_t& written)
+{
+    ExtractionObject& object = *found.extraction;
+    AudioMixer& mixer = *object.mixer;
+    const auto channels = int32_t(object.output->channelsPerFrame);
+    const auto sound = int32_t(std::clamp<int64_t>(mixer.frames() - object.position, 0, count));
+    written = 0;
+    if (QtLongStatus status = mixer.render(object.position, sound, channels,
+                                           object.layoutTag == kQtStereoLayoutTag, output, written))
+        return status;
+    const auto padded = int32_t(std::clamp<int64_t>(endFrame(found) - object.position, 0, count));
+    if (padded > written) {
+        std::fill(output + size_t(written) * size_t(channels), output + size_t(padded) * size_t(channels), 0);
+        written = padded;
+    }
     return 0;
 }
 
@@ -130,7 +191,6 @@ QtLongStatus QtExtractBegin(QtMovie movie, uint32_t flags, QtExtraction* extract
         return kQtParamError;
     auto created = std::make_unique<ExtractionObject>();
     created->movie = handleValue(movie);
-    created->dependsOn.push_back(created->movie);
     created->mixer.emplace(*object->source, tracks);
     if (QtStatus refused = created->mixer->refusal())
         return refused;
@@ -139,11 +199,15 @@ QtLongStatus QtExtractBegin(QtMovie movie, uint32_t flags, QtExtraction* extract
     return 0;
 }
 
+// Ends an extraction whether or not its movie is still there.
 QtLongStatus QtExtractEnd(QtExtraction extraction)
 {
-    Lookup found;
-    if (QtLongStatus status = begin(extraction, "QtExtractEnd", found))
-        return status;
+    Lookup found = lookup(extraction);
+    if (found.extraction == nullptr)
+        return kQtParamError;
+    const Fault* fault = found.movie != nullptr ? found.movie->faults.call("QtExtractEnd") : nullptr;
+    if (fault != nullptr && fault->status)
+        return *fault->status;
     runtimeState().registry.dispose(handleValue(extraction));
     return 0;
 }
@@ -154,19 +218,13 @@ QtLongStatus QtExtractPropertyInfo(QtExtraction extraction, QtOSType propertyCla
     Lookup found;
     if (QtLongStatus status = begin(extraction, "QtExtractPropertyInfo", found))
         return status;
-    uint32_t propertySize = 0;
-    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty)
-        propertySize = sizeof(QtPcmDescription);
-    else if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty)
-        propertySize = kLayoutSize;
-    else if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty)
-        propertySize = sizeof(QtTimeRecord);
-    else
-        return kQtParamError;
+    const uint32_t bytes = propertySize(found, propertyClass, property);
+    if (bytes == 0)
+        return kQtPropertyNotSupported;
     if (type != nullptr)
         *type = 0;
     if (size != nullptr)
-        *size = propertySize;
+        *size = bytes;
     if (flags != nullptr)
         *flags = 0;
     return 0;
@@ -179,20 +237,17 @@ QtLongStatus QtExtractPropertyGet(QtExtraction extraction, QtOSType propertyClas
     if (QtLongStatus status = begin(extraction, "QtExtractPropertyGet", found))
         return status;
     ExtractionObject& object = *found.extraction;
-    if (value == nullptr)
-        return kQtParamError;
     uint32_t bytes = 0;
-    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty && size >= sizeof(QtPcmDescription)) {
+    if (QtLongStatus status = checkValue(found, propertyClass, property, value, size, bytes))
+        return status;
+    if (isProperty(propertyClass, property, kQtAudioPropertyClass, kQtPcmDescriptionProperty)) {
         QtPcmDescription description = object.output ? *object.output : sourceDescription(*object.mixer);
-        std::memcpy(value, &description, bytes = sizeof description);
-    } else if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty && size >= kLayoutSize) {
-        std::memset(value, 0, bytes = kLayoutSize);
-        std::memcpy(value, &object.layoutTag, sizeof object.layoutTag);
-    } else if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty && size >= sizeof(QtTimeRecord)) {
-        QtTimeRecord time = currentTime(found);
-        std::memcpy(value, &time, bytes = sizeof time);
+        std::memcpy(value, &description, bytes);
+    } else if (isProperty(propertyClass, property, kQtAudioPropertyClass, kQtChannelLayoutProperty)) {
+        std::memcpy(value, currentLayout(found).data(), bytes);
     } else {
-        return kQtParamError;
+        QtTimeRecord time = currentTime(found);
+        std::memcpy(value, &time, bytes);
     }
     if (written != nullptr)
         *written = bytes;
@@ -206,9 +261,12 @@ QtLongStatus QtExtractPropertySet(QtExtraction extraction, QtOSType propertyClas
     if (QtLongStatus status = begin(extraction, "QtExtractPropertySet", found))
         return status;
     ExtractionObject& object = *found.extraction;
-    if (value == nullptr)
-        return kQtParamError;
-    if (propertyClass == kQtAudioPropertyClass && property == kQtPcmDescriptionProperty && size >= sizeof(QtPcmDescription)) {
+    if (value != nullptr && isProperty(propertyClass, property, kQtAudioPropertyClass, kQtChannelLayoutProperty))
+        return setLayout(object, value, size);
+    uint32_t bytes = 0;
+    if (QtLongStatus status = checkValue(found, propertyClass, property, value, size, bytes))
+        return status;
+    if (isProperty(propertyClass, property, kQtAudioPropertyClass, kQtPcmDescriptionProperty)) {
         QtPcmDescription wanted;
         std::memcpy(&wanted, value, sizeof wanted);
         if (!isAcceptedOutput(wanted, *object.mixer))
@@ -216,17 +274,9 @@ QtLongStatus QtExtractPropertySet(QtExtraction extraction, QtOSType propertyClas
         object.output = wanted;
         return 0;
     }
-    if (propertyClass == kQtAudioPropertyClass && property == kQtChannelLayoutProperty && size >= kLayoutSize) {
-        uint32_t tag;
-        std::memcpy(&tag, value, sizeof tag);
-        return setLayout(object, tag);
-    }
-    if (propertyClass == kQtMoviePropertyClass && property == kQtTimeProperty && size >= sizeof(QtTimeRecord)) {
-        QtTimeRecord time;
-        std::memcpy(&time, value, sizeof time);
-        return moveTo(object, time);
-    }
-    return kQtParamError;
+    QtTimeRecord time;
+    std::memcpy(&time, value, sizeof time);
+    return moveTo(object, time);
 }
 
 QtLongStatus QtExtractFill(QtExtraction extraction, uint32_t* frames, QtPcmBufferList* buffers, uint32_t* flags)
@@ -240,18 +290,20 @@ QtLongStatus QtExtractFill(QtExtraction extraction, uint32_t* frames, QtPcmBuffe
         !object.output || buffers->buffers[0].channels != object.output->channelsPerFrame)
         return kQtParamError;
     QtPcmBuffer& buffer = buffers->buffers[0];
-    uint32_t bytesPerFrame = object.output->bytesPerFrame;
-    int64_t remaining = object.mixer->frames() - object.position;
+    const uint32_t bytesPerFrame = object.output->bytesPerFrame;
+    const int64_t remaining = std::max<int64_t>(endFrame(found) - object.position, 0);
     auto count = int32_t(std::min<int64_t>({int64_t(*frames), buffer.byteSize / bytesPerFrame, remaining}));
     int32_t written = 0;
-    if (QtLongStatus status = object.mixer->render(object.position, count, int32_t(object.output->channelsPerFrame),
-                                                   object.layoutTag == kQtStereoLayoutTag,
-                                                   static_cast<int16_t*>(buffer.data), written))
+    if (QtLongStatus status = render(found, count, static_cast<int16_t*>(buffer.data), written))
         return status;
     object.position += written;
     *frames = uint32_t(written);
     buffer.byteSize = uint32_t(written) * bytesPerFrame;
-    bool complete = object.position >= object.mixer->frames() || (fault != nullptr && fault->complete);
+    // The flag comes with the last data only where the modes say so;
+    // otherwise with the fills of no data after it.
+    const bool atEnd = object.position >= endFrame(found);
+    const bool withLastData = found.movie->modes.extractionEnd == RuntimeModes::ExtractionEnd::WithLastData;
+    const bool complete = (atEnd && (withLastData || written == 0)) || (fault != nullptr && fault->complete);
     if (flags != nullptr)
         *flags = complete ? kComplete : 0;
     return 0;

@@ -2,6 +2,7 @@
 // the samples of one video track through an ordinary C data function.
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 
 #include "core/RuntimeObjects.h"
@@ -42,6 +43,30 @@ extern "C" QtStatus exportPropertyFunction(void*, int32_t, QtOSType, void*)
     return kQtParamError;
 }
 
+// The scale the data function exchanges times in: the one the source's
+// creation handed back, or where the modes say the exporter honours it, the
+// request's own.
+int32_t exchangeScale(const ExportSourceObject& source, const MovieObject& movie, const QtSampleRequest& request)
+{
+    const bool honoursRequest = movie.modes.exportScale == RuntimeModes::ExportScale::Request;
+    return honoursRequest && request.sourceTimeScale > 0 ? request.sourceTimeScale : source.timeScale;
+}
+
+// A time of the exchange scale as the movie unit that holds it.
+int64_t toMovieUnits(int64_t time, int32_t scale, int32_t movieScale)
+{
+    return time * movieScale / scale;
+}
+
+// A sample's start or end in movie units as the first time of the exchange
+// scale at or after it, so that asking for that time answers the sample.
+QtTimeValue fromMovieUnits(int64_t time, int32_t scale, int32_t movieScale)
+{
+    const int64_t product = time * scale;
+    const int64_t converted = product / movieScale + (product % movieScale != 0 ? 1 : 0);
+    return QtTimeValue(std::min<int64_t>(converted, INT32_MAX));
+}
+
 QtStatus fillRequest(ExportSourceObject& source, MovieObject& movie, QtSampleRequest& request)
 {
     const Fault* fault = movie.faults.call(kExportDataFunction, source.track);
@@ -50,20 +75,24 @@ QtStatus fillRequest(ExportSourceObject& source, MovieObject& movie, QtSampleReq
     const TrackModel& track = movie.track(source.track);
     if (request.requestedTime < 0 || track.samples.empty())
         return kQtParamError;
+    const int32_t scale = exchangeScale(source, movie, request);
+    const int32_t movieScale = movie.model().timeScale;
+    const int64_t requested = toMovieUnits(request.requestedTime, scale, movieScale);
     QtTimeValue last = source.duration > 0 ? source.start + source.duration - 1 : source.start;
-    int32_t index = sampleCovering(track.samples, std::clamp(request.requestedTime, source.start, last));
+    int32_t index = sampleCovering(track.samples, QtTimeValue(std::clamp<int64_t>(requested, source.start, last)));
     if (QtStatus status = movie.source->videoSample(source.track, index, source.sampleBytes))
         return status;
     const SampleEntry& sample = track.samples[size_t(index)];
     const DescriptionHandle& description = movie.descriptions[size_t(source.track - 1)][size_t(sample.descriptionIndex)];
-    request.actualTime = sample.time;
+    request.actualTime = fromMovieUnits(sample.time, scale, movieScale);
     request.data = source.sampleBytes.data;
     request.dataSize = int32_t(source.sampleBytes.size);
     request.description = description.handle;
     request.descriptionType = kVideoType;
     request.descriptionSeed = description.seed;
     request.actualSampleCount = 1;
-    request.durationPerSample = sample.duration;
+    request.durationPerSample =
+        fromMovieUnits(int64_t(sample.time) + sample.duration, scale, movieScale) - request.actualTime;
     request.sampleFlags = sample.sync ? 0 : kNotSyncSampleFlag;
     if (fault != nullptr && fault->descriptionType)
         request.descriptionType = *fault->descriptionType;
@@ -112,9 +141,13 @@ QtLongStatus createExportSource(uintptr_t instance, const QtComponentParams& blo
     source->track = track->index;
     source->start = start;
     source->duration = duration;
-    source->dependsOn = {instance, track->movie};
+    source->dependsOn = {instance};  // closing the exporter disposes it; disposing the movie does not
+    // The times of the data function are in the media's scale ("typically
+    // the media's TimeScale", QA1304), which may differ from the movie's.
+    const int32_t mediaScale = movie->track(track->index).mediaTimeScale;
+    source->timeScale = mediaScale > 0 ? mediaScale : movie->model().timeScale;
     if (auto* timeScale = param<int32_t*>(block, 1))
-        *timeScale = movie->model().timeScale;
+        *timeScale = source->timeScale;
     *context = handleOf<void*>(state.registry.add(std::move(source)));
     *propertyFunction = exportPropertyFunction;
     *dataFunction = exportDataFunction;

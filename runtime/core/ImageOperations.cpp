@@ -4,6 +4,7 @@
 #include "core/PixelLayout.h"
 #include "core/RuntimeObjects.h"
 #include "core/RuntimeStatus.h"
+#include "core/StrictLifetimes.h"
 #include "frame/RuntimeDispatch.h"
 
 namespace Qel::Runtime {
@@ -107,7 +108,9 @@ QtPixelMap QtSurfacePixels(QtSurface surface)
 
 void QtSurfaceDispose(QtSurface surface)
 {
-    runtimeState().registry.dispose(handleValue(surface));
+    RuntimeState& state = runtimeState();
+    reportOutliving(state, handleValue(surface));
+    state.registry.dispose(handleValue(surface));
 }
 
 QtBoolean QtPixelsPrepare(QtPixelMap pixels)
@@ -134,7 +137,6 @@ QtStatus QtDecompressStart(QtSequence* sequence, QtHandle description, const uns
     object->movie = owner->second.first;
     object->track = owner->second.second;
     object->surface = handleValue(surface);
-    object->dependsOn.push_back(object->movie);
     *sequence = handleOf<QtSequence>(state.registry.add(std::move(object)));
     return 0;
 }

@@ -52,6 +52,8 @@ uintptr_t loadMovie(RuntimeState& state, std::unique_ptr<MovieSource> source)
     MovieObject& movie = *object;
     movie.source = std::move(source);
     movie.faults = FaultPlan(&movie.model().faults);
+    movie.modes = runtimeModesFromEnvironment();
+    state.strictLifetimes = movie.modes.strict;
     uintptr_t handle = state.registry.add(std::move(object));
     int32_t trackCount = int32_t(movie.model().tracks.size());
     for (int32_t index = 1; index <= trackCount; ++index)

@@ -30,6 +30,9 @@ struct AudioFormat {
 struct TrackModel {
     std::optional<QtOSType> mediaType;  // none: QtMediaType writes no code
     bool enabled = true;
+    // The media's own time scale, in which an export source exchanges
+    // times; 0: the movie's. Sample times stay in movie units.
+    int32_t mediaTimeScale = 0;
     std::vector<QtImageDescription> descriptions;  // video tracks only
     std::optional<AudioFormat> audio;              // sound tracks only
     std::vector<SampleEntry> samples;              // in time order

@@ -4,6 +4,7 @@
 
 #include "core/RuntimeObjects.h"
 #include "core/RuntimeStatus.h"
+#include "core/StrictLifetimes.h"
 #include "frame/RuntimeDispatch.h"
 
 namespace Qel::Runtime {
@@ -63,7 +64,9 @@ RuntimeState& runtimeState()
 
 void QtMovieDispose(QtMovie movie)
 {
-    runtimeState().registry.dispose(handleValue(movie));
+    RuntimeState& state = runtimeState();
+    reportOutliving(state, handleValue(movie));
+    state.registry.dispose(handleValue(movie));
 }
 
 QtTimeValue QtMovieDuration(QtMovie movie)

@@ -3,7 +3,10 @@
 // answered with an error instead of being followed. Opaque handles are
 // numbers that are never reused; QtHandles are real handles (a pointer to
 // the pointer to the block). The registry owns every object; disposing one
-// disposes every object that depends on it.
+// disposes every object that depends on it (what belongs to it: a movie's
+// tracks, a surface's pixel map). What is only made from an object (an
+// extraction or a sequence from a movie) does not depend on it: QuickTime
+// documents no such cascade.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +52,17 @@ public:
     T* find(const void* handle) const
     {
         return static_cast<T*>(lookup(T::kKind, reinterpret_cast<uintptr_t>(handle)));
+    }
+
+    // Every live object of type T.
+    template <class T>
+    std::vector<T*> all() const
+    {
+        std::vector<T*> found;
+        for (const auto& [handle, entry] : objects)
+            if (entry.kind == T::kKind)
+                found.push_back(static_cast<T*>(entry.object.get()));
+        return found;
     }
 
     // Disposes an object and everything that depends on it, and the

@@ -7,12 +7,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/AudioMixer.h"
 #include "core/FaultPlan.h"
 #include "core/MovieSource.h"
 #include "core/Registry.h"
+#include "core/RuntimeModes.h"
 
 namespace Qel::Runtime {
 
@@ -31,6 +34,7 @@ struct MovieObject : RuntimeObject {
     std::vector<std::vector<DescriptionHandle>> descriptions;  // per track
     uintptr_t userData = 0;              // 0 when the movie has none
     uintptr_t timeBase = 0;
+    RuntimeModes modes;  // as the environment chose them when the movie loaded
 
     const MovieModel& model() const { return source->model(); }
     const TrackModel& track(int32_t index) const { return model().tracks[size_t(index - 1)]; }
@@ -58,6 +62,17 @@ struct TimeBaseObject : RuntimeObject {
     static constexpr ObjectKind kKind = ObjectKind::TimeBase;
 };
 
+// An audio extraction: the mix of the movie's enabled sound tracks from an
+// extraction point, in frames.
+struct ExtractionObject : RuntimeObject {
+    static constexpr ObjectKind kKind = ObjectKind::Extraction;
+    uintptr_t movie = 0;
+    std::optional<AudioMixer> mixer;
+    std::optional<QtPcmDescription> output;  // set by the caller
+    uint32_t layoutTag = 0;
+    int64_t position = 0;  // in frames
+};
+
 struct ComponentInstanceObject : RuntimeObject {
     static constexpr ObjectKind kKind = ObjectKind::ComponentInstance;
 };
@@ -68,6 +83,7 @@ struct ExportSourceObject : RuntimeObject {
     int32_t track = 0;
     QtTimeValue start = 0;
     QtTimeValue duration = 0;
+    int32_t timeScale = 0;    // of the data function's times, handed back at creation
     SampleBytes sampleBytes;  // the last sample handed out
 };
 
@@ -94,8 +110,14 @@ struct RuntimeState {
     std::map<int16_t, std::string> fileRefs;  // open movie files by reference number
     int16_t lastFileRef = 0;
     uintptr_t currentMovie = 0;  // the most recently loaded movie
+    // Whether the most recently loaded movie asked for strict lifetimes
+    // (RuntimeModes.h); what outlives its origin, or is left when the
+    // library unloads, is then reported (StrictLifetimes.h).
+    bool strictLifetimes = false;
     // The movie and track of every image description handle handed out.
     std::map<QtHandle, std::pair<uintptr_t, int32_t>> descriptionOwners;
+
+    ~RuntimeState();
 
     MovieObject* movie(uintptr_t handle) { return registry.find<MovieObject>(reinterpret_cast<void*>(handle)); }
     // The fault plan of the most recently loaded live movie, or null.

@@ -9,7 +9,11 @@ namespace Qel::Runtime {
 
 constexpr QtStatus kQtFileNotFound = -43;
 constexpr QtStatus kQtPermissionError = -54;
-constexpr QtStatus kQtBadComponentSelector = -2006;
+constexpr QtStatus kQtPropertyBadValueSize = -2184;  // kQTPropertyBadValueSizeErr
+constexpr QtStatus kQtPropertyNotSupported = -2195;  // kQTPropertyNotSupportedErr
+// A component request the component does not know (badComponentSelector,
+// a 32-bit status).
+constexpr QtLongStatus kQtBadComponentSelector = QtLongStatus(0x80008002u);
 constexpr QtStatus kQtUserDataItemNotFound = -2026;
 constexpr QtStatus kQtMovieNotFound = -2048;
 constexpr QtStatus kQtBadCompressedData = -8969;

@@ -172,11 +172,12 @@ bool isVideoCode(const std::optional<QtOSType>& code)
 
 void readTrack(const json& track, TrackModel& model, SyntheticTrack& synthetic)
 {
-    checkKeys(track, {"type", "enabled", "video", "audio", "samples", "seedChanges"}, "track");
+    checkKeys(track, {"type", "enabled", "mediaTimeScale", "video", "audio", "samples", "seedChanges"}, "track");
     const json& type = required(track, "type", "track");
     if (!type.is_null())
         model.mediaType = readCode(type, "track.type");
     model.enabled = readBool(track, "enabled", true);
+    model.mediaTimeScale = readInt(track, "mediaTimeScale", 0, 0, INT32_MAX);
     if (track.contains("samples")) {
         const json& samples = track.at("samples");
         model.samples = samples.is_array() ? readExplicitSamples(samples) : readRegularSamples(samples);

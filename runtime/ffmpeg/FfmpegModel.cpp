@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -29,11 +30,24 @@ QtImageDescription imageDescriptionOf(const FfmpegTrack& track)
     return description;
 }
 
+// The stream's own time base as the media's time scale, in which export
+// sources exchange times, where it is one unit of a whole scale at least as
+// fine as the movie's (so that every sample time in movie units converts
+// there and back exactly) and the movie fits 32-bit times in it; otherwise
+// the movie's.
+int32_t mediaTimeScaleOf(const FfmpegMovie& movie, const FfmpegTrack& track)
+{
+    const int64_t scale = track.timeBase.den;
+    const bool fine = track.timeBase.num == 1 && scale >= movie.timeScale();
+    return fine && int64_t(movie.duration()) * scale / movie.timeScale() < INT32_MAX ? int32_t(scale) : 0;
+}
+
 TrackModel trackModelOf(const FfmpegMovie& movie, const FfmpegTrack& track, std::vector<SampleEntry> samples)
 {
     TrackModel model;
     model.mediaType = track.mediaType;
     model.enabled = track.enabled;
+    model.mediaTimeScale = mediaTimeScaleOf(movie, track);
     if (track.mediaType == kVideoMediaType || track.mediaType == kMpegVideoMediaType)
         model.descriptions.push_back(imageDescriptionOf(track));
     if (track.mediaType == kSoundMediaType) {

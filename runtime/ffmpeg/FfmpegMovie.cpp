@@ -260,12 +260,10 @@ private:
                                        ? positions[i + 1].pts
                                        : positions[i].pts + std::max<int64_t>(packets.lastDuration, 0);
             const int64_t end = toMovieUnits(ending) - origin;
-            // A picture track that starts after time 0 shows its first picture
-            // from 0 (the plug-in seeks by searching back from a time for a
-            // sync sample, which must exist for every time); sound keeps its
-            // own start.
-            const bool fromZero = i == 0 && isPicture(track.mediaType);
-            const int64_t time = fromZero ? 0 : std::max<int64_t>(start, 0);  // as movieTime()
+            // A track that starts after time 0 keeps its own start, as in
+            // QuickTime, where no sync sample lies before a late picture
+            // track's first.
+            const int64_t time = std::max<int64_t>(start, 0);  // as movieTime()
             const int64_t duration = std::max<int64_t>(end - time, 1);
             Runtime::SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
             sample.time = Runtime::modelTime(time);

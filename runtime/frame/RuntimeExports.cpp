@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr intptr_t kBadComponentSelector = -2006;
+constexpr intptr_t kBadComponentSelector = int32_t(0x80008002u);  // badComponentSelector
 
 } // namespace
 

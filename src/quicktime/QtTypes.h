@@ -195,9 +195,18 @@ constexpr QtOSType kQtTimeProperty = fourCc('t', 'i', 'm', 'e');
 constexpr QtOSType kQtLinearPcm = fourCc('l', 'p', 'c', 'm');
 constexpr uint32_t kQtSignedPackedFlags = 12;
 
-// Channel layout record ('xaud'/'clay'): the tag in the first word, then
-// bitmap, description count and descriptions; at least 32 bytes.
+// Channel layout record ('xaud'/'clay', CoreAudio's AudioChannelLayout):
+// the tag, a channel bitmap and a description count, then that many 20-byte
+// channel descriptions (label, flags, three coordinates). A layout set by
+// tag is 32 bytes, room for one description. Read back, a layout may come
+// expanded: the tag kQtUseChannelDescriptions with one description per
+// channel.
 constexpr uint32_t kQtStereoLayoutTag = 0x00650002;
+constexpr uint32_t kQtUseChannelDescriptions = 0;
+constexpr uint32_t kQtLayoutHeaderSize = 12;
+constexpr uint32_t kQtChannelDescriptionSize = 20;
+constexpr uint32_t kQtChannelLabelLeft = 1;
+constexpr uint32_t kQtChannelLabelRight = 2;
 
 // Component request parameter block: flags, parameter byte count, request
 // code, then the parameters, each in a pointer-sized slot, in call order

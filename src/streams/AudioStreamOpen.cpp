@@ -37,11 +37,25 @@ bool requestPcm16(QtPcmDescription& description)
     return downmix;
 }
 
-uint32_t layoutTag(const unsigned char* record)
+uint32_t wordAt(const unsigned char* record, uint32_t offset)
 {
-    uint32_t tag = 0;
-    std::memcpy(&tag, record, sizeof tag);
-    return tag;
+    uint32_t word = 0;
+    std::memcpy(&word, record + offset, sizeof word);
+    return word;
+}
+
+// Whether a layout read back is stereo, in either form the runtime may give
+// it: by its tag, or expanded into exactly a Left and a Right description.
+bool isStereoLayout(const unsigned char* record, uint32_t size)
+{
+    const uint32_t tag = wordAt(record, 0);
+    if (tag == kQtStereoLayoutTag)
+        return true;
+    constexpr uint32_t kExpandedStereoSize = kQtLayoutHeaderSize + 2 * kQtChannelDescriptionSize;
+    if (tag != kQtUseChannelDescriptions || size < kExpandedStereoSize)
+        return false;
+    return wordAt(record, 8) == 2 && wordAt(record, kQtLayoutHeaderSize) == kQtChannelLabelLeft &&
+           wordAt(record, kQtLayoutHeaderSize + kQtChannelDescriptionSize) == kQtChannelLabelRight;
 }
 
 std::unique_ptr<unsigned char[]> zeroedRecord(uint32_t size)
@@ -123,8 +137,9 @@ bool ContainerQuickTime::AudioStream::agreeSampleFormat(bool& downmix)
 }
 
 // Sets the stereo layout, then reads the layout back at the size the runtime
-// reports for it. Allocation failures and a layout other than stereo fail
-// without a log line; only the runtime's refusals are logged.
+// reports for it. Allocation failures and a layout other than stereo (by
+// tag or expanded) fail without a log line; only the runtime's refusals are
+// logged.
 bool ContainerQuickTime::AudioStream::agreeStereoLayout()
 {
     std::unique_ptr<unsigned char[]> layout = zeroedRecord(kLayoutRecordSize);
@@ -153,7 +168,7 @@ bool ContainerQuickTime::AudioStream::agreeStereoLayout()
         QEL_LOG_QT_FAILURE(kAudioOpenStream, status);
         return false;
     }
-    return layoutTag(layout.get()) == kQtStereoLayoutTag;
+    return isStereoLayout(layout.get(), size);
 }
 
 // The runtime has the last word on the format. One that would divide by zero

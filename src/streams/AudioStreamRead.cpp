@@ -26,11 +26,11 @@ uint32_t msToUnits(int32_t timeScale, uint32_t ms)
     return static_cast<uint32_t>(static_cast<uint64_t>(int64_t(timeScale) * int64_t(ms)) / 1000u);
 }
 
-// The low 32 bits of units × 1000 / timeScale (64-bit product, unsigned division).
-uint32_t unitsToMs(int32_t units, int32_t timeScale)
+// The low 32 bits of units × 1000 / timeScale, for units ≥ 0 and a
+// positive scale (a 64-bit time in the sample rate needs the whole value).
+uint32_t unitsToMs(int64_t units, int32_t timeScale)
 {
-    return static_cast<uint32_t>(static_cast<uint64_t>(int64_t(units) * 1000) /
-                                 static_cast<uint64_t>(int64_t(timeScale)));
+    return static_cast<uint32_t>(static_cast<uint64_t>(units) * 1000u / static_cast<uint64_t>(timeScale));
 }
 
 } // namespace
@@ -57,12 +57,16 @@ int32_t ContainerQuickTime::AudioStream::seekStream(uint32_t time, uint32_t* act
     // The runtime answers with the time it actually reached; its statuses
     // say no more than the byte count does.
     QtExtractPropertySet(extraction, kQtMoviePropertyClass, kQtTimeProperty, sizeof record, &record);
+    // The time comes back in a scale of the runtime's choosing (the output
+    // sample rate, not the movie's scale it was set in): it is converted
+    // with the scale of the record returned. A record without a positive
+    // scale or with a negative time names no time.
     uint32_t written = 0;
     QtExtractPropertyGet(extraction, kQtMoviePropertyClass, kQtTimeProperty, sizeof record, &record, &written);
-    if (written < sizeof(uint32_t))
+    if (written < sizeof(uint32_t) || record.scale <= 0 || record.value < 0)
         return kResultFailure;
 
-    const uint32_t reached = unitsToMs(static_cast<int32_t>(record.value & 0xFFFFFFFFu), timeScale);
+    const uint32_t reached = unitsToMs(record.value, record.scale);
     if (actualTime)
         *actualTime = reached;
     bytePosition = uint64_t(bytesPerSecond) * reached / 1000u;
@@ -129,6 +133,16 @@ int32_t ContainerQuickTime::AudioStream::fill()
         endOfStream = true;
         return kResultFailure;
     }
+    if (bufferList.buffers[0].byteSize == 0) {
+        // No data is the end of the sound, with the completion flag (the
+        // runtime may set it only on the fills after the last data) or
+        // without it (nothing but empty fills would follow). No empty chunk
+        // is handed out, and a seek begins the extraction afresh.
+        extractionFlags |= kExtractionComplete;
+        QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", 0L);
+        endOfStream = true;
+        return kResultFailure;
+    }
     fillUndelivered = true;
     return kResultSuccess;
 }
@@ -155,14 +169,9 @@ void ContainerQuickTime::AudioStream::seekBehindClock()
 
 MediaChunk* ContainerQuickTime::AudioStream::deliverChunk(uint32_t size)
 {
-    // An empty fill gets a chunk without a block: a chunk of size 0 is
-    // released without freeing its block, so none is allocated for it.
-    std::unique_ptr<unsigned char[]> copy;
-    if (size != 0) {
-        copy.reset(new unsigned char[size]);
-        std::memcpy(copy.get(), sampleBuffer.lockData(), size);
-        sampleBuffer.unlockData();
-    }
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
+    std::memcpy(copy.get(), sampleBuffer.lockData(), size);
+    sampleBuffer.unlockData();
     MediaChunk* chunk = container->allocator->createChunk(copy.get(), size);
     copy.release();
 

@@ -23,6 +23,7 @@ ContainerQuickTime::VideoStream::VideoStream(ContainerQuickTime* owner, int32_t 
       propertyFunction(nullptr),
       dataFunction(nullptr),
       sourceContext(nullptr),
+      sourceTimeScale(0),
       request{},
       lastDescriptionSeed(0),
       sequence(nullptr),

@@ -97,6 +97,8 @@ private:
     static int32_t stepRate(int64_t speed);
     bool fetchPicture(PictureSource& source, QtStatus& status);
     QtStatus fetchSample(QtTimeValue time, int32_t sampleCount);
+    QtTimeValue lastSourceTimeIn(QtTimeValue movieUnit) const;
+    QtTimeValue sourceToMovieUnits(int64_t sourceTime) const;
     bool readDescription(QtImageDescription& description) const;
     bool prepareDecoding(const QtImageDescription& description, QtStatus& status);
     bool startDecompression(QtStatus& status);
@@ -127,7 +129,12 @@ private:
     QtExportPropertyFunction propertyFunction;
     QtExportDataFunction dataFunction;
     void* sourceContext;
-    QtSampleRequest request;
+    // The scale of the times exchanged with the data function, as the
+    // source's creation handed it back (the media's, which may differ from
+    // the movie's). The request speaks it; everything else speaks movie
+    // units, converted at that boundary (fetchSample).
+    int32_t sourceTimeScale;
+    QtSampleRequest request;  // its times in movie units once fetchSample returns
     int32_t lastDescriptionSeed;
     QtSequence sequence;
     QtSurface surface;

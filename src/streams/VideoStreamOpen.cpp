@@ -56,14 +56,16 @@ bool ContainerQuickTime::VideoStream::openExportSource()
         QEL_LOG_QT_FAILURE(kVideoOpenStream, openStatus);
         return false;
     }
-    int32_t sourceTimeScale = 0;
-    const QtLongStatus status =
-        QtExportSourceCreate(exporter, kVideoMedia, &sourceTimeScale, container->movie, track, 0,
-                             container->duration, &propertyFunction, &dataFunction, &sourceContext);
+    int32_t scale = 0;
+    const QtLongStatus status = QtExportSourceCreate(exporter, kVideoMedia, &scale, container->movie, track, 0,
+                                                     container->duration, &propertyFunction, &dataFunction,
+                                                     &sourceContext);
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kVideoOpenStream, status);
         return false;
     }
+    // A runtime that hands back no usable scale is taken to speak the movie's.
+    sourceTimeScale = scale > 0 ? scale : container->timeScale;
     if (!dataFunction) {
         QEL_LOG_QT_FAILURE(kVideoOpenStream, kQtParamError);
         return false;

@@ -2,6 +2,8 @@
 // delivered as one frame in a chunk stamped in host milliseconds.
 #include "streams/VideoStream.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -104,16 +106,42 @@ bool ContainerQuickTime::VideoStream::fetchPicture(PictureSource& source, QtStat
     return pictureSource(description, source, status);
 }
 
+// The request is made in the source's time scale and its answer brought
+// back to movie units. A movie unit t spans the source times up to, not
+// including, the first one of unit t + 1: asking for the last of them finds
+// the sample that covers unit t whichever way the runtime rounded its start
+// into movie units. The sample's time comes back as the movie unit that
+// holds it, its duration as the distance to the unit that holds its end.
 QtStatus ContainerQuickTime::VideoStream::fetchSample(QtTimeValue time, int32_t sampleCount)
 {
+    const int64_t movieScale = container->timeScale;
     request = QtSampleRequest{};
     request.recordSize = kRequestRecordSize;
     request.trackId = trackIndex;
-    request.sourceTimeScale = container->timeScale;
-    request.requestedTime = time;
+    request.sourceTimeScale = sourceTimeScale;
+    request.requestedTime = sourceTimeScale == movieScale ? time : lastSourceTimeIn(time);
     request.requestedSampleCount = sampleCount;
     request.durationPerSample = 1;
-    return dataFunction(sourceContext, &request);
+    const QtStatus status = dataFunction(sourceContext, &request);
+    if (status != 0 || sourceTimeScale == movieScale)
+        return status;
+    const int64_t end = int64_t(request.actualTime) + request.durationPerSample;
+    request.actualTime = sourceToMovieUnits(request.actualTime);
+    request.durationPerSample = sourceToMovieUnits(end) - request.actualTime;
+    return status;
+}
+
+QtTimeValue ContainerQuickTime::VideoStream::lastSourceTimeIn(QtTimeValue movieUnit) const
+{
+    const int64_t next = (int64_t(movieUnit) + 1) * sourceTimeScale;
+    const int64_t firstOfNext = next / container->timeScale + (next % container->timeScale != 0 ? 1 : 0);
+    return QtTimeValue(std::clamp<int64_t>(firstOfNext - 1, 0, INT32_MAX));
+}
+
+QtTimeValue ContainerQuickTime::VideoStream::sourceToMovieUnits(int64_t sourceTime) const
+{
+    const int64_t units = sourceTime * container->timeScale / sourceTimeScale;
+    return QtTimeValue(std::clamp<int64_t>(units, INT32_MIN, INT32_MAX));
 }
 
 // Copies the description that the fetched sample's handle leads to; false

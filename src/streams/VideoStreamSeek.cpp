@@ -9,7 +9,10 @@ namespace Qel {
 
 // The search runs against the read direction (backwards from time in forward
 // play), so that a seek lands on the sync sample from which reading reaches
-// time.
+// time. In forward play, where none lies before time (a picture track that
+// starts after the movie's start: the runtime answers -1 before its first
+// sync sample), it lands forward on the first sync sample, the first picture
+// reading would show. Backward play keeps its failure past the last one.
 int32_t ContainerQuickTime::VideoStream::getSyncPoint(int32_t speed, uint32_t time, uint32_t* syncTime)
 {
     if (!syncTime || !track)
@@ -19,7 +22,12 @@ int32_t ContainerQuickTime::VideoStream::getSyncPoint(int32_t speed, uint32_t ti
         lastSyncPoint = 0;
         return kResultSuccess;
     }
-    const QtTimeValue found = nextSampleTime(kNextSyncSample, msToUnits(time), stepRate(-int64_t(speed)));
+    const QtTimeValue units = msToUnits(time);
+    const int32_t againstReading = stepRate(-int64_t(speed));
+    QtTimeValue found = nextSampleTime(kNextSyncSample, units, againstReading);
+    // Searching from one unit back takes in a sync sample at time itself.
+    if (found == -1 && againstReading < 0)
+        found = nextSampleTime(kNextSyncSample, units - 1, 1);
     if (found == -1)
         return kResultFailure;
     *syncTime = unitsToMs(found);

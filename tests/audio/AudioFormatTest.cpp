@@ -2,16 +2,25 @@
 // read, bytes per second and the chunk times derived from them.
 #include "AudioStreamTest.h"
 #include "LogCapture.h"
+#include "ScopedRuntimeModes.h"
 
 namespace Qel::Testing {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST_F(AudioStreamTest, SixChannelsOpenAsStereoWithTheRuntimesDownmix)
+// Rows: channel counts; columns: how the runtime reads the stereo layout
+// back once it is set (by its tag, or expanded into a Left and a Right
+// description).
+class AudioDownmix : public AudioStreamTest,
+                     public ::testing::WithParamInterface<std::tuple<int, const char*>> {};
+
+TEST_P(AudioDownmix, MoreThanTwoChannelsOpenAsStereoWithTheRuntimesDownmix)
 {
+    const auto [channels, layoutMode] = GetParam();
+    ScopedRuntimeModes modes(layoutMode);
     LogCapture log;
-    open(soundMovie(48000, 6, 40000));
+    open(soundMovie(48000, channels, 40000));
     EXPECT_EQ(log.messages(kOpenStream), (Lines{"QT audio data rate: 48000.000000 chanels: 2"}));
     EXPECT_EQ(properties().channels, 2u);
     EXPECT_EQ(properties().bitsPerSample, 16u);
@@ -21,9 +30,18 @@ TEST_F(AudioStreamTest, SixChannelsOpenAsStereoWithTheRuntimesDownmix)
     ReadChunk chunk = read();
     ASSERT_TRUE(chunk.delivered);
     EXPECT_EQ(chunk.size, 131072u);
-    EXPECT_TRUE(matchesSignal(chunk.samples, 0, 6, 2, true));
+    EXPECT_TRUE(matchesSignal(chunk.samples, 0, channels, 2, true));
     EXPECT_EQ(chunk.duration, 131072u * 1000 / 192000);
 }
+
+INSTANTIATE_TEST_SUITE_P(LayoutReadBack, AudioDownmix,
+                         ::testing::Combine(::testing::Values(3, 6, 8),
+                                            ::testing::Values("layout=expanded", "layout=asSet")),
+                         [](const ::testing::TestParamInfo<std::tuple<int, const char*>>& info) {
+                             const std::string mode = std::get<1>(info.param);
+                             return std::to_string(std::get<0>(info.param)) + "Channels" +
+                                    (mode == "layout=expanded" ? "Expanded" : "AsSet");
+                         });
 
 TEST_F(AudioStreamTest, MonoStaysMonoWithTwiceTheFramesPerRead)
 {

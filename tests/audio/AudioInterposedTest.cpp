@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "InProcessAudioTest.h"
 #include "LogCapture.h"
@@ -106,20 +107,27 @@ TEST_F(InProcessAudioTest, ALayoutTooSmallToHoldItsTagFailsTheOpenSilently)
     EXPECT_TRUE(log.messages().empty());
 }
 
+// Layouts read back that are not stereo in either form: six channels by
+// tag; expanded into Left and Center; expanded into Left, Right and Center.
 TEST_F(InProcessAudioTest, ALayoutOtherThanStereoFailsTheOpenSilently)
 {
     load(soundMovie(48000, 6, 50000));
-    InterposedRuntime runtime([](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
-        const intptr_t answer = passOn();
-        if (isProperty(selector, args, kPropertyGet, kLayout)) {
-            const uint32_t sixChannels = 0x00930006;
-            std::memcpy(argumentOf<void*>(args, 4), &sixChannels, sizeof sixChannels);
-        }
-        return answer;
-    });
-    LogCapture log;
-    EXPECT_EQ(stream->openStream(&clock), kResultFailure);
-    EXPECT_TRUE(log.messages().empty());
+    const std::vector<std::vector<uint32_t>> layouts = {
+        {0x00930006}, {0, 0, 2, 1, 0, 0, 0, 0, 3}, {0, 0, 3, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3}};
+    for (const std::vector<uint32_t>& layout : layouts) {
+        SCOPED_TRACE(layout.size());
+        InterposedRuntime runtime([&layout](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+            const intptr_t answer = passOn();
+            if (isProperty(selector, args, kPropertyInfo, kLayout))
+                *argumentOf<uint32_t*>(args, 4) = 64;  // room for any of them, and for the runtime's own
+            if (isProperty(selector, args, kPropertyGet, kLayout))
+                std::memcpy(argumentOf<void*>(args, 4), layout.data(), layout.size() * sizeof(uint32_t));
+            return answer;
+        });
+        LogCapture log;
+        EXPECT_EQ(stream->openStream(&clock), kResultFailure);
+        EXPECT_TRUE(log.messages().empty());
+    }
 }
 
 // Hands each fill to `alter` with its number (from 1), its buffer list and
@@ -167,20 +175,29 @@ TEST_F(InProcessAudioTest, AFillClaimingMoreThanTheBufferHoldsDeliversNothingAnd
     EXPECT_EQ(room, (std::vector<uint32_t>{131072, 131072}));
 }
 
-// An empty chunk carries no block: one of size 0 would never be freed.
-TEST_F(InProcessAudioTest, AnEmptyFillGivesAnEmptyChunkAtTheCurrentTime)
+// A fill of no data without the completion flag ends the sound as one with
+// it does: no empty chunk, no stall on fills that bring nothing, and a seek
+// begins the extraction afresh.
+TEST_F(InProcessAudioTest, AnEmptyFillWithoutTheFlagEndsTheSoundUntilASeek)
 {
     load(soundMovie(44100, 2, 100000));
     std::vector<uint32_t> room;
     InterposedRuntime runtime(rewritingFill(2, 0, &room));
     ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
-    read();
+    ASSERT_TRUE(read().delivered);
     ReadChunk empty = read();
-    EXPECT_EQ(empty.status, kResultSuccess);
-    ASSERT_TRUE(empty.delivered);
-    EXPECT_EQ(empty.size, 0u);
-    EXPECT_EQ(empty.start, 743u);
-    EXPECT_EQ(empty.duration, 0u);
+    EXPECT_EQ(empty.status, kResultFailure);
+    EXPECT_FALSE(empty.delivered);
+    EXPECT_TRUE(stream->isEndOfStream());
+    EXPECT_FALSE(read().delivered);
+    EXPECT_EQ(room.size(), 2u);
+
+    uint32_t reached = 0;
+    ASSERT_EQ(stream->seekStream(1000, &reached, 0), kResultSuccess);
+    ReadChunk resumed = read();
+    ASSERT_TRUE(resumed.delivered);
+    EXPECT_EQ(resumed.start, 1000u);
+    EXPECT_TRUE(matchesSignal(resumed.samples, 44100, 2, 2, false));
 }
 
 // Gives the fills named in `room` (by their number) only that many bytes of

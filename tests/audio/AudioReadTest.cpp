@@ -5,6 +5,7 @@
 
 #include "AudioStreamTest.h"
 #include "LogCapture.h"
+#include "ScopedRuntimeModes.h"
 
 namespace Qel::Testing {
 namespace {
@@ -98,6 +99,103 @@ TEST_F(AudioStreamTest, ChunksFarIntoALongMovieCarryTheirExactTimesAndSamples)
         }
     }
 }
+
+struct SeekScale {
+    int32_t sampleRate;
+    int32_t timeScale;
+};
+
+class AudioSeekScale : public AudioStreamTest, public ::testing::WithParamInterface<SeekScale> {};
+
+// The runtime reports the time a seek reached in the output sample rate,
+// not in the movie's scale the seek was asked in.
+TEST_P(AudioSeekScale, ReportsAndStampsTheTimeReachedWhateverScaleItComesBackIn)
+{
+    const SeekScale scale = GetParam();
+    open(soundMovie(scale.sampleRate, 2, int64_t(scale.sampleRate) * 4, "", scale.timeScale));
+    const uint64_t bytesPerSecond = uint64_t(scale.sampleRate) * 4;
+    for (const uint32_t target : {2500u, 1250u}) {
+        SCOPED_TRACE(target);
+        uint32_t reached = 0;
+        ASSERT_EQ(stream->seekStream(target, &reached, 0), kResultSuccess);
+        EXPECT_EQ(reached, target);
+        EXPECT_EQ(stream->getPosition(), target);
+        const uint64_t bytes = bytesPerSecond * target / 1000;
+        ReadChunk first = read();
+        ReadChunk second = read();
+        ASSERT_TRUE(first.delivered && second.delivered);
+        EXPECT_EQ(first.start, target);
+        EXPECT_TRUE(matchesSignal(first.samples, int64_t(bytes / 4), 2, 2, false));
+        EXPECT_EQ(second.start, uint32_t((bytes + first.size) * 1000 / bytesPerSecond));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleRatesAgainstMovieScales, AudioSeekScale,
+                         ::testing::Values(SeekScale{44100, 600}, SeekScale{44100, 1000}, SeekScale{44100, 90000},
+                                           SeekScale{48000, 600}, SeekScale{48000, 1000}, SeekScale{48000, 90000}),
+                         [](const ::testing::TestParamInfo<SeekScale>& info) {
+                             return std::to_string(info.param.sampleRate) + "HzIn" +
+                                    std::to_string(info.param.timeScale);
+                         });
+
+struct EndCase {
+    const char* name;
+    int64_t frames;        // of 44100 Hz stereo sound
+    int64_t movieDuration; // in units of 600 per second
+};
+
+class AudioExtractionEnd : public AudioStreamTest,
+                           public ::testing::WithParamInterface<std::tuple<EndCase, const char*>> {};
+
+// Rows: where the sound ends; columns: how the runtime ends an extraction
+// (the flag with the last data, only on empty fills after it, or after
+// silence to the movie's duration). Every chunk holds data, the sound is
+// whole, and a single failing read ends it.
+TEST_P(AudioExtractionEnd, EndsAfterTheLastSamplesWithoutAnEmptyChunk)
+{
+    const auto& [end, endMode] = GetParam();
+    ScopedRuntimeModes modes(endMode);
+    open(R"({"qelSyntheticMovie": 1, "timeScale": 600, "duration": )" + std::to_string(end.movieDuration) +
+         R"(, "tracks": [{"type": "soun", "audio": {"sampleRate": 44100, "channels": 2, "frames": )" +
+         std::to_string(end.frames) + "}}]}");
+    const bool padded = std::string(endMode) == "extractionEnd=silenceToDuration";
+    const int64_t expected = padded ? std::max(end.frames, end.movieDuration * 44100 / 600) : end.frames;
+    LogCapture log;
+    std::vector<int16_t> all;
+    ReadChunk chunk;
+    for (int reads = 0; reads < 10; ++reads) {
+        chunk = read();
+        if (!chunk.delivered)
+            break;
+        EXPECT_NE(chunk.size, 0u);
+        EXPECT_EQ(chunk.start, all.size() * 2 * 1000 / kBytesPerSecond);
+        all.insert(all.end(), chunk.samples.begin(), chunk.samples.end());
+    }
+    EXPECT_EQ(chunk.status, kResultFailure);
+    EXPECT_TRUE(stream->isEndOfStream());
+    ASSERT_EQ(all.size(), size_t(expected) * 2);
+    EXPECT_TRUE(matchesSignal(std::vector<int16_t>(all.begin(), all.begin() + end.frames * 2), 0, 2, 2, false));
+    EXPECT_TRUE(std::all_of(all.begin() + end.frames * 2, all.end(), [](int16_t value) { return value == 0; }));
+    EXPECT_EQ(log.messages(kReadStream).back(), "QT audio failed with code 0");
+    EXPECT_EQ(read().status, kResultFailure);
+
+    uint32_t reached = 99;
+    ASSERT_EQ(stream->seekStream(0, &reached, 0), kResultSuccess);
+    ReadChunk again = read();
+    ASSERT_TRUE(again.delivered);
+    EXPECT_TRUE(matchesSignal(again.samples, 0, 2, 2, false));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, AudioExtractionEnd,
+    ::testing::Combine(::testing::Values(EndCase{"MidChunk", 100000, 1361}, EndCase{"OnAChunk", 98304, 1338},
+                                         EndCase{"BeforeTheMovie", 50000, 1200}),
+                       ::testing::Values("extractionEnd=emptyFill", "extractionEnd=withLastData",
+                                         "extractionEnd=silenceToDuration")),
+    [](const ::testing::TestParamInfo<std::tuple<EndCase, const char*>>& info) {
+        const std::string mode = std::get<1>(info.param);
+        return std::string(std::get<0>(info.param).name) + mode.substr(mode.find('=') + 1);
+    });
 
 TEST_F(AudioStreamTest, RewindGoesToTheStartForwardsAndToTheEndOtherwise)
 {

@@ -29,11 +29,12 @@ constexpr char kSeekStream[] = "Qel::ContainerQuickTime::AudioStream::seekStream
 constexpr char kReadStream[] = "Qel::ContainerQuickTime::AudioStream::readStream";
 
 // A movie of one sound track, as long as the track, with the given faults
-// (comma-separated JSON objects).
-inline std::string soundMovie(double sampleRate, int channels, int64_t frames, const std::string& faults = "")
+// (comma-separated JSON objects) and movie time scale.
+inline std::string soundMovie(double sampleRate, int channels, int64_t frames, const std::string& faults = "",
+                              int32_t timeScale = kMovieTimeScale)
 {
-    const int64_t duration = int64_t(std::ceil(double(frames) * kMovieTimeScale / sampleRate));
-    return R"({"qelSyntheticMovie": 1, "timeScale": )" + std::to_string(kMovieTimeScale) +
+    const int64_t duration = int64_t(std::ceil(double(frames) * timeScale / sampleRate));
+    return R"({"qelSyntheticMovie": 1, "timeScale": )" + std::to_string(timeScale) +
            R"(, "duration": )" + std::to_string(duration) +
            R"(, "tracks": [{"type": "soun", "audio": {"sampleRate": )" + std::to_string(sampleRate) +
            R"(, "channels": )" + std::to_string(channels) + R"(, "frames": )" + std::to_string(frames) +

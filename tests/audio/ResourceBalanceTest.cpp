@@ -20,6 +20,7 @@
 #include "PluginModule.h"
 #include "RecordingContainerHost.h"
 #include "RecordingPluginHost.h"
+#include "ScopedRuntimeModes.h"
 #include "container/ContainerQuickTime.h"
 #include "media/MediaChunk.h"
 #include "plugin/ResultCodes.h"
@@ -228,8 +229,25 @@ protected:
     ResourceLedger ledger;
 };
 
+// The runtime in strict lifetimes reports anything the plug-in leaves to
+// outlive what it was made from (an extraction or an export source still
+// open when its movie goes, a sequence when its surface goes).
+class NothingOutlivesItsOrigin {
+public:
+    NothingOutlivesItsOrigin() { ::testing::internal::CaptureStderr(); }
+    ~NothingOutlivesItsOrigin()
+    {
+        const std::string reported = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(reported.find("strict lifetimes"), std::string::npos) << reported;
+    }
+
+private:
+    ScopedRuntimeModes strict{"lifetimes=strict"};
+};
+
 TEST_P(ResourceBalanceTest, EveryResourceIsGivenBackAtEachStepOfTheRoad)
 {
+    NothingOutlivesItsOrigin strictRuntime;
     Host::HostLocation location = Host::HostLocation::fromPath(movies.write("movie.mov", movie()));
     InterposedRuntime runtime(ledger.handler());
     if (container->open(&location) != kResultSuccess) {

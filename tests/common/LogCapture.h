@@ -5,7 +5,6 @@
 // word. Logging is off again afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "TempFolder.h"
+#include "TestEnvironment.h"
 
 namespace Qel::Testing {
 
@@ -24,14 +24,7 @@ struct LogLine {
 
 inline void setLogDestination(const std::string& value)
 {
-#ifdef _WIN32
-    _putenv_s("QEL_LOG", value.c_str());  // the CRT's environment, which the library reads
-#else
-    if (value.empty())
-        unsetenv("QEL_LOG");
-    else
-        setenv("QEL_LOG", value.c_str(), 1);
-#endif
+    setTestEnvironment("QEL_LOG", value);
 }
 
 class LogCapture {

@@ -66,9 +66,9 @@ TEST_P(FfmpegMovieTest, FrameTimesDurationsAndSyncSamplesMatchFfprobe)
         return numerator / video.timeBase.den;
     };
     // Time 0 is the earliest start of any track (sound leads in MPEG); the
-    // first picture is shown from there.
+    // first picture keeps its own start after it.
     const int64_t lead = video.positions[0].pts - movie->originIn(video.timeBase);
-    const auto movieTicks = [&](size_t i) { return i == 0 ? 0 : frames[i].pts - frames[0].pts + lead; };
+    const auto movieTicks = [&](size_t i) { return frames[i].pts - frames[0].pts + lead; };
     for (size_t i = 0; i < frames.size(); ++i) {
         SCOPED_TRACE("frame " + std::to_string(i));
         EXPECT_EQ(samples[i].time, toMovie(movieTicks(i)));

@@ -30,8 +30,8 @@ protected:
 
     // ffprobe's frame i in the movie, in ticks of the video's time base: time
     // 0 is the earliest start, where sound leads the pictures (MPEG), and the
-    // first picture is shown from there.
-    int64_t movieTicks(size_t i) const { return i == 0 ? 0 : frames[i].pts - frames[0].pts + leadTicks; }
+    // first picture keeps its own start after it.
+    int64_t movieTicks(size_t i) const { return frames[i].pts - frames[0].pts + leadTicks; }
     // The same in ms, truncated as the streams truncate their times.
     uint32_t milliseconds(int64_t ticks) const { return uint32_t(ticks * timeBase.num * 1000 / timeBase.den); }
     uint32_t frameStart(size_t i) const { return milliseconds(movieTicks(i)); }

@@ -292,9 +292,9 @@ protected:
     double movieSeconds(int64_t pts) const { return secondsIntoVideo(pts) + starts.video - starts.movie(); }
     static uint32_t wholeMs(double seconds) { return uint32_t(std::floor(seconds * 1000 + 1e-6)); }
     // Frame i's start and end in whole ms of movie time, as the streams
-    // truncate. The first picture is shown from time 0 where sound starts
+    // truncate. The first picture keeps its own start where sound starts
     // before it.
-    uint32_t frameStart(size_t i) const { return i == 0 ? 0 : wholeMs(movieSeconds(frames[i].pts)); }
+    uint32_t frameStart(size_t i) const { return wholeMs(movieSeconds(frames[i].pts)); }
     int64_t frameEndPts(size_t i) const
     {
         return i + 1 < frames.size() ? frames[i + 1].pts : frames[i].pts + frames[i].duration;
@@ -304,7 +304,7 @@ protected:
     // last 33 ms each, while their truncated starts step by 33 or 34).
     uint32_t frameDuration(size_t i) const
     {
-        return wholeMs(movieSeconds(frameEndPts(i)) - (i == 0 ? 0 : movieSeconds(frames[i].pts)));
+        return wholeMs(movieSeconds(frameEndPts(i)) - movieSeconds(frames[i].pts));
     }
 
     std::string path;

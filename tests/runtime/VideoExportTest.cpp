@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "RuntimeSession.h"
+#include "ScopedRuntimeModes.h"
 #include "core/SyntheticPattern.h"
 
 namespace Qel::Testing {
@@ -30,7 +31,7 @@ protected:
         RuntimeSession::TearDown();
     }
 
-    void openExporter()
+    void openExporter(int32_t expectedScale = 600)
     {
         QtComponentDescription description{fourCc('s', 'p', 'i', 't'), fourCc('M', 'o', 'o', 'V'),
                                            fourCc('a', 'p', 'p', 'l'), 0x88000, 0x88000};
@@ -42,15 +43,15 @@ protected:
         ASSERT_EQ(QtExportSourceCreate(exporter, kVide, &timeScale, movie, track(1), 0, QtMovieDuration(movie),
                                        &propertyFunction, &dataFunction, &context),
                   0);
-        EXPECT_EQ(timeScale, 600);
+        EXPECT_EQ(timeScale, expectedScale);
     }
 
-    QtStatus fetch(QtTimeValue time)
+    QtStatus fetch(QtTimeValue time, int32_t scale = 600)
     {
         request = QtSampleRequest{};
         request.recordSize = 56;
         request.trackId = 1;
-        request.sourceTimeScale = 600;
+        request.sourceTimeScale = scale;
         request.requestedTime = time;
         request.requestedSampleCount = 1;
         request.durationPerSample = 1;
@@ -91,6 +92,33 @@ protected:
     void* context = nullptr;
     QtSampleRequest request{};
 };
+
+struct ExportScaleCase {
+    const char* modes;
+    QtTimeValue movieScaleAnswer;  // to a request for 250 in the movie's scale
+};
+
+class VideoExportScale : public VideoExport, public ::testing::WithParamInterface<ExportScaleCase> {};
+
+// Samples of 100 units at 600 per second are 15000 units of a 90000 media:
+// the data function speaks the media's scale, and a request in another
+// scale is read in the media's unless the exporter honours the request's.
+TEST_P(VideoExportScale, TimesAreExchangedInTheMediaScale)
+{
+    ScopedRuntimeModes modes(GetParam().modes);
+    ASSERT_EQ(load(videoMovie(R"({"compression": "jpeg", "width": 8, "height": 4})", "", R"(, "mediaTimeScale": 90000)")),
+              0);
+    openExporter(90000);
+    ASSERT_EQ(fetch(45000 - 1, 90000), 0);
+    EXPECT_EQ(request.actualTime, 30000);
+    EXPECT_EQ(request.durationPerSample, 15000);
+    ASSERT_EQ(fetch(250, 600), 0);
+    EXPECT_EQ(request.actualTime, GetParam().movieScaleAnswer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, VideoExportScale,
+                         ::testing::Values(ExportScaleCase{"exportScale=returned", 0},
+                                           ExportScaleCase{"exportScale=request", 200}));
 
 TEST_F(VideoExport, DataFunctionAnswersTheSampleCoveringTheTime)
 {
@@ -234,19 +262,22 @@ TEST_F(VideoExport, BadArgumentsAreRefused)
     EXPECT_EQ(QtDecompressStop(sequence), -50);
 
     QtComponentParams block{0, 4, 300, {0}};
-    EXPECT_EQ(QtComponentRequest(exporter, &block), -2006);
+    EXPECT_EQ(QtComponentRequest(exporter, &block), QtLongStatus(0x80008002u));  // badComponentSelector
     EXPECT_EQ(QtExportSourceDispose(exporter, propertyFunction, dataFunction, nullptr), -50);
     EXPECT_EQ(propertyFunction(context, 1, fourCc('w', 'd', 't', 'h'), nullptr), -50);
     EXPECT_EQ(dataFunction(context, nullptr), -50);
 }
 
-TEST_F(VideoExport, DisposingTheMovieInvalidatesItsSources)
+// QuickTime disposes nothing in cascade: a source outlives its movie until
+// its owner disposes it, answering nothing meanwhile.
+TEST_F(VideoExport, DisposingTheMovieLeavesItsSourcesToTheirOwner)
 {
     ASSERT_EQ(load(videoMovie(R"({"compression": "yuvs", "width": 8, "height": 8})")), 0);
     openExporter();
     QtMovieDispose(movie);
     movie = nullptr;
     EXPECT_EQ(fetch(0), -50);
+    EXPECT_EQ(QtExportSourceDispose(exporter, propertyFunction, dataFunction, context), 0);
     EXPECT_EQ(QtExportSourceDispose(exporter, propertyFunction, dataFunction, context), -50);
     dataFunction = nullptr;
 }

@@ -62,6 +62,40 @@ TEST(VideoSeek, NoSyncSampleThatWayFailsWithoutMoving)
     EXPECT_EQ(video.readSampleIndex(), 1);
 }
 
+struct LateSeek {
+    const char* name;
+    uint32_t target;
+    int32_t speed;
+    uint32_t reached;
+    int32_t firstSample;
+};
+
+class VideoLateTrackSeek : public ::testing::TestWithParam<LateSeek> {};
+
+// The picture track starts at 500 ms (300 units) after sound from 0; a sync
+// sample every 4 samples of 60 units (at 500, 900 and 1300 ms). In forward
+// play a seek before the first sync sample, where the runtime finds none
+// before, lands on it.
+TEST_P(VideoLateTrackSeek, LandsOnTheFirstSyncSampleWhenNoneLiesBefore)
+{
+    const LateSeek seek = GetParam();
+    const std::string pictures = R"({"type": "vide", "video": {"compression": "2vuy", "width": 8, "height": 4},)"
+                                 R"( "samples": {"count": 12, "duration": 60, "start": 300, "syncEvery": 4}})";
+    VideoSession video(Movie::document(pictures + "," + Movie::soundTrack()));
+    ASSERT_TRUE(video.stream->setReadSpeed(seek.speed));
+    uint32_t reached = 0;
+    ASSERT_EQ(video.stream->seekStream(seek.target, &reached, 0), kResultSuccess);
+    EXPECT_EQ(reached, seek.reached);
+    EXPECT_EQ(video.readSampleIndex(), seek.firstSample);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, VideoLateTrackSeek,
+    ::testing::Values(LateSeek{"Start", 0, 1000, 0, 0}, LateSeek{"BeforeTheFirstPicture", 200, 1000, 500, 0},
+                      LateSeek{"JustBeforeIt", 499, 1000, 500, 0}, LateSeek{"AtIt", 500, 1000, 500, 0},
+                      LateSeek{"PastIt", 1000, 1000, 900, 4}, LateSeek{"BeforeItReadingBackwards", 200, -1000, 500, 0}),
+    [](const ::testing::TestParamInfo<LateSeek>& info) { return std::string(info.param.name); });
+
 // An answer with nowhere to go is refused by both kinds of stream.
 TEST(VideoSeek, BothStreamsRefuseASyncPointWithoutOutPointer)
 {

@@ -3,6 +3,7 @@
 // (a 90000 time scale passes 2^32 in a product after 13 hours of units, a
 // sample time near 2^31 units passes it at once), and every threshold holds
 // on its boundary, just below and just above.
+#include "ScopedRuntimeModes.h"
 #include "VideoSession.h"
 
 namespace Qel::Testing {
@@ -149,6 +150,59 @@ INSTANTIATE_TEST_SUITE_P(
                     CatchUpCase{"BackwardOn", -1000, 5010, 5010},
                     CatchUpCase{"BackwardJustBelow", -1000, 5009, 4980}),
     [](const testing::TestParamInfo<CatchUpCase>& info) { return std::string(info.param.name); });
+
+struct MediaScaleCase {
+    const char* name;
+    int movieScale;
+    int mediaScale;
+    int64_t sampleUnits;  // each sample's duration in movie units
+};
+
+class VideoMediaScale : public testing::TestWithParam<std::tuple<MediaScaleCase, const char*>> {};
+
+// The export source exchanges times in the media's scale. Rows: movie and
+// media scales; columns: whether the exporter reads the request in the scale
+// it handed back or in the request's own. Frames come in order, stamped in
+// movie time, from the start and after a seek.
+TEST_P(VideoMediaScale, FramesComeInOrderStampedInMovieTime)
+{
+    const auto& [scales, exportMode] = GetParam();
+    ScopedRuntimeModes modes(exportMode);
+    const int64_t units = scales.sampleUnits;
+    VideoSession video(videoMovie(R"("compression": "yuvs", "width": 4, "height": 4)",
+                                  R"("count": 30, "duration": )" + std::to_string(units) + R"(, "syncEvery": 5)",
+                                  R"(, "mediaTimeScale": )" + std::to_string(scales.mediaScale), "",
+                                  scales.movieScale));
+    const auto expectSamples = [&](int32_t first, int32_t count) {
+        for (int32_t index = first; index < first + count; ++index) {
+            SCOPED_TRACE(index);
+            const Frame frame = video.read();
+            ASSERT_TRUE(frame.delivered);
+            EXPECT_EQ(SyntheticPattern::sampleIndexFromLuma(frame.bytes[0]), index);
+            EXPECT_EQ(frame.startTime, msOf(units * index, scales.movieScale));
+            EXPECT_EQ(frame.duration, msOf(units, scales.movieScale));
+        }
+    };
+    expectSamples(0, 7);
+    uint32_t reached = 0;
+    ASSERT_EQ(video.stream->seekStream(msOf(units * 12, scales.movieScale) + 1, &reached, 0), kResultSuccess);
+    EXPECT_EQ(reached, msOf(units * 10, scales.movieScale));
+    expectSamples(10, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScalesAndExporters, VideoMediaScale,
+    testing::Combine(testing::Values(MediaScaleCase{"Same", 600, 600, 20}, MediaScaleCase{"Ntsc", 600, 2997, 20},
+                                     MediaScaleCase{"ThirtyThousand", 600, 30000, 20},
+                                     MediaScaleCase{"NinetyThousand", 600, 90000, 20},
+                                     MediaScaleCase{"CoarserMedia", 1000, 25, 40},
+                                     MediaScaleCase{"CoarserThanNinetyThousand", 90000, 600, 3000}),
+                     testing::Values("exportScale=returned", "exportScale=request")),
+    [](const testing::TestParamInfo<std::tuple<MediaScaleCase, const char*>>& info) {
+        const std::string mode = std::get<1>(info.param);
+        return std::string(std::get<0>(info.param).name) +
+               (mode == "exportScale=returned" ? "ReturnedScale" : "RequestScale");
+    });
 
 } // namespace
 } // namespace Qel::Testing
