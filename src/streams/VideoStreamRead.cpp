@@ -109,9 +109,10 @@ bool ContainerQuickTime::VideoStream::fetchPicture(PictureSource& source, QtStat
 // The request is made in the source's time scale and its answer brought
 // back to movie units. A movie unit t spans the source times up to, not
 // including, the first one of unit t + 1: asking for the last of them finds
-// the sample that covers unit t whichever way the runtime rounded its start
-// into movie units. The sample's time comes back as the movie unit that
-// holds it, its duration as the distance to the unit that holds its end.
+// the sample that covers unit t, even one that starts within the unit (a
+// start that the movie's scale truncates). The sample's time comes back as
+// the movie unit that holds it, its duration as the distance to the unit
+// that holds its end.
 QtStatus ContainerQuickTime::VideoStream::fetchSample(QtTimeValue time, int32_t sampleCount)
 {
     const int64_t movieScale = container->timeScale;
