@@ -80,6 +80,7 @@ private:
     void freeWorkingBlock();
     void enableTrack();
     int32_t fill();
+    QtLongStatus fillWholeBlock();
     bool isReadable() const;
     bool isTrailingClock();
     void seekBehindClock();

@@ -116,12 +116,11 @@ int32_t ContainerQuickTime::AudioStream::fill()
     if (!isReadable())
         return kResultFailure;
 
-    // The runtime overwrites the byte size with what it delivered: every
-    // fill is given the whole block again, or one short fill would shrink
-    // every later one (and a fill of 0 bytes stall the stream for good).
-    bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
-    uint32_t frames = framesPerRead;
-    const QtLongStatus status = QtExtractFill(extraction, &frames, &bufferList, &extractionFlags);
+    // A fill of no data that does not say the extraction is complete is
+    // tried once more before it counts as the end.
+    QtLongStatus status = fillWholeBlock();
+    if (status == 0 && bufferList.buffers[0].byteSize == 0 && !(extractionFlags & kExtractionComplete))
+        status = fillWholeBlock();
     if (status != 0) {
         QEL_LOG_QT_FAILURE(kAudioReadStream, status);
         QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", static_cast<long>(status));
@@ -136,8 +135,8 @@ int32_t ContainerQuickTime::AudioStream::fill()
     if (bufferList.buffers[0].byteSize == 0) {
         // No data is the end of the sound, with the completion flag (the
         // runtime may set it only on the fills after the last data) or
-        // without it (nothing but empty fills would follow). No empty chunk
-        // is handed out, and a seek begins the extraction afresh.
+        // without it twice over (reading on would only stall). No empty
+        // chunk is handed out, and a seek begins the extraction afresh.
         extractionFlags |= kExtractionComplete;
         QEL_LOG(kAudioReadStream, "QT audio failed with code %ld", 0L);
         endOfStream = true;
@@ -145,6 +144,16 @@ int32_t ContainerQuickTime::AudioStream::fill()
     }
     fillUndelivered = true;
     return kResultSuccess;
+}
+
+QtLongStatus ContainerQuickTime::AudioStream::fillWholeBlock()
+{
+    // The runtime overwrites the byte size with what it delivered: every
+    // fill is given the whole block again, or one short fill would shrink
+    // every later one (and a fill of 0 bytes stall the stream for good).
+    bufferList.buffers[0].byteSize = sampleBuffer.dataSize();
+    uint32_t frames = framesPerRead;
+    return QtExtractFill(extraction, &frames, &bufferList, &extractionFlags);
 }
 
 bool ContainerQuickTime::AudioStream::isReadable() const

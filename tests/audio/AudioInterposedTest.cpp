@@ -175,31 +175,6 @@ TEST_F(InProcessAudioTest, AFillClaimingMoreThanTheBufferHoldsDeliversNothingAnd
     EXPECT_EQ(room, (std::vector<uint32_t>{131072, 131072}));
 }
 
-// A fill of no data without the completion flag ends the sound as one with
-// it does: no empty chunk, no stall on fills that bring nothing, and a seek
-// begins the extraction afresh.
-TEST_F(InProcessAudioTest, AnEmptyFillWithoutTheFlagEndsTheSoundUntilASeek)
-{
-    load(soundMovie(44100, 2, 100000));
-    std::vector<uint32_t> room;
-    InterposedRuntime runtime(rewritingFill(2, 0, &room));
-    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
-    ASSERT_TRUE(read().delivered);
-    ReadChunk empty = read();
-    EXPECT_EQ(empty.status, kResultFailure);
-    EXPECT_FALSE(empty.delivered);
-    EXPECT_TRUE(stream->isEndOfStream());
-    EXPECT_FALSE(read().delivered);
-    EXPECT_EQ(room.size(), 2u);
-
-    uint32_t reached = 0;
-    ASSERT_EQ(stream->seekStream(1000, &reached, 0), kResultSuccess);
-    ReadChunk resumed = read();
-    ASSERT_TRUE(resumed.delivered);
-    EXPECT_EQ(resumed.start, 1000u);
-    EXPECT_TRUE(matchesSignal(resumed.samples, 44100, 2, 2, false));
-}
-
 // Gives the fills named in `room` (by their number) only that many bytes of
 // room, so that the runtime delivers a short or an empty fill.
 Handler limitingRoom(std::map<int, uint32_t> room, std::vector<uint32_t>* offered)
@@ -233,11 +208,38 @@ TEST_P(AudioAfterShortFills, EveryFillIsOfferedTheWholeBlock)
     for (int read = 0; read < 4; ++read) {
         last = this->read();
         ASSERT_TRUE(last.delivered);
+        // An empty fill is tried again at once: no read hands out an empty chunk.
+        ASSERT_NE(last.size, 0u);
         samples.insert(samples.end(), last.samples.begin(), last.samples.end());
     }
-    EXPECT_EQ(offered, std::vector<uint32_t>(4, 131072));
-    EXPECT_EQ(last.size, 131072u);
+    EXPECT_EQ(offered, std::vector<uint32_t>(offered.size(), 131072));
+    EXPECT_GE(offered.size(), 4u);
     EXPECT_TRUE(matchesSignal(samples, 0, 2, 2, false));
+}
+
+// Two fills of no data in a row without the completion flag end the sound
+// as one with it does: no empty chunk, no stall on fills that bring
+// nothing, and a seek begins the extraction afresh.
+TEST_F(InProcessAudioTest, TwoEmptyFillsWithoutTheFlagEndTheSoundUntilASeek)
+{
+    load(soundMovie(44100, 2, 100000));
+    std::vector<uint32_t> offered;
+    InterposedRuntime runtime(limitingRoom({{2, 0}, {3, 0}}, &offered));
+    ASSERT_EQ(stream->openStream(&clock), kResultSuccess);
+    ASSERT_TRUE(read().delivered);
+    ReadChunk empty = read();
+    EXPECT_EQ(empty.status, kResultFailure);
+    EXPECT_FALSE(empty.delivered);
+    EXPECT_TRUE(stream->isEndOfStream());
+    EXPECT_FALSE(read().delivered);
+    EXPECT_EQ(offered.size(), 3u);
+
+    uint32_t reached = 0;
+    ASSERT_EQ(stream->seekStream(1000, &reached, 0), kResultSuccess);
+    ReadChunk resumed = read();
+    ASSERT_TRUE(resumed.delivered);
+    EXPECT_EQ(resumed.start, 1000u);
+    EXPECT_TRUE(matchesSignal(resumed.samples, 44100, 2, 2, false));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fills, AudioAfterShortFills,
