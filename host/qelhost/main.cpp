@@ -8,11 +8,11 @@
 #include <map>
 #include <memory>
 
-#include "CommandError.h"
-#include "CommandLine.h"
-#include "Interruption.h"
+#include "commands/CommandLine.h"
+#include "platform/Interruption.h"
+#include "platform/Terminal.h"
+#include "report/CommandError.h"
 #include "PluginModule.h"
-#include "Terminal.h"
 
 namespace {
 
