@@ -183,8 +183,8 @@ SheetKind sheetKind(const std::string& sheetPath)
     throw CommandError(kExitUsage, "the sheet's name must end in .png or .jpg: " + sheetPath);
 }
 
-// The chosen video stream, opened with the clock, and what it shows: a
-// picture format qelhost can turn into pixels.
+// Opens the video stream with the clock and says what it shows, which must
+// be a picture format qelhost can turn into pixels.
 StreamDescription openVideo(StreamInterface& video, OpenStreams& streams, Host::StoppedClock& clock)
 {
     const int32_t opened = streams.open(video, clock);
@@ -197,19 +197,25 @@ StreamDescription openVideo(StreamInterface& video, OpenStreams& streams, Host::
     return description;
 }
 
-// Takes the count's pictures, each at the middle of its equal part of the
-// movie, into the sheet's cells. An interruption writes no sheet.
+// When the picture with this index is taken: the middle of its part of
+// the movie, cut into `count` equal parts.
+uint32_t wantedMs(int32_t index, int32_t count, uint32_t durationMs)
+{
+    return uint32_t((2 * uint64_t(index) + 1) * durationMs / (2 * uint64_t(count)));
+}
+
+// Takes `count` pictures into the sheet's cells, in one pass. An
+// interruption writes no sheet.
 std::vector<Thumbnail> takePictures(StreamInterface& video, const StreamDescription& description, int32_t count,
                                     ContactSheet& pictures, bool showProgress)
 {
     std::vector<Thumbnail> thumbnails;
-    const uint32_t lastWanted = uint32_t((2 * uint64_t(count) - 1) * description.durationMs / (2 * uint64_t(count)));
-    Progress progress("taking pictures", 0, lastWanted, showProgress);
+    Progress progress("taking pictures", 0, wantedMs(count - 1, count, description.durationMs), showProgress);
     PictureTaker taker(video, description, progress);
     for (int32_t i = 0; i < count; ++i) {
         if (interruptionRequested())
             throw CommandError(kExitInterrupted, "interrupted; no sheet written");
-        const uint32_t wanted = uint32_t((2 * uint64_t(i) + 1) * description.durationMs / (2 * uint64_t(count)));
+        const uint32_t wanted = wantedMs(i, count, description.durationMs);
         const auto [frameMs, picture] = taker.take(wanted);
         pictures.place(i, picture);
         thumbnails.push_back({wanted, frameMs});
