@@ -14,6 +14,8 @@ namespace Qel::Bench {
 
 namespace {
 
+using namespace QelRuntime;
+
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/SyntheticDocument.h"
-#include "core/SyntheticSource.h"
+#include "synthetic/SyntheticDocument.h"
+#include "synthetic/SyntheticSource.h"
 
 namespace {
 
@@ -19,10 +19,10 @@ void require(bool condition)
         std::abort();
 }
 
-void checkSampleTable(const Qel::Runtime::TrackModel& track)
+void checkSampleTable(const QelRuntime::TrackModel& track)
 {
     for (size_t at = 0; at < track.samples.size(); ++at) {
-        const Qel::Runtime::SampleEntry& sample = track.samples[at];
+        const QelRuntime::SampleEntry& sample = track.samples[at];
         require(sample.time >= 0 && sample.duration >= 0);
         require(sample.descriptionIndex >= 0);
         require(track.descriptions.empty() || size_t(sample.descriptionIndex) < track.descriptions.size());
@@ -36,24 +36,24 @@ void checkSampleTable(const Qel::Runtime::TrackModel& track)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    Qel::Runtime::SyntheticMovie movie;
+    QelRuntime::SyntheticMovie movie;
     std::string error;
-    if (!Qel::Runtime::parseSyntheticMovie(text, movie, error)) {
+    if (!QelRuntime::parseSyntheticMovie(text, movie, error)) {
         require(!error.empty());
         return 0;
     }
-    require(Qel::Runtime::isSyntheticDocument(text));
+    require(QelRuntime::isSyntheticDocument(text));
     require(movie.tracks.size() == movie.model.tracks.size());
-    for (const Qel::Runtime::TrackModel& track : movie.model.tracks)
+    for (const QelRuntime::TrackModel& track : movie.model.tracks)
         checkSampleTable(track);
 
-    Qel::Runtime::SyntheticSource source(std::move(movie));
-    const Qel::Runtime::MovieModel& model = source.model();
+    QelRuntime::SyntheticSource source(std::move(movie));
+    const QelRuntime::MovieModel& model = source.model();
     for (size_t index = 0; index < model.tracks.size(); ++index) {
-        const Qel::Runtime::TrackModel& track = model.tracks[index];
+        const QelRuntime::TrackModel& track = model.tracks[index];
         const int32_t trackIndex = int32_t(index + 1);
         if (!track.descriptions.empty() && !track.samples.empty()) {
-            Qel::Runtime::SampleBytes bytes;
+            QelRuntime::SampleBytes bytes;
             if (source.videoSample(trackIndex, 0, bytes) == 0)
                 require(bytes.size == size_t(track.descriptions[size_t(track.samples[0].descriptionIndex)].dataSize));
         }

@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace Qel {
+namespace QelRuntime {
 
 std::unique_ptr<FfmpegAudioExtraction> FfmpegAudioExtraction::open(const FfmpegMovie& movie,
                                                                    const std::vector<size_t>& soundTracks,
@@ -163,4 +163,4 @@ void FfmpegAudioExtraction::limitFrames(const float* in, size_t frames, int16_t*
     deficit_ = deficit < kUnityDeficit ? 0.0f : deficit;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

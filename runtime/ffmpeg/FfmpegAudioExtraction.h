@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegAudioExtraction {
 public:
@@ -53,4 +53,4 @@ private:
     std::vector<float> scratch_;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -328,4 +328,4 @@ size_t FfmpegAudioTrackDecoder::convert(const AVFrame* frame, float* out, size_t
     return 0;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegAudioTrackDecoder {
 public:
@@ -102,4 +102,4 @@ private:
     size_t pendingEnd_ = 0;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

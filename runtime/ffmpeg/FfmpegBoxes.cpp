@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace Qel {
+namespace QelRuntime {
 
 bool readBoxHeader(const uint8_t* bytes, uint64_t available, uint64_t room, BoxHeader& box)
 {
@@ -98,4 +98,4 @@ const uint8_t* FileWindow::bytes(int64_t offset, size_t length)
     return view_->data();
 }
 
-} // namespace Qel
+} // namespace QelRuntime

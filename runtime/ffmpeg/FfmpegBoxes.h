@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 constexpr uint32_t boxType(const char (&name)[5])
 {
@@ -114,4 +114,4 @@ bool visitTopLevelBoxes(FileWindow& file, uint64_t mostBoxes, Visit visit)
     return true;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

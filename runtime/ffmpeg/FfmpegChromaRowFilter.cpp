@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -173,4 +173,4 @@ FfmpegChromaRowFilter FfmpegChromaRowFilter::bicubic(int sourceRows, int targetR
     return result;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

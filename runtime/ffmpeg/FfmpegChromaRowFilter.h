@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 struct FfmpegChromaRowFilter {
     int taps = 0;
@@ -21,4 +21,4 @@ struct FfmpegChromaRowFilter {
     static FfmpegChromaRowFilter bicubic(int sourceRows, int targetRows);
 };
 
-} // namespace Qel
+} // namespace QelRuntime

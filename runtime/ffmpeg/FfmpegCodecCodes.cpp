@@ -4,7 +4,7 @@
 
 #include <iterator>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -156,4 +156,4 @@ QtOSType soundCodeOf(const AVStream* stream)
     return parameters->codec_tag ? fromFfmpegTag(parameters->codec_tag) : fourCc('u', 'n', 'k', 'n');
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -4,11 +4,11 @@
 // byte).
 #pragma once
 
-#include "quicktime/QtTypes.h"
+#include "QuickTimeInterface.h"
 
 struct AVStream;
 
-namespace Qel {
+namespace QelRuntime {
 
 constexpr QtOSType kVideoMediaType = fourCc('v', 'i', 'd', 'e');
 constexpr QtOSType kMpegVideoMediaType = fourCc('m', '1', 'v', ' ');
@@ -34,4 +34,4 @@ VideoCode videoCodeOf(const AVStream* stream);
 // The format code of a sound stream ('mp4a', '.mp3', 'sowt', ...).
 QtOSType soundCodeOf(const AVStream* stream);
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -168,4 +168,4 @@ MovieFragments movieFragmentsIn(const std::string& path)
     return fragments;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // count consecutive samples shown offset units after they are decoded
 // (before, where negative).
@@ -76,4 +76,4 @@ struct MovieFragments {
 };
 MovieFragments movieFragmentsIn(const std::string& path);
 
-} // namespace Qel
+} // namespace QelRuntime

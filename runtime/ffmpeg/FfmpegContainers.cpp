@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -132,4 +132,4 @@ FfmpegContainerTraits containerTraitsOf(const AVFormatContext* format)
     return {};
 }
 
-} // namespace Qel
+} // namespace QelRuntime

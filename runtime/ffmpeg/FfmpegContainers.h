@@ -7,7 +7,7 @@
 
 struct AVFormatContext;
 
-namespace Qel {
+namespace QelRuntime {
 
 // Where a reader goes back to for the start of a track.
 enum class FfmpegRewind {
@@ -47,4 +47,4 @@ struct FfmpegContainerTraits {
 
 FfmpegContainerTraits containerTraitsOf(const AVFormatContext* format);
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -53,4 +53,4 @@ QtStatus refuseUndecodableTrack(const FfmpegMovie& movie, size_t trackIndex, con
     return decoderExists ? kFfmpegCodecError : kFfmpegNoCodec;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

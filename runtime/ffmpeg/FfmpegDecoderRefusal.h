@@ -8,7 +8,7 @@
 
 struct AVStream;
 
-namespace Qel {
+namespace QelRuntime {
 
 // kFfmpegNoCodec where FFmpeg, or this build of it, has no decoder for the
 // stream's codec (the line names the codec, or the file's four-character
@@ -16,4 +16,4 @@ namespace Qel {
 // exists but refused the stream's parameters.
 QtStatus refuseUndecodableTrack(const FfmpegMovie& movie, size_t trackIndex, const AVStream* stream);
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegFileMapping {
 public:
@@ -44,4 +44,4 @@ private:
     int64_t size_;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Qel {
+namespace QelRuntime {
 
 int64_t FfmpegFileMapping::granularity()
 {
@@ -48,4 +48,4 @@ void FfmpegFileMapping::unmapView(const uint8_t* base, size_t length)
     munmap(const_cast<uint8_t*>(base), length);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

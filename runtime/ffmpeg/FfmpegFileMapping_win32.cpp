@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -92,4 +92,4 @@ void FfmpegFileMapping::unmapView(const uint8_t* base, size_t length)
     UnmapViewOfFile(base);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -7,7 +7,7 @@
 #include <bitset>
 #include <limits>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::optional<CompositionOffsets> fragmentOffsetsInFile(const std::string& path,
     return offsets;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -4,7 +4,7 @@
 #include <new>
 #include <numeric>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::vector<size_t> FfmpegH264PictureOrder::shownOrder() const
     return order;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegH264PictureOrder {
 public:
@@ -49,4 +49,4 @@ private:
     int64_t period_ = 0;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

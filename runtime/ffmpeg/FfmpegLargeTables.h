@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 constexpr uintptr_t kHugePageBytes = 2 * 1024 * 1024;
 
@@ -50,4 +50,4 @@ void reserveLargeTable(std::vector<T>& table, size_t count)
         adviseHugePages(span.first, span.last);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

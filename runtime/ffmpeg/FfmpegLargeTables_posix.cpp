@@ -2,11 +2,11 @@
 
 #include <sys/mman.h>
 
-namespace Qel {
+namespace QelRuntime {
 
 void adviseHugePages(uintptr_t first, uintptr_t last)
 {
     madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -1,7 +1,7 @@
 #include "FfmpegLargeTables.h"
 
-namespace Qel {
+namespace QelRuntime {
 
 void adviseHugePages(uintptr_t, uintptr_t) {}
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -4,7 +4,7 @@
 
 #include <new>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -109,4 +109,4 @@ CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads, bool show
     return context;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -16,7 +16,7 @@ extern "C" {
 
 #include <memory>
 
-namespace Qel {
+namespace QelRuntime {
 
 struct FormatContextCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -79,4 +79,4 @@ CodecParametersPtr copyCodecParameters(const AVCodecParameters* parameters);
 // those shown before the picture it started at.
 CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads, bool showAll = false);
 
-} // namespace Qel
+} // namespace QelRuntime

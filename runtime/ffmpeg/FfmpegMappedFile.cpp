@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-namespace Qel {
+namespace QelRuntime {
 
 // File bytes [start, end) mapped at base, unmapped by the last owner, which
 // is normally the prefetch thread's job.
@@ -65,7 +65,7 @@ FfmpegMappedFile::FfmpegMappedFile(std::unique_ptr<FfmpegFileMapping> file, int6
 // keeps alive for as long as a view is mapped.
 FfmpegMappedFile::~FfmpegMappedFile() = default;
 
-bool FfmpegMappedFile::map(int64_t offset, int64_t size, Runtime::SampleBytes& bytes)
+bool FfmpegMappedFile::map(int64_t offset, int64_t size, SampleBytes& bytes)
 {
     if (offset < 0 || size <= 0 || offset > size_ || size > size_ - offset)
         return false;
@@ -131,4 +131,4 @@ void FfmpegMappedFile::prepareAfter(int64_t reach, WindowPtr left)
     });
 }
 
-} // namespace Qel
+} // namespace QelRuntime

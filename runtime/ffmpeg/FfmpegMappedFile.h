@@ -26,13 +26,13 @@
 #include "FfmpegFileMapping.h"
 #include "FfmpegPageFaulter.h"
 #include "FfmpegPrefetchThread.h"
-#include "core/MovieSource.h"
+#include "source/MovieSource.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegMappedFile {
 public:
@@ -48,7 +48,7 @@ public:
     // The size bytes at offset, valid while bytes.owner lives. False when the
     // range does not lie within the file (as it was opened and as it is now)
     // or cannot be mapped.
-    bool map(int64_t offset, int64_t size, Runtime::SampleBytes& bytes);
+    bool map(int64_t offset, int64_t size, SampleBytes& bytes);
 
     // How many windows have been mapped so far, prepared ones included.
     int64_t windowsMapped() const { return windowsMapped_; }
@@ -72,4 +72,4 @@ private:
     std::unique_ptr<FfmpegPrefetchThread> prefetch_;  // null when no thread could start
 };
 
-} // namespace Qel
+} // namespace QelRuntime

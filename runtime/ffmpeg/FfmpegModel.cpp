@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 namespace {
 
@@ -80,4 +80,4 @@ MovieModel modelOf(const FfmpegMovie& movie, std::vector<std::vector<SampleEntry
     return model;
 }
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime

@@ -4,12 +4,12 @@
 
 #include "FfmpegMovie.h"
 
-#include "core/MovieModel.h"
+#include "source/MovieModel.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 // A time or duration in movie units as the model holds it (31 bits).
 inline QtTimeValue modelTime(int64_t value)
@@ -22,4 +22,4 @@ inline QtTimeValue modelTime(int64_t value)
 // extraction itself ends where decoding really ends.
 MovieModel modelOf(const FfmpegMovie& movie, std::vector<std::vector<SampleEntry>> sampleTables);
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime

@@ -17,7 +17,7 @@ extern "C" {
 #include <limits>
 #include <string>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -92,7 +92,7 @@ public:
         movie_.timeScale_ = resolvingMilliseconds(
             common ? common : scaleBeyondVideoBases(videoTimings(), length, firstSoundRate()), length);
         int64_t duration = 0;
-        std::vector<std::vector<Runtime::SampleEntry>> sampleTables;
+        std::vector<std::vector<SampleEntry>> sampleTables;
         for (FfmpegTrack& track : movie_.tracks_) {
             sampleTables.push_back(sampleTableOf(track));
             duration = std::max(duration, track.duration);
@@ -101,7 +101,7 @@ public:
         if (const AVDictionaryEntry* title = av_dict_get(format_->metadata, "title", nullptr, 0))
             movie_.title_ = title->value;
         movie_.contentType_ = contentTypeOf(format_);
-        movie_.model_ = Runtime::modelOf(movie_, std::move(sampleTables));
+        movie_.model_ = modelOf(movie_, std::move(sampleTables));
         return true;
     }
 
@@ -243,12 +243,12 @@ private:
 
     // The track's sample table for the model: its samples' times in movie
     // units. The positions and sync marks pass to the track as they are.
-    std::vector<Runtime::SampleEntry> sampleTableOf(FfmpegTrack& track)
+    std::vector<SampleEntry> sampleTableOf(FfmpegTrack& track)
     {
         const FfmpegRescaler toMovieUnits(toAv(track.timeBase), {1, movie_.timeScale_});
         OrderedPackets& packets = ordered_[size_t(track.streamIndex)];
         const int64_t origin = movie_.originIn({1, movie_.timeScale_});
-        std::vector<Runtime::SampleEntry> samples;
+        std::vector<SampleEntry> samples;
         reserveLargeTable(samples, packets.positions.size());
         const std::vector<FfmpegSamplePosition>& positions = packets.positions;
         // Each sample ends where the next begins, so each presentation time
@@ -265,9 +265,9 @@ private:
             // track's first.
             const int64_t time = std::max<int64_t>(start, 0);  // as movieTime()
             const int64_t duration = std::max<int64_t>(end - time, 1);
-            Runtime::SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
-            sample.time = Runtime::modelTime(time);
-            sample.duration = Runtime::modelTime(duration);
+            SampleEntry& sample = samples.emplace_back();  // in place: see FfmpegLargeTables.h
+            sample.time = modelTime(time);
+            sample.duration = modelTime(duration);
             sample.sync = packets.sync[i];
             lastEnd = time + duration;
             start = end;
@@ -355,4 +355,4 @@ size_t FfmpegMovie::sampleAtTime(const FfmpegTrack& track, int64_t time) const
     return after == positions.begin() ? 0 : size_t(after - positions.begin()) - 1;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -23,8 +23,8 @@
 
 #include "FfmpegContainers.h"
 #include "FfmpegLibraries.h"
-#include "core/MovieModel.h"
-#include "quicktime/QtTypes.h"
+#include "source/MovieModel.h"
+#include "QuickTimeInterface.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // Where a sample sits in its stream, in the stream's own time base.
 struct FfmpegSamplePosition {
@@ -142,7 +142,7 @@ public:
     const std::string& title() const { return title_; }
     std::optional<QtOSType> contentType() const { return contentType_; }
     const std::vector<FfmpegTrack>& tracks() const { return tracks_; }
-    const Runtime::MovieModel& model() const { return model_; }
+    const MovieModel& model() const { return model_; }
     const FfmpegContainerTraits& container() const { return container_; }
     // The movie's time 0 in a stream's time base.
     int64_t originIn(FfmpegRational timeBase) const;
@@ -167,11 +167,11 @@ private:
     std::optional<QtOSType> contentType_;
     FfmpegContainerTraits container_;
     std::vector<FfmpegTrack> tracks_;
-    Runtime::MovieModel model_;
+    MovieModel model_;
     int64_t originValue_ = 0;  // time 0, in units of originBase_
     FfmpegRational originBase_{1, 1};
     mutable std::mutex spareLock_;
     mutable FormatContextPtr spareDemuxer_;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -13,7 +13,7 @@
 #include <limits>
 #include <map>
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 namespace {
 
@@ -258,4 +258,4 @@ const MovieSourceFactory& ffmpegMovieSourceFactory()
     return factory;
 }
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime

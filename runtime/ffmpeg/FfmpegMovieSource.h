@@ -3,12 +3,12 @@
 // sound of the enabled tracks. Called only under the runtime's lock.
 #pragma once
 
-#include "core/MovieSource.h"
+#include "source/MovieSource.h"
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 // The factory that the runtime asks after the synthetic one: it accepts the
 // files that FFmpeg recognises as movies from their first bytes.
 const MovieSourceFactory& ffmpegMovieSourceFactory();
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime

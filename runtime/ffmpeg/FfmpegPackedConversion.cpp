@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -167,4 +167,4 @@ const int16_t* FfmpegPackedConversion::widenedRow(const AVFrame* picture, int pl
     return widened;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

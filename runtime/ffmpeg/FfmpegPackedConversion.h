@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegPackedConversion {
 public:
@@ -44,4 +44,4 @@ private:
     int widenedSource_[2][kWidenedRows];  // the source row each holds, -1 for none
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -363,4 +363,4 @@ bool FfmpegPacketReader::readAheadTo(size_t index, AVPacket* packet)
     return false;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // The palette that the file at path gives the first picture of stream
 // streamIndex, read through a demuxer of its own: FFmpeg's demuxers hand it
@@ -103,4 +103,4 @@ private:
     int64_t lastReadDts_ = INT64_MIN;  // decoding time of the last packet read from the file
 };
 
-} // namespace Qel
+} // namespace QelRuntime

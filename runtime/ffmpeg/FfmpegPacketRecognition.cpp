@@ -7,7 +7,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdlib>
 
-namespace Qel {
+namespace QelRuntime {
 
 uint64_t packetIdentity(const uint8_t* data, int size)
 {
@@ -68,4 +68,4 @@ std::optional<size_t> FfmpegPacketRecognition::recognise(AVPacket* packet)
     return sample;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

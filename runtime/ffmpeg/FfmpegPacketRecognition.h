@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // The identity of a packet's bytes: its size in the high word, a CRC-32 of
 // them in the low word.
@@ -51,4 +51,4 @@ private:
     int64_t near_ = 0;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegPageFaulter {
 public:
@@ -47,4 +47,4 @@ private:
     int writeEnd_;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -6,7 +6,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -56,4 +56,4 @@ bool FfmpegPageFaulter::faultBatch(const uint8_t* base, size_t length, size_t fi
     return read(readEnd_, drained, sizeof drained) == written && written == ssize_t(count);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -39,4 +39,4 @@ bool FfmpegPageFaulter::faultBatch(const uint8_t* base, size_t length, size_t fi
     return true;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

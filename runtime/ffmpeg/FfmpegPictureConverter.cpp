@@ -6,7 +6,7 @@ extern "C" {
 
 #include <cstring>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -207,4 +207,4 @@ bool FfmpegPictureConverter::convertOddPairs(const AVFrame* picture, const Scale
     return true;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

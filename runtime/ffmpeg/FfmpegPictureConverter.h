@@ -7,12 +7,12 @@
 #include "FfmpegLibraries.h"
 #include "FfmpegPackedConversion.h"
 
-#include "quicktime/QtTypes.h"
+#include "QuickTimeInterface.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // Memory laid out in one of the runtime's surface pixel formats: 'yuvs'
 // (Y0 U Y1 V), '2vuy' (U Y0 V Y1), 32 (A R G B bytes), or 'YVU9' (a luma
@@ -64,4 +64,4 @@ private:
     std::vector<uint8_t> wholePairs_;  // rows of an odd-width 4:2:2 surface, see convertOddPairs
 };
 
-} // namespace Qel
+} // namespace QelRuntime

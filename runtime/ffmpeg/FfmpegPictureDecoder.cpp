@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -263,4 +263,4 @@ const AVFrame* FfmpegPictureDecoder::nearestCachedBetween(int64_t first, int64_t
     return std::prev(after)->second.get();
 }
 
-} // namespace Qel
+} // namespace QelRuntime

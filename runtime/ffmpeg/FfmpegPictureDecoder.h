@@ -30,7 +30,7 @@
 #include <map>
 #include <memory>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegPictureDecoder {
 public:
@@ -100,4 +100,4 @@ private:
     bool readingBackwards_ = false;    // that request lay before the one before
 };
 
-} // namespace Qel
+} // namespace QelRuntime

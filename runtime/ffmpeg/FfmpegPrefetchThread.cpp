@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace Qel {
+namespace QelRuntime {
 
 FfmpegPrefetchThread::FfmpegPrefetchThread() : thread_([this] { run(); }) {}
 
@@ -43,4 +43,4 @@ void FfmpegPrefetchThread::run()
     }
 }
 
-} // namespace Qel
+} // namespace QelRuntime

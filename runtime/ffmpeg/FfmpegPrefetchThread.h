@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegPrefetchThread {
 public:
@@ -35,4 +35,4 @@ private:
     std::thread thread_;  // last, so that it starts after the state it reads
 };
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -110,4 +110,4 @@ bool ffmpegRecognisesMovie(const std::string& path)
     return recognisedAsMovie(path, bytes.data(), read);
 }
 
-} // namespace Qel
+} // namespace QelRuntime

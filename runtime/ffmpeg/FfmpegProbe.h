@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace Qel {
+namespace QelRuntime {
 
 bool ffmpegRecognisesMovie(const std::string& path);
 
@@ -18,4 +18,4 @@ bool isRefusedDemuxer(const char* name);
 // its own probe on opening cannot pick a refused one.
 const std::string& acceptedDemuxerList();
 
-} // namespace Qel
+} // namespace QelRuntime

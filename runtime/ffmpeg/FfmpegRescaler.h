@@ -10,7 +10,7 @@
 #include <limits>
 #include <numeric>
 
-namespace Qel {
+namespace QelRuntime {
 
 class FfmpegRescaler {
 public:
@@ -48,4 +48,4 @@ private:
     int64_t den_ = 1;
 };
 
-} // namespace Qel
+} // namespace QelRuntime

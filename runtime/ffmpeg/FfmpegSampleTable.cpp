@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -782,4 +782,4 @@ std::vector<OrderedPackets> orderedStreamPackets(AVFormatContext* format, const 
     return ordered;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

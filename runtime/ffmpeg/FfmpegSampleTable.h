@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // A stream's packets in presentation order, as a track's tables take them:
 // where each lies in the stream (which the track keeps as they are),
@@ -93,4 +93,4 @@ std::optional<OrderedPackets> orderedFromHeaderOffsets(AVFormatContext* format, 
                                                        const std::string& path, int64_t fileEnd);
 OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream);
 
-} // namespace Qel
+} // namespace QelRuntime

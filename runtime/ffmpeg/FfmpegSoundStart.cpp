@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -94,4 +94,4 @@ int FfmpegPacketSampleCounts::samplesOf(const AVPacket* packet)
 
 bool firstCountedPacketPrimes(const AVStream* stream) { return stream->codecpar->codec_id == AV_CODEC_ID_VORBIS; }
 
-} // namespace Qel
+} // namespace QelRuntime

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-namespace Qel {
+namespace QelRuntime {
 
 // Decodes the first packets of one sound stream, fed in file order, until
 // two frames have come out (the first gives the start, the second the
@@ -72,4 +72,4 @@ private:
 // Whether a stream's first counted packet is its codec's priming.
 bool firstCountedPacketPrimes(const AVStream* stream);
 
-} // namespace Qel
+} // namespace QelRuntime

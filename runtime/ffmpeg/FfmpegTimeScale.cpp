@@ -5,7 +5,7 @@
 #include <limits>
 #include <numeric>
 
-namespace Qel {
+namespace QelRuntime {
 
 namespace {
 
@@ -71,4 +71,4 @@ int32_t resolvingMilliseconds(int32_t scale, double lengthSeconds)
     return fits(finer, lengthSeconds) ? int32_t(finer) : scale;
 }
 
-} // namespace Qel
+} // namespace QelRuntime

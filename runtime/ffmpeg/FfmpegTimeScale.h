@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace Qel {
+namespace QelRuntime {
 
 // The presentation times and durations of one video stream, relative to the
 // movie's time 0, in the stream's time base.
@@ -36,4 +36,4 @@ int32_t scaleBeyondVideoBases(const std::vector<VideoTiming>& video, double leng
 // first picture for 0.
 int32_t resolvingMilliseconds(int32_t scale, double lengthSeconds);
 
-} // namespace Qel
+} // namespace QelRuntime

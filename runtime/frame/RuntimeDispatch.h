@@ -10,15 +10,15 @@
 // arguments of an operation of the table (quicktime/QtOperationList.h) and
 // its result back into that word.
 //
-// A runtime implements operation X of the table as Qel::Runtime::X with the
+// A runtime implements operation X of the table as QelRuntime::X with the
 // table's signature; the frame itself implements QtRuntimeInit,
 // QtRuntimeTerm and QtRuntimeStateQuery (RuntimeState.cpp). A full runtime's
 // dispatch function is then simply:
 //
 //   extern "C" intptr_t qelRuntimeDispatch(uint32_t selector,
-//                                          const Qel::Runtime::RuntimeArgs& args) noexcept
+//                                          const QelRuntime::RuntimeArgs& args) noexcept
 //   {
-//       return Qel::Runtime::dispatchOperation(selector, args);
+//       return QelRuntime::dispatchOperation(selector, args);
 //   }
 //
 // Calls arrive on whatever thread the plug-in calls from.
@@ -29,7 +29,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "quicktime/QtTypes.h"
+#include "QuickTimeInterface.h"
 
 #if defined(_WIN32)
 // Windows exports are chosen by the library's .def file.
@@ -38,7 +38,7 @@
 #define QEL_RUNTIME_EXPORT __attribute__((visibility("default")))
 #endif
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 // What theQuickTimeDispatcher saw of its caller's arguments, one machine word
 // per argument (every argument of the table fits in one). The layout is
@@ -106,14 +106,14 @@ struct ParameterCount;
 template <class Result, class... Params>
 struct ParameterCount<Result(Params...)> : std::integral_constant<size_t, sizeof...(Params)> {};
 
-// Routes a selector of the table to Qel::Runtime's implementation; a
+// Routes a selector of the table to the runtime's implementation; a
 // selector outside the table answers kQtNotBound (-2095) and calls nothing.
 inline intptr_t dispatchOperation(uint32_t selector, const RuntimeArgs& args)
 {
     switch (selector) {
 #define QT_OPERATION(name, selectorValue, result, params) \
     case selectorValue:                                   \
-        return invoke(&Runtime::name, args);
+        return invoke(&name, args);
 #include "quicktime/QtOperationList.h"
 #undef QT_OPERATION
     default:
@@ -121,8 +121,8 @@ inline intptr_t dispatchOperation(uint32_t selector, const RuntimeArgs& args)
     }
 }
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime
 
 // Defined by each runtime library. Must not throw: there is no unwind path
 // through the dispatcher back into the plug-in.
-extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const Qel::Runtime::RuntimeArgs& args) noexcept;
+extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const QelRuntime::RuntimeArgs& args) noexcept;

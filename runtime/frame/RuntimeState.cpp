@@ -5,7 +5,7 @@
 
 #include "frame/RuntimeDispatch.h"
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 
 namespace {
 
@@ -38,4 +38,4 @@ QtBoolean QtRuntimeStateQuery()
     return startCount.load() > 0 ? 1 : 0;
 }
 
-} // namespace Qel::Runtime
+} // namespace QelRuntime

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Qel::EchoRuntime {
+namespace QelRuntime::EchoRuntime {
 
 constexpr size_t kMaxArguments = 16;
 
@@ -46,4 +46,4 @@ typedef uint32_t (*CallCountFunction)(uint32_t selector);
 constexpr char kLastCallExport[] = "qelEchoLastCall";
 constexpr char kCallCountExport[] = "qelEchoCallCount";
 
-} // namespace Qel::EchoRuntime
+} // namespace QelRuntime::EchoRuntime

@@ -7,13 +7,13 @@
 #include <unordered_map>
 
 #include "frame/RuntimeDispatch.h"
-#include "quicktime/QtOperations.h"
+#include "quicktime/QtSelectors.h"
 #include "testing/EchoRecord.h"
 
 namespace {
 
-using namespace Qel;
-using Qel::EchoRuntime::Call;
+using namespace QelRuntime;
+using QelRuntime::EchoRuntime::Call;
 
 std::mutex recordLock;
 Call lastCall{};
@@ -24,7 +24,7 @@ uint32_t argumentCountOf(uint32_t selector)
     switch (selector) {
 #define QT_OPERATION(name, selectorValue, result, params) \
     case selectorValue:                                   \
-        return Runtime::ParameterCount<result params>::value;
+        return ParameterCount<result params>::value;
 #include "quicktime/QtOperationList.h"
 #undef QT_OPERATION
     default:
@@ -44,7 +44,7 @@ void copyBlock(const QtComponentParams* block)
         lastCall.blockParams[i] = block->params[i];
 }
 
-void record(uint32_t selector, const Runtime::RuntimeArgs& args)
+void record(uint32_t selector, const RuntimeArgs& args)
 {
     std::lock_guard<std::mutex> hold(recordLock);
     lastCall = Call{};
@@ -54,22 +54,22 @@ void record(uint32_t selector, const Runtime::RuntimeArgs& args)
         lastCall.arguments[i] = args.arg(i);
     if (selector == static_cast<uint32_t>(QtSelector::QtComponentRequest) &&
         args.arg(0) == EchoRuntime::kBlockInstance)
-        copyBlock(Runtime::argumentAs<const QtComponentParams*>(args.arg(1)));
+        copyBlock(argumentAs<const QtComponentParams*>(args.arg(1)));
     ++callCounts[selector];
 }
 
 } // namespace
 
-extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const Runtime::RuntimeArgs& args) noexcept
+extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const RuntimeArgs& args) noexcept
 {
     record(selector, args);
     switch (static_cast<QtSelector>(selector)) {
     case QtSelector::QtRuntimeInit:
-        return Runtime::invoke(&Runtime::QtRuntimeInit, args);
+        return invoke(&QtRuntimeInit, args);
     case QtSelector::QtRuntimeTerm:
-        return Runtime::invoke(&Runtime::QtRuntimeTerm, args);
+        return invoke(&QtRuntimeTerm, args);
     case QtSelector::QtRuntimeStateQuery:
-        return Runtime::invoke(&Runtime::QtRuntimeStateQuery, args);
+        return invoke(&QtRuntimeStateQuery, args);
     default:
         return EchoRuntime::echoResult(selector);
     }

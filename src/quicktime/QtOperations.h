@@ -1,14 +1,9 @@
-// The one table of the QuickTime runtime's operations: name, 32-bit
-// dispatcher selector, result type and typed parameters.
-//
-// Everything else is generated from it: the typed extern "C" declarations
-// below and the call stubs (QtStubs.cpp) in the plug-in, and the runtime's
-// dispatch table (runtime/). Define QT_OPERATION(name, selector, result,
-// params) before including QtOperationList.h to expand it.
-//
-// Statuses: QtStatus is 16 bits, QtLongStatus 32 bits; 0 is success.
+// The plug-in's typed extern "C" declarations of the QuickTime runtime's
+// operations, generated from the table (quicktime/QtOperationList.h); the
+// call stubs of QtStubs.S define them.
 #pragma once
 
+#include "quicktime/QtSelectors.h"
 #include "quicktime/QtTypes.h"
 
 namespace Qel {
@@ -24,12 +19,5 @@ extern "C" {
 #include "quicktime/QtOperationList.h"
 #undef QT_OPERATION
 }
-
-// Selectors as named constants, for tests and the runtime.
-enum class QtSelector : uint32_t {
-#define QT_OPERATION(name, selector, result, params) name = selector,
-#include "quicktime/QtOperationList.h"
-#undef QT_OPERATION
-};
 
 } // namespace Qel

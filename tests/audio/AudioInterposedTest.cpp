@@ -20,7 +20,7 @@ namespace {
 using PassOn = InterposedRuntime::PassOn;
 using Handler = InterposedRuntime::Handler;
 
-bool isProperty(uint32_t selector, const Runtime::RuntimeArgs& args, uint32_t wanted, QtOSType property)
+bool isProperty(uint32_t selector, const QelRuntime::RuntimeArgs& args, uint32_t wanted, QtOSType property)
 {
     return selector == wanted && argumentOf<QtOSType>(args, 2) == property;
 }
@@ -29,7 +29,7 @@ bool isProperty(uint32_t selector, const Runtime::RuntimeArgs& args, uint32_t wa
 Handler alteringAgreedFormat(void (*alter)(QtPcmDescription&))
 {
     auto setSeen = std::make_shared<bool>(false);
-    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+    return [=](uint32_t selector, const QelRuntime::RuntimeArgs& args, const PassOn& passOn) {
         const intptr_t answer = passOn();
         if (isProperty(selector, args, kPropertySet, kDescription))
             *setSeen = true;
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 // stream then asks for when it reads the layout back.
 Handler reportingLayoutSize(uint32_t size, uint32_t* askedForLayout)
 {
-    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+    return [=](uint32_t selector, const QelRuntime::RuntimeArgs& args, const PassOn& passOn) {
         if (isProperty(selector, args, kPropertyGet, kLayout))
             *askedForLayout = argumentOf<uint32_t>(args, 3);
         const intptr_t answer = passOn();
@@ -116,7 +116,7 @@ TEST_F(InProcessAudioTest, ALayoutOtherThanStereoFailsTheOpenSilently)
         {0x00930006}, {0, 0, 2, 1, 0, 0, 0, 0, 3}, {0, 0, 3, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 3}};
     for (const std::vector<uint32_t>& layout : layouts) {
         SCOPED_TRACE(layout.size());
-        InterposedRuntime runtime([&layout](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+        InterposedRuntime runtime([&layout](uint32_t selector, const QelRuntime::RuntimeArgs& args, const PassOn& passOn) {
             const intptr_t answer = passOn();
             if (isProperty(selector, args, kPropertyInfo, kLayout))
                 *argumentOf<uint32_t*>(args, 4) = 64;  // room for any of them, and for the runtime's own
@@ -136,7 +136,7 @@ Handler recordingFills(std::vector<uint32_t>* room,
                        std::function<intptr_t(int, QtPcmBufferList*, const PassOn&)> alter)
 {
     auto fills = std::make_shared<int>(0);
-    return [=](uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn) {
+    return [=](uint32_t selector, const QelRuntime::RuntimeArgs& args, const PassOn& passOn) {
         if (selector != kFill)
             return passOn();
         QtPcmBufferList* buffers = argumentOf<QtPcmBufferList*>(args, 2);
@@ -253,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Fills, AudioAfterShortFills,
 Handler recordingCallsAfterDisposal(std::vector<uint32_t>* calls)
 {
     auto disposed = std::make_shared<bool>(false);
-    return [=](uint32_t selector, const Runtime::RuntimeArgs&, const PassOn& passOn) {
+    return [=](uint32_t selector, const QelRuntime::RuntimeArgs&, const PassOn& passOn) {
         if (*disposed)
             calls->push_back(selector);
         if (selector == static_cast<uint32_t>(QtSelector::QtMovieDispose))

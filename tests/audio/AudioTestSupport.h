@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticPattern.h"
 #include "media/MediaChunk.h"
 #include "streams/StreamInterface.h"
 
@@ -94,7 +94,7 @@ inline ::testing::AssertionResult matchesSignal(const std::vector<int16_t>& samp
         const int64_t frame = firstFrame + int64_t(i / size_t(outputChannels));
         const int32_t channel = int32_t(i % size_t(outputChannels));
         const int16_t expected =
-            SyntheticPattern::expectedFrame(frame, sourceChannels, outputChannels, stereoDownmix, channel);
+            QelRuntime::SyntheticPattern::expectedFrame(frame, sourceChannels, outputChannels, stereoDownmix, channel);
         if (samples[i] != expected)
             return ::testing::AssertionFailure() << "frame " << frame << " channel " << channel << ": "
                                                  << samples[i] << " instead of " << expected;

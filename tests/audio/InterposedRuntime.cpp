@@ -16,14 +16,14 @@ QtEntryPoint boundDispatcher = nullptr;
 
 // Calls the plug-in's own stub with the caller's arguments while the bound
 // runtime's dispatcher is back in place.
-intptr_t passToBoundRuntime(uint32_t selector, const Runtime::RuntimeArgs& args)
+intptr_t passToBoundRuntime(uint32_t selector, const QelRuntime::RuntimeArgs& args)
 {
     qelQtLoaderState.dispatcher = boundDispatcher;
     intptr_t answer = kQtNotBound;
     switch (selector) {
 #define QT_OPERATION(name, selectorValue, resultType, params) \
     case selectorValue:                                       \
-        answer = Runtime::invoke(&Qel::name, args);           \
+        answer = QelRuntime::invoke(&Qel::name, args);           \
         break;
 #include "quicktime/QtOperationList.h"
 #undef QT_OPERATION
@@ -49,14 +49,14 @@ InterposedRuntime::~InterposedRuntime()
     active = nullptr;
 }
 
-intptr_t InterposedRuntime::handle(uint32_t selector, const Runtime::RuntimeArgs& args)
+intptr_t InterposedRuntime::handle(uint32_t selector, const QelRuntime::RuntimeArgs& args)
 {
     return handler(selector, args, [&] { return passToBoundRuntime(selector, args); });
 }
 
 } // namespace Qel::Testing
 
-extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const Qel::Runtime::RuntimeArgs& args) noexcept
+extern "C" intptr_t qelRuntimeDispatch(uint32_t selector, const QelRuntime::RuntimeArgs& args) noexcept
 {
     Qel::Testing::InterposedRuntime* runtime = Qel::Testing::active;
     return runtime ? runtime->handle(selector, args) : Qel::kQtNotBound;

@@ -20,7 +20,7 @@ namespace Qel::Testing {
 class InterposedRuntime {
 public:
     using PassOn = std::function<intptr_t()>;
-    using Handler = std::function<intptr_t(uint32_t selector, const Runtime::RuntimeArgs& args, const PassOn& passOn)>;
+    using Handler = std::function<intptr_t(uint32_t selector, const QelRuntime::RuntimeArgs& args, const PassOn& passOn)>;
 
     // The runtime must be bound already (a container has opened a movie).
     explicit InterposedRuntime(Handler handler);
@@ -28,7 +28,7 @@ public:
     InterposedRuntime(const InterposedRuntime&) = delete;
     InterposedRuntime& operator=(const InterposedRuntime&) = delete;
 
-    intptr_t handle(uint32_t selector, const Runtime::RuntimeArgs& args);
+    intptr_t handle(uint32_t selector, const QelRuntime::RuntimeArgs& args);
 
 private:
     Handler handler;
@@ -36,9 +36,9 @@ private:
 
 // Argument `index` (from 0) of the call, as the parameter's type.
 template <class T>
-T argumentOf(const Runtime::RuntimeArgs& args, size_t index)
+T argumentOf(const QelRuntime::RuntimeArgs& args, size_t index)
 {
-    return Runtime::argumentAs<T>(args.arg(index));
+    return QelRuntime::argumentAs<T>(args.arg(index));
 }
 
 } // namespace Qel::Testing

@@ -32,7 +32,7 @@
 namespace Qel::Testing {
 namespace {
 
-using Runtime::RuntimeArgs;
+using QelRuntime::RuntimeArgs;
 
 // Resources held, by kind, as the plug-in's calls show them.
 class ResourceLedger {

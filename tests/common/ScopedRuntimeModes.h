@@ -1,4 +1,4 @@
-// Chooses the stand-in runtime's modes (runtime/core/RuntimeModes.h) for the
+// Chooses the stand-in runtime's modes (runtime/operations/RuntimeModes.h) for the
 // movies loaded while it lives; the defaults return with its end.
 #pragma once
 

@@ -14,6 +14,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 using Bytes = std::string;
 
 Bytes bigEndian(uint64_t value, int bytes)

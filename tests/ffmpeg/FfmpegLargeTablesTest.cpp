@@ -9,6 +9,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 TEST(FfmpegLargeTables, HugePagesLieWithinTheTable)
 {
     const uintptr_t mib = 1024 * 1024;

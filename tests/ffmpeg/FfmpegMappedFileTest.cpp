@@ -23,7 +23,9 @@
 namespace Qel::Testing {
 namespace {
 
-using Runtime::SampleBytes;
+using namespace QelRuntime;
+
+using QelRuntime::SampleBytes;
 
 std::string patternOf(size_t size)
 {

@@ -16,6 +16,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 constexpr QtOSType kSound = fourCc('s', 'o', 'u', 'n');
 
 class FfmpegMovieTest : public ::testing::TestWithParam<TestMovie> {
@@ -56,7 +58,7 @@ TEST_P(FfmpegMovieTest, FrameTimesDurationsAndSyncSamplesMatchFfprobe)
 {
     const std::vector<ProbedFrame> frames = probedVideoFrames(path);
     const FfmpegTrack& video = movie->tracks()[0];
-    const std::vector<Runtime::SampleEntry>& samples = movie->model().tracks[0].samples;
+    const std::vector<QelRuntime::SampleEntry>& samples = movie->model().tracks[0].samples;
     ASSERT_EQ(samples.size(), frames.size());
     ASSERT_EQ(video.positions.size(), frames.size());
     const int64_t scale = movie->timeScale();

@@ -15,6 +15,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 constexpr QtOSType kYuvs = fourCc('y', 'u', 'v', 's');
 constexpr int kSwscaleRowSlack = 32;
 

@@ -15,6 +15,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 class FileMapping {
 public:
     FileMapping(const std::string& path, size_t length) : length_(length)

@@ -17,6 +17,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr size_t kYuyvBytes = kWidth * kHeight * 2;
@@ -175,17 +177,17 @@ TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
     const std::string path = testMedia("long-group.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 "
                                                          "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p");
     std::string error;
-    std::unique_ptr<Runtime::MovieSource> source = Runtime::ffmpegMovieSourceFactory().open(path, error);
+    std::unique_ptr<QelRuntime::MovieSource> source = QelRuntime::ffmpegMovieSourceFactory().open(path, error);
     ASSERT_NE(source, nullptr) << error;
     const std::vector<CopiedPacket> packets = presentedVideoPackets(path);
     const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
     ASSERT_EQ(packets.size(), 100u);
     for (int32_t i : {99, 98, 40, 0, 70, 71}) {
-        Runtime::SampleBytes bytes;
+        QelRuntime::SampleBytes bytes;
         ASSERT_EQ(source->videoSample(1, i, bytes), 0) << "sample " << i;
         expectPacket(bytes.data, bytes.size, packets[size_t(i)], size_t(i));
         std::vector<uint8_t> picture(kYuyvBytes);
-        const Runtime::SurfaceView surface{kYuvs, picture.data(), kWidth * 2, kWidth, kHeight};
+        const QelRuntime::SurfaceView surface{kYuvs, picture.data(), kWidth * 2, kWidth, kHeight};
         ASSERT_EQ(source->decodePicture(1, bytes.data, int32_t(bytes.size), surface), 0) << "sample " << i;
         EXPECT_GE(psnr(picture.data(), expected.data() + size_t(i) * kYuyvBytes, kYuyvBytes), 1000.0)
             << "sample " << i;

@@ -21,6 +21,8 @@ extern "C" {
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 // Whether anything in this process opened a file after the watch began.
 class OpenWatch {
 public:
@@ -82,7 +84,7 @@ TEST(FfmpegPlaylistRefusal, DisguisedPlaylistsAreRefusedWithoutOpeningWhatTheyNa
 
         EXPECT_FALSE(ffmpegRecognisesMovie(path));
         std::string error;
-        EXPECT_EQ(Runtime::ffmpegMovieSourceFactory().open(path, error), nullptr);
+        EXPECT_EQ(QelRuntime::ffmpegMovieSourceFactory().open(path, error), nullptr);
         EXPECT_FALSE(error.empty());
         EXPECT_FALSE(watch.sawOpen()) << file.referenced << " was opened";
     }

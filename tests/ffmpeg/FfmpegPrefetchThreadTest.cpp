@@ -12,6 +12,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 // A job that holds the thread until released.
 struct BlockingJob {
     std::promise<void> started;

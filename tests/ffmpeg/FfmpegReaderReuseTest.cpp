@@ -12,6 +12,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 class FfmpegReaderReuseTest : public ::testing::TestWithParam<TestMovie> {};
 
 TEST_P(FfmpegReaderReuseTest, EveryReaderHandsOutTheSameBytes)

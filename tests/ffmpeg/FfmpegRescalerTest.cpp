@@ -9,6 +9,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 TEST(FfmpegRescaler, AgreesWithFfmpegEverywhere)
 {
     const AVRational bases[] = {{1, 48000}, {1, 15360}, {1, 90000}, {1001, 30000}, {1, 44100},

@@ -13,6 +13,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 struct FreeFormat {
     void operator()(AVFormatContext* format) const { avformat_free_context(format); }
 };

@@ -13,6 +13,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 std::vector<int16_t> readAll(FfmpegAudioExtraction& extraction, int channels)
 {
     std::vector<int16_t> pcm;

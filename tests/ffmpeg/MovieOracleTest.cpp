@@ -23,6 +23,8 @@
 namespace Qel::Testing {
 namespace {
 
+using namespace QelRuntime;
+
 constexpr size_t kYuyvBytes = 160 * 120 * 2;  // the pictures of the sources below
 
 struct OracleMovie {

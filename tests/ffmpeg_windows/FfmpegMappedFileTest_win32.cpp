@@ -17,7 +17,9 @@
 namespace Qel::Testing {
 namespace {
 
-using Runtime::SampleBytes;
+using namespace QelRuntime;
+
+using QelRuntime::SampleBytes;
 
 std::string utf8Of(const std::wstring& wide)
 {

@@ -5,7 +5,7 @@
 namespace Qel::Testing {
 namespace {
 
-using namespace SyntheticPattern;
+using namespace QelRuntime::SyntheticPattern;
 
 class DecodeTest : public QelhostTest {
 protected:

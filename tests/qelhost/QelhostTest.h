@@ -8,7 +8,7 @@
 
 #include "MovieFixture.h"
 #include "QelhostRun.h"
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticPattern.h"
 
 namespace Qel::Testing {
 
@@ -47,7 +47,7 @@ protected:
 // U and V with one sample per 2 x 1 (4:2:2) or 2 x 2 (4:2:0) block.
 inline std::vector<uint8_t> expectedPlanar(int width, int height, int sample, bool halfHeightChroma)
 {
-    using namespace SyntheticPattern;
+    using namespace QelRuntime::SyntheticPattern;
     std::vector<uint8_t> planes;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)

@@ -10,7 +10,7 @@
 namespace Qel::Testing {
 namespace {
 
-using namespace SyntheticPattern;
+using namespace QelRuntime::SyntheticPattern;
 
 class ThumbsTest : public QelhostTest {
 protected:

@@ -86,17 +86,17 @@ public:
 
     bool loaded() const { return module != nullptr; }
 
-    const EchoRuntime::Call& lastCall() const
+    const QelRuntime::EchoRuntime::Call& lastCall() const
     {
-        auto function = reinterpret_cast<EchoRuntime::LastCallFunction>(
-            Platform::findSymbol(module, EchoRuntime::kLastCallExport));
+        auto function = reinterpret_cast<QelRuntime::EchoRuntime::LastCallFunction>(
+            Platform::findSymbol(module, QelRuntime::EchoRuntime::kLastCallExport));
         return *function();
     }
 
     uint32_t callCount(QtSelector selector) const
     {
-        auto function = reinterpret_cast<EchoRuntime::CallCountFunction>(
-            Platform::findSymbol(module, EchoRuntime::kCallCountExport));
+        auto function = reinterpret_cast<QelRuntime::EchoRuntime::CallCountFunction>(
+            Platform::findSymbol(module, QelRuntime::EchoRuntime::kCallCountExport));
         return function(static_cast<uint32_t>(selector));
     }
 

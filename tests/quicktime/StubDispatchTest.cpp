@@ -24,7 +24,7 @@ uintptr_t patternWord(uint32_t selector, size_t index)
 template <class T>
 T fromWord(uintptr_t word)
 {
-    return Runtime::argumentAs<T>(word);
+    return QelRuntime::argumentAs<T>(word);
 }
 
 bool isRuntimeOperation(uint32_t selector)
@@ -35,7 +35,7 @@ bool isRuntimeOperation(uint32_t selector)
 }
 
 template <class Param>
-void expectArgument(const EchoRuntime::Call& call, size_t index, uintptr_t word)
+void expectArgument(const QelRuntime::EchoRuntime::Call& call, size_t index, uintptr_t word)
 {
     EXPECT_EQ(fromWord<Param>(call.arguments[index]), fromWord<Param>(word)) << "argument " << index;
 }
@@ -53,10 +53,10 @@ void expectEchoed(const HeldRuntime& runtime, Result (*stub)(Params...), uint32_
     } else {
         const Result result = stub(fromWord<Params>(words[Index])...);
         if (!isRuntimeOperation(selector)) {
-            EXPECT_EQ(result, fromWord<Result>(EchoRuntime::echoResult(selector)));
+            EXPECT_EQ(result, fromWord<Result>(QelRuntime::EchoRuntime::echoResult(selector)));
         }
     }
-    const EchoRuntime::Call& call = runtime.lastCall();
+    const QelRuntime::EchoRuntime::Call& call = runtime.lastCall();
     EXPECT_EQ(call.selector, selector);
     ASSERT_EQ(call.argumentCount, sizeof...(Params));
     (expectArgument<Params>(call, Index, words[Index]), ...);
@@ -109,7 +109,7 @@ TEST_F(LoaderTest, FirstCallBindsOnDemandWithTheCallersArgumentsIntact)
 TEST_F(LoaderTest, ConcurrentFirstCallsBindOnce)
 {
     HeldRuntime echo("echo");
-    const int32_t expected = fromWord<int32_t>(EchoRuntime::echoResult(0x2003F));
+    const int32_t expected = fromWord<int32_t>(QelRuntime::EchoRuntime::echoResult(0x2003F));
     int32_t results[2] = {};
     std::thread first([&] { results[0] = QtMovieTrackCount(nullptr); });
     std::thread second([&] { results[1] = QtMovieTrackCount(nullptr); });
@@ -180,7 +180,7 @@ TEST_F(LoaderTest, InitialiseAndTerminateAreCounted)
 
     QtLoaderTerm();
     EXPECT_EQ(echo.callCount(QtSelector::QtRuntimeTerm), stopsBefore);
-    EXPECT_EQ(QtMoviesStart(), fromWord<QtStatus>(EchoRuntime::echoResult(0x20001)));
+    EXPECT_EQ(QtMoviesStart(), fromWord<QtStatus>(QelRuntime::EchoRuntime::echoResult(0x20001)));
 
     QtLoaderTerm();
     EXPECT_EQ(echo.callCount(QtSelector::QtRuntimeTerm), stopsBefore + 1);
@@ -207,7 +207,7 @@ TEST_F(LoaderTest, ExportSourceRequestsCarryTheirParametersInCallOrder)
 {
     HeldRuntime echo("echo");
     ASSERT_EQ(QtLoaderInit(64), 0);
-    auto exporter = reinterpret_cast<QtComponentInstance>(EchoRuntime::kBlockInstance);
+    auto exporter = reinterpret_cast<QtComponentInstance>(QelRuntime::EchoRuntime::kBlockInstance);
     int32_t timeScale = 0;
     QtExportPropertyFunction propertyFunction = nullptr;
     QtExportDataFunction dataFunction = nullptr;
@@ -217,8 +217,8 @@ TEST_F(LoaderTest, ExportSourceRequestsCarryTheirParametersInCallOrder)
 
     QtExportSourceCreate(exporter, fourCc('v', 'i', 'd', 'e'), &timeScale, movie, track, -5, 600,
                          &propertyFunction, &dataFunction, &context);
-    const EchoRuntime::Call& create = echo.lastCall();
-    EXPECT_EQ(create.arguments[0], EchoRuntime::kBlockInstance);
+    const QelRuntime::EchoRuntime::Call& create = echo.lastCall();
+    EXPECT_EQ(create.arguments[0], QelRuntime::EchoRuntime::kBlockInstance);
     EXPECT_EQ(create.blockFlags, 0);
     EXPECT_EQ(create.blockBytes, 9 * sizeof(uintptr_t));
     EXPECT_EQ(create.blockWhat, 256);
@@ -236,7 +236,7 @@ TEST_F(LoaderTest, ExportSourceRequestsCarryTheirParametersInCallOrder)
 
     auto data = reinterpret_cast<QtExportDataFunction>(uintptr_t{0x3330});
     QtExportSourceDispose(exporter, nullptr, data, &timeScale);
-    const EchoRuntime::Call& dispose = echo.lastCall();
+    const QelRuntime::EchoRuntime::Call& dispose = echo.lastCall();
     EXPECT_EQ(dispose.blockBytes, 3 * sizeof(uintptr_t));
     EXPECT_EQ(dispose.blockWhat, 257);
     EXPECT_EQ(dispose.blockParams[0], 0u);

@@ -3,12 +3,12 @@
 
 #include "RuntimeSession.h"
 #include "ScopedRuntimeModes.h"
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticPattern.h"
 
 namespace Qel::Testing {
 namespace {
 
-using namespace SyntheticPattern;
+using namespace QelRuntime::SyntheticPattern;
 
 constexpr QtOSType kAudio = fourCc('x', 'a', 'u', 'd');
 constexpr QtOSType kDescription = fourCc('a', 's', 'b', 'd');

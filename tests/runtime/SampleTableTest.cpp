@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/SampleTable.h"
+#include "operations/SampleTable.h"
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 namespace {
 
 // Samples at 0, 100 (not sync), 200, 300 (not sync), then a gap, 600.
@@ -63,4 +63,4 @@ TEST(SampleCovering, AnswersTheSampleHoldingTheTimeAndClampsOutside)
 }
 
 } // namespace
-} // namespace Qel::Runtime
+} // namespace QelRuntime

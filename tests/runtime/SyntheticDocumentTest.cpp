@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/SyntheticDocument.h"
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticDocument.h"
+#include "synthetic/SyntheticPattern.h"
 
-namespace Qel::Runtime {
+namespace QelRuntime {
 namespace {
 
 SyntheticMovie parse(const std::string& text)
@@ -107,7 +107,7 @@ TEST(SyntheticDocument, MalformedDocumentsAreRefusedWithAReason)
 
 TEST(SyntheticPattern, DownmixIsAWeightedMeanThatNeverClips)
 {
-    using namespace SyntheticPattern;
+    using namespace QelRuntime::SyntheticPattern;
     const int16_t loud[6] = {32767, 32767, 32767, 32767, 32767, 32767};
     EXPECT_EQ(downmixStereo(loud, 6, 0), 32767);
     const int16_t quiet[6] = {-32768, -32768, -32768, 0, -32768, -32768};
@@ -119,4 +119,4 @@ TEST(SyntheticPattern, DownmixIsAWeightedMeanThatNeverClips)
 }
 
 } // namespace
-} // namespace Qel::Runtime
+} // namespace QelRuntime

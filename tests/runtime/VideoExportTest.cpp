@@ -2,12 +2,12 @@
 
 #include "RuntimeSession.h"
 #include "ScopedRuntimeModes.h"
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticPattern.h"
 
 namespace Qel::Testing {
 namespace {
 
-using namespace SyntheticPattern;
+using namespace QelRuntime::SyntheticPattern;
 
 constexpr QtOSType kVide = fourCc('v', 'i', 'd', 'e');
 

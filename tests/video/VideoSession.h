@@ -14,7 +14,7 @@
 #include "HostClocks.h"
 #include "LogCapture.h"
 #include "TempFolder.h"
-#include "core/SyntheticPattern.h"
+#include "synthetic/SyntheticPattern.h"
 #include "media/MediaChunk.h"
 #include "plugin/ResultCodes.h"
 #include "streams/StreamInterface.h"
@@ -63,7 +63,7 @@ inline std::string qtFailureLine(long status)
 // the four output formats, rows unpadded.
 inline std::vector<uint8_t> expectedFrame(const std::string& output, int32_t width, int32_t height, int32_t sample)
 {
-    using namespace SyntheticPattern;
+    using namespace QelRuntime::SyntheticPattern;
     if (output == "YUY2")
         return expectedPicture(kYuy2, 24, width, height, 2 * width, sample);
     if (output == "UYVY")
@@ -154,7 +154,7 @@ public:
             return -1;
         const std::string output = formatText();
         const size_t lumaOffset = output == "ARGB" || output == "UYVY" ? 1 : 0;
-        return SyntheticPattern::sampleIndexFromLuma(frame.bytes[lumaOffset]);
+        return QelRuntime::SyntheticPattern::sampleIndexFromLuma(frame.bytes[lumaOffset]);
     }
 
     // The session's first stream of another kind (288: sound), not opened.

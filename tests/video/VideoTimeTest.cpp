@@ -178,7 +178,7 @@ TEST_P(VideoMediaScale, FramesComeInOrderStampedInMovieTime)
             SCOPED_TRACE(index);
             const Frame frame = video.read();
             ASSERT_TRUE(frame.delivered);
-            EXPECT_EQ(SyntheticPattern::sampleIndexFromLuma(frame.bytes[0]), index);
+            EXPECT_EQ(QelRuntime::SyntheticPattern::sampleIndexFromLuma(frame.bytes[0]), index);
             EXPECT_EQ(frame.startTime, msOf(units * index, scales.movieScale));
             EXPECT_EQ(frame.duration, msOf(units, scales.movieScale));
         }
