@@ -1,7 +1,7 @@
 // Converts 8-bit planar YUV pictures (4:2:0 and 4:2:2, video range) into
 // packed 4:2:2 surfaces ('yuvs' and '2vuy') of the same size, byte for byte
 // as the libswscale conversion of FfmpegPictureConverter makes them, in
-// loops the compiler vectorises: close to the speed of a copy, where
+// vector code (FfmpegPackedRows.h): close to the speed of a copy, where
 // libswscale's general scaler takes several times as long.
 //
 // What libswscale does there, and so what this reproduces:
@@ -17,6 +17,7 @@
 
 #include "FfmpegChromaRowFilter.h"
 #include "FfmpegLibraries.h"
+#include "FfmpegPackedRows.h"
 
 #include <cstdint>
 #include <vector>
@@ -25,8 +26,7 @@ namespace QelRuntime {
 
 class FfmpegPackedConversion {
 public:
-    // The taps of the filter, and so the source rows any output row reads.
-    static constexpr int kWidenedRows = 4;
+    explicit FfmpegPackedConversion(FfmpegVectors vectors = widestVectors()) : vectors_(vectors) {}
 
     // True when the picture was converted into the packed rows at base, one
     // every rowBytes; false when this conversion does not apply.
@@ -34,14 +34,13 @@ public:
 
 private:
     bool prepareFilter(int pictureHeight);
-    void convert420Row(const AVFrame* picture, int row, bool exactSums, bool lumaFirst, uint8_t* out);
-    const int16_t* widenedRow(const AVFrame* picture, int plane, int sourceRow);
+    FfmpegPackedRow rowOf420(const AVFrame* picture, int row, bool lumaFirst) const;
+    void packOneRow(const FfmpegPackedRow& row, uint8_t* out);
 
+    const FfmpegVectors vectors_;
     FfmpegChromaRowFilter filter_;
     int filterHeight_ = 0;  // picture height of filter_; 0 before the first
-    std::vector<uint8_t> chromaRows_;  // a row's filtered chroma, U then V
-    std::vector<int16_t> widened_;     // kWidenedRows 15-bit rows of U, then of V
-    int widenedSource_[2][kWidenedRows];  // the source row each holds, -1 for none
+    std::vector<uint8_t> chromaRows_;  // a narrow row's filtered chroma, U then V
 };
 
 } // namespace QelRuntime

@@ -48,6 +48,10 @@ struct ScaleSetting {
 
 class FfmpegPictureConverter {
 public:
+    // vectors: the instruction set of the packed conversions, the widest
+    // the processor has unless a test or benchmark asks for another.
+    explicit FfmpegPictureConverter(FfmpegVectors vectors = widestVectors()) : packed_(vectors) {}
+
     static bool supports(QtOSType pixelFormat);
 
     // Scales when the surface's size differs from the picture's. False for a

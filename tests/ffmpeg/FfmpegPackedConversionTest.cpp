@@ -40,14 +40,15 @@ std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat tar
 
 // Random planes of every layout the packed conversion takes or leaves to
 // libswscale, at sizes around the edges of libswscale's filter (a few rows,
-// where it shortens it) and at common picture sizes, into both packed
-// layouts: every byte as libswscale makes it.
-TEST(FfmpegPackedConversion, EqualsLibswscalesBytes)
+// where it shortens it), around the widths of the vectors' blocks (8 and
+// 16 pairs) and at common picture sizes, into both packed layouts: every
+// byte as libswscale makes it.
+void expectLibswscalesBytes(FfmpegVectors vectors)
 {
     std::srand(7);
     const std::pair<int, int> sizes[] = {{2, 1},   {16, 2},   {18, 3},   {16, 7},   {20, 8},    {22, 13},
                                          {24, 14}, {34, 15},  {40, 16},  {18, 17},  {64, 31},   {162, 90},
-                                         {160, 91}, {161, 33}, {720, 576}, {1280, 720}, {1920, 1080}};
+                                         {160, 91}, {161, 33}, {32, 20}, {720, 576}, {1280, 720}, {1920, 1080}};
     for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P}) {
         for (const auto& [width, height] : sizes) {
             FramePtr picture = makeFrame();
@@ -67,7 +68,7 @@ TEST(FfmpegPackedConversion, EqualsLibswscalesBytes)
                 const int rowBytes = width * 2;
                 const std::vector<uint8_t> expected = swscaleConversion(picture.get(), packed, rowBytes);
                 std::vector<uint8_t> actual(size_t(rowBytes) * size_t(height) + kSwscaleRowSlack, 0xEE);
-                FfmpegPictureConverter converter;
+                FfmpegPictureConverter converter(vectors);
                 ASSERT_TRUE(converter.convert(picture.get(), {target, actual.data(), rowBytes, width, height}));
                 EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
                 // At an odd width the half pair is the runtime's own (above).
@@ -81,6 +82,11 @@ TEST(FfmpegPackedConversion, EqualsLibswscalesBytes)
         }
     }
 }
+
+TEST(FfmpegPackedConversion, EqualsLibswscalesBytes) { expectLibswscalesBytes(widestVectors()); }
+
+// The code for processors without AVX2, on any processor.
+TEST(FfmpegPackedConversion, EqualsLibswscalesBytesWithSse2Alone) { expectLibswscalesBytes(FfmpegVectors::Sse2); }
 
 } // namespace
 } // namespace Qel::Testing
