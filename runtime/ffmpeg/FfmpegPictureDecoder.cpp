@@ -91,16 +91,40 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
     const size_t sync = track.syncSampleBefore(index);
     const int64_t groupStart = track.positions[sync].pts;
     const bool continuing = continuesRun(index);
-    if (!continuing && !startRun(sync))
+    if (!continuing && !startRun(sync, firstKeptBy(index, sync)))
         return nearestCachedBetween(groupStart, pts);
     // A run that has shown pictures before this request is read forwards.
     const bool forwards = continuing && lastOutput_ != INT64_MIN;
-    if (const AVFrame* decoded = decodeUntil(pts)) {
+    const AVFrame* decoded = decodeUntil(pts);
+    // Should a stream's pictures not come out alike without the skipped
+    // ones (a decoder that learns its reordering from the pictures it
+    // sees), the run is made again in full.
+    if (!decoded && skippedPictures_ && startRun(sync))
+        decoded = decodeUntil(pts);
+    if (decoded) {
         if (forwards)
             forgetBefore(pts);
         return decoded;
     }
     return nearestCachedBetween(groupStart, pts);
+}
+
+// The earliest presentation time worth keeping in a run to sample index:
+// the cache-full of pictures before it, where that is less than the way
+// from the sync sample; INT64_MIN to keep everything. Only the decoders
+// known to decode each packet when it is sent and to skip exactly the
+// pictures no other refers to are asked to skip: H.264's and HEVC's.
+int64_t FfmpegPictureDecoder::firstKeptBy(size_t index, size_t syncIndex) const
+{
+    const FfmpegTrack& track = reader_->track();
+    const AVCodecID codec = codec_->codec_id;
+    if ((codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC) || track.timedByOutputOrder ||
+        track.syncAtRecoveryPoints || pictureBytes_ == 0)
+        return INT64_MIN;
+    const size_t picturesHeld = cacheBytes_ / pictureBytes_;
+    if (picturesHeld == 0 || index - syncIndex < picturesHeld)
+        return INT64_MIN;
+    return track.positions[index - (picturesHeld - 1)].pts;
 }
 
 void FfmpegPictureDecoder::forgetBefore(int64_t pts)
@@ -126,7 +150,7 @@ bool FfmpegPictureDecoder::continuesRun(size_t index) const
     return sync == runSync_ || track.positions[sync].pts <= lastOutput_;
 }
 
-bool FfmpegPictureDecoder::startRun(size_t syncIndex)
+bool FfmpegPictureDecoder::startRun(size_t syncIndex, int64_t keepFrom)
 {
     avcodec_flush_buffers(codec_.get());
     runActive_ = reader_->seekToSync(syncIndex);
@@ -134,6 +158,8 @@ bool FfmpegPictureDecoder::startRun(size_t syncIndex)
     lastOutput_ = INT64_MIN;
     drained_ = false;
     paletteGiven_ = false;
+    keepFrom_ = keepFrom;
+    skippedPictures_ = false;
     return runActive_;
 }
 
@@ -162,6 +188,10 @@ bool FfmpegPictureDecoder::feedDecoder()
             return true;
         }
         givePalette(packet_.get());
+        // Read by the decoder as the packet is sent (and handed to its threads).
+        const bool skippable = packet_->pts != AV_NOPTS_VALUE && packet_->pts < keepFrom_;
+        codec_->skip_frame = skippable ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        skippedPictures_ = skippedPictures_ || skippable;
         const int sent = avcodec_send_packet(codec_.get(), packet_.get());
         av_packet_unref(packet_.get());
         if (sent >= 0 || sent == AVERROR(EAGAIN))
@@ -201,6 +231,10 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
         if (output < reader_->track().positions[runSync_].pts)
             continue;
         lastOutput_ = output;
+        pictureBytes_ = bytesOf(decoded.get());
+        // Pictures before the ones the run keeps would only push others out.
+        if (output < keepFrom_)
+            continue;
         cache(std::move(decoded), pts);
         if (output == pts)
             return cached(pts);

@@ -16,7 +16,10 @@
 // otherwise the ones farthest from it go first. A group longer than the
 // cache is thus served in segments: each run from the sync sample keeps the
 // last cache-full of pictures before the request, which costs about (group
-// length / pictures the cache holds) decodes per step. A request that
+// length / (2 x pictures the cache holds)) decodes per step. Such a run of
+// H.264 or HEVC decodes only the reference pictures before the ones it
+// keeps: the pictures it keeps come out the same, and the others are not
+// needed (with B-frames, about half of them, and the cheaper half). A request that
 // continues the run forwards drops every cached picture before it: reading
 // forwards never asks for them again, and keeping them would hold up to
 // cacheBytes of pictures (and of the decoder's buffers) for nothing.
@@ -66,7 +69,8 @@ private:
     FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec, size_t cacheBytes);
 
     bool continuesRun(size_t index) const;
-    bool startRun(size_t syncIndex);
+    bool startRun(size_t syncIndex, int64_t keepFrom = INT64_MIN);
+    int64_t firstKeptBy(size_t index, size_t syncIndex) const;
     const AVFrame* decodeUntil(int64_t pts);
     int64_t nextSampleTime() const;
     bool feedDecoder();
@@ -92,10 +96,16 @@ private:
     int64_t lastOutput_ = INT64_MIN;
     bool drained_ = false;
     bool paletteGiven_ = false;
+    // The run keeps the pictures shown from keepFrom_ on; of those before,
+    // it decodes only the references. skippedPictures_ once it has left
+    // any out.
+    int64_t keepFrom_ = INT64_MIN;
+    bool skippedPictures_ = false;
 
     std::map<int64_t, FramePtr> pictures_;  // by presentation time
     size_t cachedBytes_ = 0;
     const size_t cacheBytes_;
+    size_t pictureBytes_ = 0;  // of the latest picture decoded; 0 before the first
     int64_t lastRequest_ = INT64_MIN;  // presentation time of the latest request
     bool readingBackwards_ = false;    // that request lay before the one before
 };
