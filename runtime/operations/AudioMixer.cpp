@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "synthetic/SyntheticPattern.h"
+#include "source/Downmix.h"
 
 namespace QelRuntime {
 
@@ -55,7 +55,7 @@ QtStatus AudioMixer::render(int64_t first, int32_t count, int32_t outputChannels
         for (size_t c = 0; c < size_t(sourceChannels); ++c)
             frame[c] = int16_t(std::clamp(mix[i * size_t(sourceChannels) + c], -32768, 32767));
         for (int32_t out = 0; out < outputChannels; ++out)
-            output[i * size_t(outputChannels) + size_t(out)] = SyntheticPattern::outputValue(
+            output[i * size_t(outputChannels) + size_t(out)] = Downmix::outputValue(
                 frame, sourceChannels, outputChannels, stereoDownmix, out);
     }
     written = count;

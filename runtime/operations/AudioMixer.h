@@ -22,7 +22,7 @@ public:
     QtStatus refusal() const { return rendered ? rendered->refusal() : 0; }
 
     // Writes `count` output frames from frame `first` into `output`
-    // (interleaved, `outputChannels` per frame); see SyntheticPattern.h's
+    // (interleaved, `outputChannels` per frame); see Downmix.h's
     // outputValue for how source channels become output channels. Sets the
     // frames written: fewer than `count` only at the end of a source's own
     // rendering, which may also fail with a status.

@@ -1,10 +1,10 @@
 #include "source/PixelLayout.h"
 
-#include "synthetic/SyntheticPattern.h"
+#include "source/PixelFormats.h"
 
 namespace QelRuntime {
 
-using namespace SyntheticPattern;
+using namespace PixelFormats;
 
 bool isRawFormat(QtOSType format)
 {

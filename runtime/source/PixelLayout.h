@@ -1,7 +1,7 @@
 // Pixels of the runtime's picture formats in memory: reading the (Y, U, V)
 // components of a pixel from a raw picture and writing them into a surface.
 // Formats: 'yuvs', '2vuy', 32 (ARGB), 'raw ' at depth 24 (RGB) or 32 (ARGB),
-// and planar 'YVU9'; the byte layouts are those of SyntheticPattern.h.
+// and planar 'YVU9'; the byte layouts are those of PixelFormats.h.
 #pragma once
 
 #include <cstdint>
