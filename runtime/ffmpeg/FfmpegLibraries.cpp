@@ -1,6 +1,6 @@
 #include "FfmpegLibraries.h"
 
-#include "FfmpegProbe.h"
+#include "formats/FfmpegProbe.h"
 
 #include <new>
 

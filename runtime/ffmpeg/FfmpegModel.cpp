@@ -1,6 +1,6 @@
 #include "FfmpegModel.h"
 
-#include "FfmpegCodecCodes.h"
+#include "codecs/FfmpegCodecCodes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,25 +4,17 @@
 // find each sample again in the file. The model's sample tables are the
 // movie's own: a long movie's are not kept twice.
 //
-// Built once by open() and immutable afterwards, so readers on any thread may
+// Built once by open() (FfmpegMovieBuilder.cpp, the top of the source's
+// opening) and immutable afterwards, so readers on any thread may
 // share it. Readers (FfmpegPacketReader, FfmpegPictureDecoder,
 // FfmpegAudioExtraction) open the file again for themselves, except the
 // first, which may take over the demuxer that open() used; they must not
 // outlive the movie.
-//
-// Time scale rule: the least common multiple of the video streams' own time
-// bases when it fits in 31 bits together with the duration (one video
-// stream: its own time base); otherwise the smallest scale in which every
-// video sample's time and duration is still exact; a movie whose samples fit
-// neither uses 600 and rounds. A movie without video uses its first sound
-// track's sample rate. A scale below 1000 is multiplied until a unit is at
-// most a millisecond (25 becomes 1000). Time 0 is the earliest start of
-// any picture or sound track; a track that starts later starts later in the
-// movie.
 #pragma once
 
-#include "FfmpegContainers.h"
 #include "FfmpegLibraries.h"
+#include "FfmpegTrack.h"
+#include "formats/FfmpegContainers.h"
 #include "source/MovieModel.h"
 #include "QuickTimeInterface.h"
 
@@ -34,101 +26,6 @@
 #include <vector>
 
 namespace QelRuntime {
-
-// Where a sample sits in its stream, in the stream's own time base.
-struct FfmpegSamplePosition {
-    int64_t pts;
-    int64_t dts;  // decoding time; exact for sync samples, which readers seek to
-    uint64_t identity;  // of the packet's bytes where the track was scanned, else 0
-};
-
-// Where a sample's bytes lie in the file.
-struct FfmpegByteRange {
-    int64_t offset;
-    int64_t size;
-};
-
-// Where ffmpeg's decode puts a sound track's first sample, past the codec's
-// priming (FfmpegSoundStart.h), and the lengths of its first decoded frames,
-// from which the later ones are placed back to back.
-struct FfmpegSoundStart {
-    int64_t pts = AV_NOPTS_VALUE;  // of the first decoded frame, in the stream's time base
-    int firstFrameSamples = 0;
-    int frameSamples = 0;  // of the frame after it (the codec's usual length); 0 when none came
-};
-
-struct FfmpegRational {
-    int num;
-    int den;
-};
-
-struct FfmpegTrack {
-    QtOSType mediaType = 0;
-    int streamIndex = -1;
-    bool enabled = true;  // as the file marks the track
-    FfmpegRational timeBase{0, 1};
-    int64_t duration = 0;  // movie units
-
-    // Video: the image description of every sample (one description per track).
-    QtOSType compressionType = 0;
-    int16_t width = 0;
-    int16_t height = 0;
-    int16_t depth = 0;
-    int32_t descriptionDataSize = 0;  // bytes of one uncompressed picture, 0 when compressed
-
-    // Sound.
-    QtOSType soundFormat = 0;
-    int sampleRate = 0;
-    int channels = 0;
-    // Where the file's packets were read at open (every container without a
-    // complete index); QuickTime, MP4 and AVI sound starts at the stream's
-    // declared start instead (an edit list trims the priming there).
-    std::optional<FfmpegSoundStart> decodedStart;
-    // Sound whose packets were read and counted at open (FfmpegSoundStart.h:
-    // Vorbis, DVD LPCM, PCM under a coarse clock): where the frame of each packet
-    // begins, in samples from the track's first decoded sample, parallel to
-    // positions (Vorbis's first packet's frame, priming, begins before it);
-    // otherwise empty.
-    std::vector<int64_t> packetSampleOffsets;
-    // Where the last packet ends, in the stream's time base, as the file's
-    // first reading at open found it.
-    int64_t soundEnd = 0;
-
-    // One per sample, in presentation order (for sound and text: one packet
-    // as the container stores it); the model's sample table holds their
-    // times.
-    std::vector<FfmpegSamplePosition> positions;
-    std::vector<bool> sync;  // parallel to positions
-    // Pictures reordered by the decoder where the container stores no
-    // presentation times (AVI): decoded pictures are timed by their order.
-    bool timedByOutputOrder = false;
-    // Sync samples include recovery points that are not IDR pictures (H.264
-    // in AVI, from the picture headers): decoding from one gives out the
-    // pictures shown before it damaged, and its own picture only when the
-    // decoder is told to show every picture.
-    bool syncAtRecoveryPoints = false;
-    // How far any sample's presentation time lies before its decoding time
-    // (stream time base), 0 where none does: AVI shows its first reordered
-    // picture at its first decoding time, so that later pictures shown
-    // before the ones decoded ahead of them are shown before they are
-    // decoded. Readers looking ahead for a sample allow for it.
-    int64_t shownAheadOfDecoding = 0;
-    // Pictures of 8-bit indexed colour (8-bit raw, RLE and the like): the
-    // palette the file gives its first picture (FFmpeg's AV_PKT_DATA_PALETTE),
-    // which decoders need with the first packet of every run; otherwise empty.
-    std::vector<uint8_t> palette;
-    // Parallel to positions where the file's index places every sample's bytes
-    // exactly and readers may take them straight from the file
-    // (uncompressed pictures of QuickTime and MP4 files); otherwise empty.
-    std::vector<FfmpegByteRange> byteRanges;
-
-    // The stream's parameters as the movie's open probed them, so that
-    // readers opening the file again need not probe it once more.
-    CodecParametersPtr parameters;
-
-    // The sync sample that decoding of sample index must start from.
-    size_t syncSampleBefore(size_t index) const;
-};
 
 class FfmpegMovie {
 public:

@@ -1,10 +1,10 @@
 #include "FfmpegMovieSource.h"
 
-#include "FfmpegAudioExtraction.h"
-#include "FfmpegMappedFile.h"
+#include "sound/FfmpegAudioExtraction.h"
+#include "io/FfmpegMappedFile.h"
 #include "FfmpegPacketReader.h"
 #include "FfmpegPictureDecoder.h"
-#include "FfmpegProbe.h"
+#include "formats/FfmpegProbe.h"
 #include "FfmpegStatus.h"
 
 #include <algorithm>

@@ -92,26 +92,6 @@ FormatContextPtr openForTrack(const FfmpegMovie& movie, const FfmpegTrack& track
 
 } // namespace
 
-std::vector<uint8_t> firstPalette(const std::string& path, int streamIndex)
-{
-    FormatContextPtr format = openFormatHeader(path.c_str());
-    if (!format || streamIndex < 0 || unsigned(streamIndex) >= format->nb_streams)
-        return {};
-    for (unsigned i = 0; i < format->nb_streams; ++i)
-        format->streams[i]->discard = int(i) == streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    PacketPtr packet = makePacket();
-    while (av_read_frame(format.get(), packet.get()) >= 0) {
-        if (packet->stream_index != streamIndex) {
-            av_packet_unref(packet.get());
-            continue;
-        }
-        size_t size = 0;
-        const uint8_t* palette = av_packet_get_side_data(packet.get(), AV_PKT_DATA_PALETTE, &size);
-        return palette ? std::vector<uint8_t>(palette, palette + size) : std::vector<uint8_t>();
-    }
-    return {};
-}
-
 std::unique_ptr<FfmpegPacketReader> FfmpegPacketReader::open(const FfmpegMovie& movie, size_t trackIndex)
 {
     if (trackIndex >= movie.tracks().size())

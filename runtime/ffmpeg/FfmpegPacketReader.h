@@ -7,7 +7,7 @@
 
 #include "FfmpegLibraries.h"
 #include "FfmpegMovie.h"
-#include "FfmpegPacketRecognition.h"
+#include "timing/FfmpegPacketRecognition.h"
 
 #include <cstddef>
 #include <deque>
@@ -16,12 +16,6 @@
 #include <vector>
 
 namespace QelRuntime {
-
-// The palette that the file at path gives the first picture of stream
-// streamIndex, read through a demuxer of its own: FFmpeg's demuxers hand it
-// out once, with the first packet of the stream they read, which the
-// movie's own probing takes. Empty where the stream has none.
-std::vector<uint8_t> firstPalette(const std::string& path, int streamIndex);
 
 class FfmpegPacketReader {
 public:

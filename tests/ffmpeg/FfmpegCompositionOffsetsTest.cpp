@@ -2,7 +2,7 @@
 // found by its ID with FFmpeg's shift of negative offsets, and every header
 // whose offsets FFmpeg might not take as they stand (or whose boxes do not
 // fit) declined.
-#include "FfmpegCompositionOffsets.h"
+#include "formats/mp4/FfmpegCompositionOffsets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Huge pages are asked for only under whole 2 MiB blocks of a table's own
 // room, and a table so reserved holds what is written to it.
-#include "FfmpegLargeTables.h"
+#include "io/FfmpegLargeTables.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // the file (as opened, or as another process has cut it since) are refused.
 // Movies whose index places every picture exactly hand out the stream's own
 // packets.
-#include "FfmpegMappedFile.h"
+#include "io/FfmpegMappedFile.h"
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "TempFolder.h"

@@ -4,7 +4,7 @@
 #include "FfmpegOracle.h"
 #include "FfmpegPacketReader.h"
 #include "FfmpegPictureDecoder.h"
-#include "FfmpegProbe.h"
+#include "formats/FfmpegProbe.h"
 #include "TempFolder.h"
 #include "TestMovies.h"
 
@@ -234,6 +234,27 @@ TEST(FfmpegMovieOpening, TruncatedFilesGiveStatusesNotCrashes)
     ASSERT_NE(mpegDecoder, nullptr);
     for (size_t i = 0; i < mpeg->tracks()[0].positions.size(); ++i)
         EXPECT_EQ(mpegDecoder->decodeInto(i, surface), 0) << "sample " << i;
+}
+
+// A transport stream joined from pieces, the middle one with a sound stream:
+// the demuxer meets that stream only while the packets are read at open,
+// and the movie's tracks are the streams known before.
+TEST(FfmpegMovieOpening, AStreamMetOnlyWhileReadingIsNoTrack)
+{
+    TempFolder folder;
+    const auto bytesOf = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string pictures = testMedia("pictures-8s.ts", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=8 "
+                                                             "-c:v mpeg2video");
+    const std::string both = testMedia("pictures-tone.ts", kPictures + kTone + "-c:v mpeg2video -c:a mp2");
+    ASSERT_FALSE(pictures.empty() || both.empty());
+    const auto movie = FfmpegMovie::open(
+        folder.write("joined.ts", bytesOf(pictures) + bytesOf(both) + bytesOf(pictures)));
+    ASSERT_NE(movie, nullptr);
+    ASSERT_EQ(movie->tracks().size(), 1u);
+    EXPECT_EQ(movie->tracks()[0].mediaType, fourCc('m', '1', 'v', ' '));
 }
 
 } // namespace

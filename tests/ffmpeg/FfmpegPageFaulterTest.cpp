@@ -2,7 +2,7 @@
 // mapping takes fewer page faults than reading one that was not prepared,
 // and a part that another process has cut off the file is reported, not
 // raised as SIGBUS.
-#include "FfmpegPageFaulter.h"
+#include "io/FfmpegPageFaulter.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

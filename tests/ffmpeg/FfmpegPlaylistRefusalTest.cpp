@@ -4,7 +4,8 @@
 // after it was accepted).
 #include "FfmpegLibraries.h"
 #include "FfmpegMovieSource.h"
-#include "FfmpegProbe.h"
+#include "formats/FfmpegContainers.h"
+#include "formats/FfmpegProbe.h"
 #include "TempFolder.h"
 #include "TestMovies.h"
 

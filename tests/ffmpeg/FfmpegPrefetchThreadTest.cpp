@@ -1,7 +1,7 @@
 // The prefetch thread runs the latest job it is given, drops one that is
 // still waiting when a newer one arrives, and on destruction waits for the
 // running job and keeps nothing a job captured.
-#include "FfmpegPrefetchThread.h"
+#include "io/FfmpegPrefetchThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Sound of real movies: PCM against ffmpeg's own decode, sample-accurate
 // seeks, the true end, the stereo downmix and the mixing of two tracks.
-#include "FfmpegAudioExtraction.h"
+#include "sound/FfmpegAudioExtraction.h"
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "TestMovies.h"

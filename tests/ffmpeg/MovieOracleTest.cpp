@@ -6,6 +6,8 @@
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "FfmpegSampleTable.h"
+#include "formats/mp4/FfmpegMp4Timing.h"
+#include "timing/FfmpegPacketScan.h"
 #include "ModuleSession.h"
 #include "TestMedia.h"
 

@@ -4,9 +4,9 @@
 // not stop: under Wine a Unix program) fails the reads of what it no longer
 // holds, and the preparation of its pages, instead of raising an in-page
 // error.
-#include "FfmpegFileMapping.h"
-#include "FfmpegMappedFile.h"
-#include "FfmpegPageFaulter.h"
+#include "io/FfmpegFileMapping.h"
+#include "io/FfmpegMappedFile.h"
+#include "io/FfmpegPageFaulter.h"
 
 #include <windows.h>
 

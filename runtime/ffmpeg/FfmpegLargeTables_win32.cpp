@@ -1,7 +1,0 @@
-#include "FfmpegLargeTables.h"
-
-namespace QelRuntime {
-
-void adviseHugePages(uintptr_t, uintptr_t) {}
-
-} // namespace QelRuntime
