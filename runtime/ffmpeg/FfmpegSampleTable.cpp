@@ -16,8 +16,8 @@ bool isPlayable(const AVStream* stream)
     return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
 }
 
-// Reordered pictures whose container stores no presentation times, so that
-// their order is found in their bytes, which only the file's scan reads.
+// Reordered pictures whose order lies in their bytes (the containers' rows
+// say where), which only the file's scan reads.
 bool needsPictureBytesForOrder(const FfmpegContainerTraits& container, const AVStream* stream)
 {
     const AVCodecParameters* parameters = stream->codecpar;
@@ -43,9 +43,8 @@ bool indexCoversEveryStream(AVFormatContext* format, const FfmpegContainerTraits
     return true;
 }
 
-// A sound stream whose declared length is not trusted (AVI's header counts
-// the chunks a muxer left empty) ends where its last chunk does, as
-// ffmpeg's decode of it.
+// A sound stream whose declared length its container does not vouch for
+// ends where its last chunk does, as ffmpeg's decode of it.
 bool declaresItsEnd(const FfmpegContainerTraits& container, const AVStream* stream)
 {
     return !container.indexCountsSoundInBytesOrChunks || stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO;

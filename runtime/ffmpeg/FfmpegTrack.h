@@ -61,9 +61,8 @@ struct FfmpegTrack {
     QtOSType soundFormat = 0;
     int sampleRate = 0;
     int channels = 0;
-    // Where the file's packets were read at open (every container without a
-    // complete index); QuickTime, MP4 and AVI sound starts at the stream's
-    // declared start instead (an edit list trims the priming there).
+    // Where the file's packets were read at open; otherwise none, and the
+    // sound starts as FfmpegMovieBuilder.cpp (startOf) places it.
     std::optional<FfmpegSoundStart> decodedStart;
     // Sound whose packets were read and counted at open (FfmpegSoundStart.h:
     // Vorbis, DVD LPCM, PCM under a coarse clock): where the frame of each packet
@@ -80,8 +79,8 @@ struct FfmpegTrack {
     // times.
     std::vector<FfmpegSamplePosition> positions;
     std::vector<bool> sync;  // parallel to positions
-    // Pictures reordered by the decoder where the container stores no
-    // presentation times (AVI): decoded pictures are timed by their order.
+    // Decoded pictures are timed by the order they come out in
+    // (FfmpegSampleTable.h: timedByOutputOrder says which).
     bool timedByOutputOrder = false;
     // Sync samples include recovery points that are not IDR pictures (H.264
     // in AVI, from the picture headers): decoding from one gives out the
@@ -89,10 +88,9 @@ struct FfmpegTrack {
     // decoder is told to show every picture.
     bool syncAtRecoveryPoints = false;
     // How far any sample's presentation time lies before its decoding time
-    // (stream time base), 0 where none does: AVI shows its first reordered
-    // picture at its first decoding time, so that later pictures shown
-    // before the ones decoded ahead of them are shown before they are
-    // decoded. Readers looking ahead for a sample allow for it.
+    // (stream time base), 0 where none does (pictures shown from where the
+    // first is decoded: showFirstPictureAtFirstDecodingTime). Readers
+    // looking ahead for a sample allow for it.
     int64_t shownAheadOfDecoding = 0;
     // Pictures of 8-bit indexed colour (8-bit raw, RLE and the like): the
     // palette the file gives its first picture (FFmpeg's AV_PKT_DATA_PALETTE),
@@ -110,6 +108,5 @@ struct FfmpegTrack {
     // The sync sample that decoding of sample index must start from.
     size_t syncSampleBefore(size_t index) const;
 };
-
 
 } // namespace QelRuntime

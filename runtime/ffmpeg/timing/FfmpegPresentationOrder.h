@@ -66,7 +66,8 @@ void startAtTheFirstPicture(OrderedPackets& ordered, bool keyBefore);
 
 // Pictures whose container stores no presentation times (AVI) are shown
 // from where the first one is decoded: the decoder's delay does not move
-// them.
+// them, and later pictures shown before the ones decoded ahead of them are
+// shown before they are decoded (FfmpegTrack::shownAheadOfDecoding).
 void showFirstPictureAtFirstDecodingTime(OrderedPackets& ordered);
 
 } // namespace QelRuntime
