@@ -197,7 +197,8 @@ private:
         }
         std::unique_ptr<FfmpegPictureDecoder>& decoder = decoders_[trackIndex];
         if (!decoder)
-            decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status);
+            decoder = FfmpegPictureDecoder::open(*movie_, size_t(trackIndex - 1), status,
+                                                 FfmpegPictureDecoder::cacheBytesFromEnvironment());
         if (!decoder)
             refusals_[trackIndex] = status;
         return decoder.get();

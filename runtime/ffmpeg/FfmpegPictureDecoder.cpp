@@ -4,7 +4,9 @@
 #include "FfmpegStatus.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace QelRuntime {
@@ -29,7 +31,30 @@ size_t bytesOf(const AVFrame* picture)
     return bytes;
 }
 
+// 2 GiB: no more fits beside the pictures in a 32-bit process.
+constexpr unsigned long kLargestCacheMebibytes = 2048;
+
 } // namespace
+
+size_t FfmpegPictureDecoder::cacheBytesFromEnvironment()
+{
+    return cacheBytesFrom(std::getenv("QEL_BACKWARD_CACHE_MIB"));
+}
+
+size_t FfmpegPictureDecoder::cacheBytesFrom(const char* mebibytes)
+{
+    if (!mebibytes)
+        return kDefaultCacheBytes;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(mebibytes, &end, 10);
+    const bool whole = end != mebibytes && *end == '\0' && std::strchr(mebibytes, '-') == nullptr;
+    if (!whole || value == 0 || value > kLargestCacheMebibytes) {
+        std::fprintf(stderr, "QuickTime.qts: QEL_BACKWARD_CACHE_MIB: \"%s\" is not a number of MiB from 1 to %lu\n",
+                     mebibytes, kLargestCacheMebibytes);
+        return kDefaultCacheBytes;
+    }
+    return size_t(value) << 20;
+}
 
 std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMovie& movie, size_t trackIndex,
                                                                  QtStatus& status, size_t cacheBytes)

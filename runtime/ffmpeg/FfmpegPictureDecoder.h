@@ -40,6 +40,13 @@ public:
     // 86 decoded 1080p pictures: a group of 60 of them with room to spare.
     static constexpr size_t kDefaultCacheBytes = 256 * 1024 * 1024;
 
+    // The cache's size as the environment variable QEL_BACKWARD_CACHE_MIB
+    // gives it, a whole number of MiB from 1 to 2048 (more backward speed on
+    // long groups for more memory); the default when it is not set, or when
+    // it is not such a number, which is told on standard error.
+    static size_t cacheBytesFromEnvironment();
+    static size_t cacheBytesFrom(const char* mebibytes);
+
     // Null with status kFfmpegNoCodec when no decoder handles the track's
     // codec, kFfmpegCodecError when its decoder refuses the track (both told
     // on standard error, FfmpegDecoderRefusal.h), kFfmpegBadData when the

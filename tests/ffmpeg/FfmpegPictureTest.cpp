@@ -194,6 +194,18 @@ TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
     }
 }
 
+TEST(FfmpegPictureCache, SizeComesFromTheEnvironmentInWholeMebibytes)
+{
+    const size_t fallback = FfmpegPictureDecoder::kDefaultCacheBytes;
+    const std::pair<const char*, size_t> rows[] = {{nullptr, fallback},  {"512", size_t(512) << 20},
+                                                   {"1", size_t(1) << 20}, {"2048", size_t(2048) << 20},
+                                                   {"0", fallback},       {"2049", fallback},
+                                                   {"-1", fallback},      {"64k", fallback},
+                                                   {"", fallback},        {"99999999999999999999", fallback}};
+    for (const auto& [text, bytes] : rows)
+        EXPECT_EQ(FfmpegPictureDecoder::cacheBytesFrom(text), bytes) << (text ? text : "unset");
+}
+
 TEST(FfmpegPictureSurfaces, UnsupportedSurfaceFormatIsRefused)
 {
     auto movie = FfmpegMovie::open(h264Mp4());
