@@ -125,7 +125,9 @@ FfmpegScannedStreams scanEveryPacket(AVFormatContext* format, const std::vector<
 OrderedPackets orderedFromReading(AVFormatContext* format, AVStream* stream)
 {
     bool keyBefore = false;
-    OrderedPackets ordered = presentationOrder(packetsFromReading(format, stream, keyBefore), streamFactsOf(stream));
+    std::vector<FfmpegPacketRecord> packets = packetsFromReading(format, stream, keyBefore);
+    // The facts are taken after the read, which may fill in the stream's start.
+    OrderedPackets ordered = presentationOrder(std::move(packets), streamFactsOf(stream));
     startAtTheFirstPicture(ordered, keyBefore);
     return ordered;
 }
