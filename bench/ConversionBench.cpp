@@ -8,7 +8,7 @@
 // packed conversions also run on SSE2 alone, as on a processor without AVX2.
 #include <benchmark/benchmark.h>
 
-#include "FfmpegPictureConverter.h"
+#include "picture/FfmpegPictureConverter.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "FfmpegMovie.h"
 
-#include "FfmpegRescaler.h"
+#include "timing/FfmpegRescaler.h"
 
 #include <algorithm>
 

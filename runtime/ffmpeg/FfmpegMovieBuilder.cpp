@@ -5,7 +5,7 @@
 #include "FfmpegModel.h"
 #include "FfmpegMovie.h"
 #include "FfmpegSampleTable.h"
-#include "FfmpegRescaler.h"
+#include "timing/FfmpegRescaler.h"
 #include "codecs/FfmpegCodecCodes.h"
 #include "io/FfmpegLargeTables.h"
 #include "timing/FfmpegTimeScale.h"

@@ -3,7 +3,7 @@
 #include "sound/FfmpegAudioExtraction.h"
 #include "io/FfmpegMappedFile.h"
 #include "FfmpegPacketReader.h"
-#include "FfmpegPictureDecoder.h"
+#include "picture/FfmpegPictureDecoder.h"
 #include "formats/FfmpegProbe.h"
 #include "FfmpegStatus.h"
 

@@ -3,7 +3,7 @@
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "FfmpegPacketReader.h"
-#include "FfmpegPictureDecoder.h"
+#include "picture/FfmpegPictureDecoder.h"
 #include "formats/FfmpegProbe.h"
 #include "TempFolder.h"
 #include "TestMovies.h"

@@ -2,7 +2,7 @@
 // against libswscale's own conversion of the same planes, byte for byte.
 // Built into both builds' suites: each checks its own libswscale (the
 // 64-bit distribution's, the 32-bit static one under Wine).
-#include "FfmpegPictureConverter.h"
+#include "picture/FfmpegPictureConverter.h"
 
 #include <gtest/gtest.h>
 

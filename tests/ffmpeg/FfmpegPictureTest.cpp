@@ -4,8 +4,8 @@
 #include "FfmpegMovieSource.h"
 #include "FfmpegOracle.h"
 #include "FfmpegPacketReader.h"
-#include "FfmpegPictureConverter.h"
-#include "FfmpegPictureDecoder.h"
+#include "picture/FfmpegPictureConverter.h"
+#include "picture/FfmpegPictureDecoder.h"
 #include "TestMovies.h"
 
 #include <gtest/gtest.h>

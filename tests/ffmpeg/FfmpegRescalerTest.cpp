@@ -1,6 +1,6 @@
 // The sample tables' rescaling gives exactly what av_rescale_q gives:
 // halves, negative times, products past 64 bits and FFmpeg's "no time".
-#include "FfmpegRescaler.h"
+#include "timing/FfmpegRescaler.h"
 
 #include <gtest/gtest.h>
 
