@@ -1,5 +1,5 @@
-// The runtime's conversion of decoded pictures into packed 4:2:2 surfaces
-// against libswscale's own conversion of the same planes, byte for byte.
+// The runtime's conversions of decoded pictures into packed 4:2:2 and ARGB
+// surfaces against libswscale's own conversion of the same planes, byte for byte.
 // Built into both builds' suites: each checks its own libswscale (the
 // 64-bit distribution's, the 32-bit static one under Wine).
 #include "picture/FfmpegPictureConverter.h"
@@ -21,13 +21,19 @@ constexpr QtOSType kYuvs = fourCc('y', 'u', 'v', 's');
 constexpr int kSwscaleRowSlack = 32;
 
 // libswscale's own conversion of picture into packed rows of the given
-// format: what the runtime's conversion must give, byte for byte.
-std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat target, int rowBytes)
+// format: what the runtime's conversion must give, byte for byte. A matrix
+// (into full-range RGB, from the picture's range) is set as the runtime
+// sets it.
+std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat target, int rowBytes,
+                                       const int* matrix = nullptr)
 {
     SwsContext* context = sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format),
                                          picture->width, picture->height, target, SWS_BICUBIC, nullptr, nullptr,
                                          nullptr);
     EXPECT_NE(context, nullptr);
+    if (matrix)
+        sws_setColorspaceDetails(context, matrix, picture->format == AV_PIX_FMT_YUVJ420P, matrix, 1, 0, 1 << 16,
+                                 1 << 16);
     // Room for the whole pairs libswscale writes at an odd width, and for
     // its vector code, which writes on to a multiple of 8 pixels.
     std::vector<uint8_t> bytes(size_t(rowBytes + kSwscaleRowSlack) * size_t(picture->height));
@@ -36,6 +42,34 @@ std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat tar
     sws_scale(context, picture->data, picture->linesize, 0, picture->height, planes, strides);
     sws_freeContext(context);
     return bytes;
+}
+
+// The first compared bytes of each row of the runtime's surface against
+// libswscale's rows (spaced by kSwscaleRowSlack more).
+void expectRowsEqual(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected, int rowBytes,
+                     int compared, int height)
+{
+    for (int y = 0; y < height; ++y) {
+        ASSERT_TRUE(std::equal(actual.begin() + y * rowBytes, actual.begin() + y * rowBytes + compared,
+                               expected.begin() + y * (rowBytes + kSwscaleRowSlack)))
+            << "row " << y;
+    }
+}
+
+FramePtr randomPicture(AVPixelFormat format, int width, int height)
+{
+    FramePtr picture = makeFrame();
+    picture->format = format;
+    picture->width = width;
+    picture->height = height;
+    EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+    const bool halfHeight = format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane > 0 && halfHeight ? (height + 1) / 2 : height;
+        for (int i = 0; i < picture->linesize[plane] * rows; ++i)
+            picture->data[plane][i] = uint8_t(std::rand());
+    }
+    return picture;
 }
 
 // Random planes of every layout the packed conversion takes or leaves to
@@ -51,16 +85,7 @@ void expectLibswscalesBytes(FfmpegVectors vectors)
                                          {160, 91}, {161, 33}, {32, 20}, {720, 576}, {1280, 720}, {1920, 1080}};
     for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P}) {
         for (const auto& [width, height] : sizes) {
-            FramePtr picture = makeFrame();
-            picture->format = format;
-            picture->width = width;
-            picture->height = height;
-            ASSERT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
-            for (int plane = 0; plane < 3; ++plane) {
-                const int rows = plane > 0 && format == AV_PIX_FMT_YUV420P ? (height + 1) / 2 : height;
-                for (int i = 0; i < picture->linesize[plane] * rows; ++i)
-                    picture->data[plane][i] = uint8_t(std::rand());
-            }
+            FramePtr picture = randomPicture(format, width, height);
             for (QtOSType target : {kYuvs, fourCc('2', 'v', 'u', 'y')}) {
                 const AVPixelFormat packed = target == kYuvs ? AV_PIX_FMT_YUYV422 : AV_PIX_FMT_UYVY422;
                 SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + std::to_string(width) + "x" +
@@ -72,12 +97,7 @@ void expectLibswscalesBytes(FfmpegVectors vectors)
                 ASSERT_TRUE(converter.convert(picture.get(), {target, actual.data(), rowBytes, width, height}));
                 EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
                 // At an odd width the half pair is the runtime's own (above).
-                const int compared = width % 2 ? rowBytes - 2 : rowBytes;
-                for (int y = 0; y < height; ++y) {
-                    ASSERT_TRUE(std::equal(actual.begin() + y * rowBytes, actual.begin() + y * rowBytes + compared,
-                                           expected.begin() + y * (rowBytes + kSwscaleRowSlack)))
-                        << "row " << y;
-                }
+                expectRowsEqual(actual, expected, rowBytes, width % 2 ? rowBytes - 2 : rowBytes, height);
             }
         }
     }
@@ -87,6 +107,41 @@ TEST(FfmpegPackedConversion, EqualsLibswscalesBytes) { expectLibswscalesBytes(wi
 
 // The code for processors without AVX2, on any processor.
 TEST(FfmpegPackedConversion, EqualsLibswscalesBytesWithSse2Alone) { expectLibswscalesBytes(FfmpegVectors::Sse2); }
+
+// ARGB from 4:2:0 in both ranges and two matrices, at widths below, at and
+// around a block of the vectors (16 and 32 pixels), and at odd sizes, which
+// stay libswscale's: every byte as libswscale makes it, but the last column
+// of an odd width, which it leaves unwritten.
+void expectLibswscalesArgb(FfmpegVectors vectors)
+{
+    std::srand(11);
+    const std::pair<int, int> sizes[] = {{2, 2},   {6, 4},   {14, 8},  {16, 2},   {18, 6},    {30, 4},    {32, 2},
+                                         {34, 20}, {50, 6},  {33, 20}, {40, 17},  {162, 90},  {720, 576}, {1920, 1080}};
+    const std::pair<AVPixelFormat, AVColorSpace> sources[] = {{AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED},
+                                                              {AV_PIX_FMT_YUV420P, AVCOL_SPC_BT709},
+                                                              {AV_PIX_FMT_YUVJ420P, AVCOL_SPC_BT709}};
+    for (const auto& [format, matrix] : sources) {
+        for (const auto& [width, height] : sizes) {
+            SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + av_color_space_name(matrix) + " " +
+                         std::to_string(width) + "x" + std::to_string(height));
+            FramePtr picture = randomPicture(format, width, height);
+            picture->colorspace = matrix;
+            const int rowBytes = width * 4;
+            const std::vector<uint8_t> expected = swscaleConversion(
+                picture.get(), AV_PIX_FMT_ARGB, rowBytes,
+                sws_getCoefficients(matrix == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT));
+            std::vector<uint8_t> actual(size_t(rowBytes) * size_t(height) + kSwscaleRowSlack, 0xEE);
+            FfmpegPictureConverter converter(vectors);
+            ASSERT_TRUE(converter.convert(picture.get(), {32, actual.data(), rowBytes, width, height}));
+            EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
+            expectRowsEqual(actual, expected, rowBytes, width % 2 ? rowBytes - 4 : rowBytes, height);
+        }
+    }
+}
+
+TEST(FfmpegArgbConversion, EqualsLibswscalesBytes) { expectLibswscalesArgb(widestVectors()); }
+
+TEST(FfmpegArgbConversion, EqualsLibswscalesBytesWithSse2Alone) { expectLibswscalesArgb(FfmpegVectors::Sse2); }
 
 } // namespace
 } // namespace Qel::Testing

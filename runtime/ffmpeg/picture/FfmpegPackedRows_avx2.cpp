@@ -1,6 +1,8 @@
-// packRow with 256-bit vectors (FfmpegPackedRowKernel.h). This file alone is
+// packRow and convertArgbRowPair with 256-bit vectors (FfmpegPackedRowKernel.h,
+// FfmpegArgbRowKernel.h). This file alone is
 // compiled for AVX2 (CMakeLists.txt) and is called only where the processor
 // has it (widestVectors).
+#include "FfmpegArgbRowKernel.h"
 #include "FfmpegPackedRowKernel.h"
 
 #include <immintrin.h>
@@ -35,10 +37,32 @@ struct Avx2Vectors {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(low, high, 0x20));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), _mm256_permute2x128_si256(low, high, 0x31));
     }
+    // The quarters of the lanes in the order 0 2 1 3, so that unpacking
+    // within each 128-bit half takes the first or second half of the lanes.
+    template <int Half>
+    static Wide duplicate(Wide lanes)
+    {
+        const __m256i ordered = _mm256_permute4x64_epi64(lanes, 0xD8);
+        return Half == 0 ? _mm256_unpacklo_epi16(ordered, ordered) : _mm256_unpackhi_epi16(ordered, ordered);
+    }
+    static void storeArgb(__m128i red, __m128i green, __m128i blue, uint8_t* out)
+    {
+        const __m128i alpha = _mm_set1_epi8(-1);
+        const __m128i alphaRed[2] = {_mm_unpacklo_epi8(alpha, red), _mm_unpackhi_epi8(alpha, red)};
+        const __m128i greenBlue[2] = {_mm_unpacklo_epi8(green, blue), _mm_unpackhi_epi8(green, blue)};
+        for (int half = 0; half < 2; ++half) {
+            const __m256i pixels = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_unpacklo_epi16(alphaRed[half], greenBlue[half])),
+                _mm_unpackhi_epi16(alphaRed[half], greenBlue[half]), 1);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * half), pixels);
+        }
+    }
     static Wide set16(int16_t value) { return _mm256_set1_epi16(value); }
     static Wide set32(int32_t value) { return _mm256_set1_epi32(value); }
     static Wide add16(Wide a, Wide b) { return _mm256_add_epi16(a, b); }
     static Wide mulhi16(Wide a, Wide b) { return _mm256_mulhi_epi16(a, b); }
+    static Wide mulhiu16(Wide a, Wide b) { return _mm256_mulhi_epu16(a, b); }
+    static Wide mullo16(Wide a, Wide b) { return _mm256_mullo_epi16(a, b); }
     static Wide slli16(Wide a, int bits) { return _mm256_slli_epi16(a, bits); }
     static Wide srai16(Wide a, int bits) { return _mm256_srai_epi16(a, bits); }
     static Wide unpacklo16(Wide a, Wide b) { return _mm256_unpacklo_epi16(a, b); }
@@ -52,5 +76,10 @@ struct Avx2Vectors {
 } // namespace
 
 bool packRowAvx2(const FfmpegPackedRow& row, uint8_t* out) { return packRowWith<Avx2Vectors>(row, out); }
+
+bool convertArgbRowPairAvx2(const FfmpegArgbConstants& constants, const FfmpegArgbRowPair& rows)
+{
+    return convertArgbRowPairWith<Avx2Vectors>(constants, rows);
+}
 
 } // namespace QelRuntime

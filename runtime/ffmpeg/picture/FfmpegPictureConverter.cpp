@@ -144,6 +144,10 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
     if (isPacked422(target) && sameSize &&
         packed_.convert(picture, setting.sourceFullRange, target, surface.base, surface.rowBytes))
         return true;
+    if (target == AV_PIX_FMT_ARGB && sameSize &&
+        convertToArgb(picture, setting.sourceFullRange, sws_getCoefficients(matrixOf(picture)), vectors_, surface.base,
+                      surface.rowBytes))
+        return true;
     if (isPacked422(target) && surface.width % 2 != 0)
         return convertOddPairs(picture, setting, surface);
 

@@ -1,9 +1,10 @@
 // Converts decoded pictures into a caller's surface with libswscale, using
 // the source's colour matrix and range; the common conversions into packed
-// 4:2:2 of the same size take FfmpegPackedConversion's faster way to the
-// same bytes. One thread at a time.
+// 4:2:2 or ARGB of the same size take FfmpegPackedConversion's or
+// FfmpegArgbConversion's faster way to the same bytes. One thread at a time.
 #pragma once
 
+#include "FfmpegArgbConversion.h"
 #include "FfmpegLibraries.h"
 #include "FfmpegPackedConversion.h"
 
@@ -48,9 +49,9 @@ struct ScaleSetting {
 
 class FfmpegPictureConverter {
 public:
-    // vectors: the instruction set of the packed conversions, the widest
-    // the processor has unless a test or benchmark asks for another.
-    explicit FfmpegPictureConverter(FfmpegVectors vectors = widestVectors()) : packed_(vectors) {}
+    // vectors: the instruction set of the packed and ARGB conversions, the
+    // widest the processor has unless a test or benchmark asks for another.
+    explicit FfmpegPictureConverter(FfmpegVectors vectors = widestVectors()) : vectors_(vectors), packed_(vectors) {}
 
     static bool supports(QtOSType pixelFormat);
 
@@ -62,6 +63,7 @@ private:
     bool scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4], const int strides[4]);
     bool convertOddPairs(const AVFrame* picture, const ScaleSetting& setting, const FfmpegSurface& surface);
 
+    const FfmpegVectors vectors_;
     FfmpegPackedConversion packed_;
     ScaleContextPtr context_;
     ScaleSetting setting_{};  // of context_
