@@ -24,7 +24,7 @@ namespace QelRuntime {
 // True when the picture was converted into the ARGB rows at base, one every
 // rowBytes; false when this conversion does not apply. matrix: libswscale's
 // four coefficients of the source's colour matrix (sws_getCoefficients).
-bool convertToArgb(const AVFrame *picture, bool fullRange, const int matrix[4],
-                   FfmpegVectors vectors, uint8_t *base, int32_t rowBytes);
+bool convertToArgb(const AVFrame* picture, bool fullRange, const int matrix[4], FfmpegVectors vectors, uint8_t* base,
+                   int32_t rowBytes);
 
 } // namespace QelRuntime
