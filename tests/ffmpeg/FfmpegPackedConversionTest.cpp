@@ -45,13 +45,15 @@ std::vector<uint8_t> swscaleConversion(const AVFrame* picture, AVPixelFormat tar
 }
 
 // The first compared bytes of each row of the runtime's surface against
-// libswscale's rows (spaced by kSwscaleRowSlack more).
+// libswscale's rows (of expectedRowBytes, rowBytes when 0, and
+// kSwscaleRowSlack more).
 void expectRowsEqual(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected, int rowBytes,
-                     int compared, int height)
+                     int compared, int height, int expectedRowBytes = 0)
 {
+    const int expectedStride = (expectedRowBytes ? expectedRowBytes : rowBytes) + kSwscaleRowSlack;
     for (int y = 0; y < height; ++y) {
         ASSERT_TRUE(std::equal(actual.begin() + y * rowBytes, actual.begin() + y * rowBytes + compared,
-                               expected.begin() + y * (rowBytes + kSwscaleRowSlack)))
+                               expected.begin() + y * expectedStride))
             << "row " << y;
     }
 }
@@ -63,9 +65,10 @@ FramePtr randomPicture(AVPixelFormat format, int width, int height)
     picture->width = width;
     picture->height = height;
     EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
-    const bool halfHeight = format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane > 0 && halfHeight ? (height + 1) / 2 : height;
+    const bool halfHeight =
+        format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVA420P;
+    for (int plane = 0; plane < 4 && picture->data[plane]; ++plane) {
+        const int rows = (plane == 1 || plane == 2) && halfHeight ? (height + 1) / 2 : height;
         for (int i = 0; i < picture->linesize[plane] * rows; ++i)
             picture->data[plane][i] = uint8_t(std::rand());
     }
@@ -110,31 +113,39 @@ TEST(FfmpegPackedConversion, EqualsLibswscalesBytesWithSse2Alone) { expectLibsws
 
 // ARGB from 4:2:0 in both ranges and two matrices, at widths below, at and
 // around a block of the vectors (16 and 32 pixels), and at odd sizes, which
-// stay libswscale's: every byte as libswscale makes it, but the last column
-// of an odd width, which it leaves unwritten.
+// stay libswscale's: every byte as libswscale makes it. At an odd width and
+// an even height, where libswscale converts whole pairs and leaves the last
+// column as it was, that column is libswscale's conversion of the same
+// picture one column wider (from 4:2:0 with alpha and 4:2:2 as well).
 void expectLibswscalesArgb(FfmpegVectors vectors)
 {
     std::srand(11);
-    const std::pair<int, int> sizes[] = {{2, 2},   {6, 4},   {14, 8},  {16, 2},   {18, 6},    {30, 4},    {32, 2},
-                                         {34, 20}, {50, 6},  {33, 20}, {40, 17},  {162, 90},  {720, 576}, {1920, 1080}};
+    const std::pair<int, int> sizes[] = {{2, 2},   {6, 4},   {14, 8},  {16, 2},  {18, 6},   {30, 4},
+                                         {32, 2},  {34, 20}, {50, 6},  {33, 20}, {40, 17},  {33, 17},
+                                         {3, 2},   {162, 90}, {720, 576}, {1920, 1080}};
     const std::pair<AVPixelFormat, AVColorSpace> sources[] = {{AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED},
                                                               {AV_PIX_FMT_YUV420P, AVCOL_SPC_BT709},
-                                                              {AV_PIX_FMT_YUVJ420P, AVCOL_SPC_BT709}};
+                                                              {AV_PIX_FMT_YUVJ420P, AVCOL_SPC_BT709},
+                                                              {AV_PIX_FMT_YUVA420P, AVCOL_SPC_BT709},
+                                                              {AV_PIX_FMT_YUV422P, AVCOL_SPC_BT709}};
     for (const auto& [format, matrix] : sources) {
         for (const auto& [width, height] : sizes) {
             SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + av_color_space_name(matrix) + " " +
                          std::to_string(width) + "x" + std::to_string(height));
-            FramePtr picture = randomPicture(format, width, height);
-            picture->colorspace = matrix;
+            const int widerBy = width % 2 != 0 && height % 2 == 0 ? 1 : 0;
+            FramePtr planes = randomPicture(format, width + widerBy, height);
+            planes->colorspace = matrix;
+            FramePtr picture(av_frame_clone(planes.get()));
+            picture->width = width;
             const int rowBytes = width * 4;
             const std::vector<uint8_t> expected = swscaleConversion(
-                picture.get(), AV_PIX_FMT_ARGB, rowBytes,
+                planes.get(), AV_PIX_FMT_ARGB, (width + widerBy) * 4,
                 sws_getCoefficients(matrix == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT));
             std::vector<uint8_t> actual(size_t(rowBytes) * size_t(height) + kSwscaleRowSlack, 0xEE);
             FfmpegPictureConverter converter(vectors);
             ASSERT_TRUE(converter.convert(picture.get(), {32, actual.data(), rowBytes, width, height}));
             EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
-            expectRowsEqual(actual, expected, rowBytes, width % 2 ? rowBytes - 4 : rowBytes, height);
+            expectRowsEqual(actual, expected, rowBytes, rowBytes, height, (width + widerBy) * 4);
         }
     }
 }

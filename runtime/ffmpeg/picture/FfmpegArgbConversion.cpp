@@ -48,17 +48,20 @@ uint8_t channel(const ArgbCoefficients& k, int luma, int steps)
     return uint8_t(std::clamp((k.bias + (luma + steps) * k.lumaScale) >> 16, 0, 255));
 }
 
+void convertPixel(const ArgbCoefficients& k, int luma, int cu, int cv, uint8_t* out)
+{
+    out[1] = channel(k, luma, chromaSteps(k.red, cv));
+    out[2] = channel(k, luma, chromaSteps(k.greenU, cu) + chromaSteps(k.greenV, cv));
+    out[3] = channel(k, luma, chromaSteps(k.blue, cu));
+}
+
 // One row one pixel at a time, for rows narrower than a block of the vectors.
 void convertRowInOnePass(const ArgbCoefficients& k, const uint8_t* luma, const uint8_t* u, const uint8_t* v, int width,
                          uint8_t* out)
 {
     for (int x = 0; x < width; ++x) {
-        const int cu = u[x / 2];
-        const int cv = v[x / 2];
         out[4 * x] = 255;
-        out[4 * x + 1] = channel(k, luma[x], chromaSteps(k.red, cv));
-        out[4 * x + 2] = channel(k, luma[x], chromaSteps(k.greenU, cu) + chromaSteps(k.greenV, cv));
-        out[4 * x + 3] = channel(k, luma[x], chromaSteps(k.blue, cu));
+        convertPixel(k, luma[x], u[x / 2], v[x / 2], out + 4 * x);
     }
 }
 
@@ -107,6 +110,28 @@ bool convertToArgb(const AVFrame* picture, bool fullRange, const int matrix[4], 
             convertRowInOnePass(coefficients, rows.luma[row], rows.u, rows.v, rows.width, rows.out[row]);
     }
     return true;
+}
+
+void writeLastArgbColumn(const AVFrame* picture, bool fullRange, const int matrix[4], uint8_t* base, int32_t rowBytes)
+{
+    const auto format = AVPixelFormat(picture->format);
+    const bool halfHeightChroma =
+        format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVA420P;
+    const bool fullHeightChroma = format == AV_PIX_FMT_YUV422P || format == AV_PIX_FMT_YUVJ422P;
+    if (picture->width % 2 == 0 || picture->height % 2 != 0 || !(halfHeightChroma || fullHeightChroma))
+        return;
+    const ArgbCoefficients coefficients = coefficientsOf(matrix, fullRange);
+    const int x = picture->width - 1;
+    for (int y = 0; y < picture->height; ++y) {
+        // libswscale converts rows in pairs, each pair with one chroma row:
+        // from 4:2:2, the first row's.
+        const int chromaRow = halfHeightChroma ? y / 2 : y - y % 2;
+        uint8_t* out = base + ptrdiff_t(y) * rowBytes + 4 * x;
+        out[0] = format == AV_PIX_FMT_YUVA420P ? picture->data[3][ptrdiff_t(y) * picture->linesize[3] + x] : 255;
+        convertPixel(coefficients, picture->data[0][ptrdiff_t(y) * picture->linesize[0] + x],
+                     picture->data[1][ptrdiff_t(chromaRow) * picture->linesize[1] + x / 2],
+                     picture->data[2][ptrdiff_t(chromaRow) * picture->linesize[2] + x / 2], out);
+    }
 }
 
 } // namespace QelRuntime

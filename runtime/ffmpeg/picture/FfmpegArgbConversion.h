@@ -10,8 +10,8 @@
 // K scale and offset the luma for the source's range, and d, the chroma's
 // part, is a whole number of luma steps from V (red), U and V (green) or
 // U (blue), each rounded down on its own.
-// Anything else (another layout, odd sizes, where libswscale leaves an odd
-// width's last column unwritten) is left to the caller.
+// Anything else (another layout, odd sizes) is left to the caller, and to
+// libswscale.
 #pragma once
 
 #include "FfmpegArgbRows.h"
@@ -26,5 +26,13 @@ namespace QelRuntime {
 // four coefficients of the source's colour matrix (sws_getCoefficients).
 bool convertToArgb(const AVFrame* picture, bool fullRange, const int matrix[4], FfmpegVectors vectors, uint8_t* base,
                    int32_t rowBytes);
+
+// At an odd width and an even height, libswscale's table-driven conversion
+// (from planar 4:2:0, 4:2:0 with alpha, or 4:2:2) converts whole pairs of
+// pixels and leaves the surface's last column as it was: bytes of an
+// earlier picture, or whatever the memory held. After libswscale's
+// conversion, this writes that column with the same arithmetic, from the
+// last luma sample and its chroma; it writes nothing for other pictures.
+void writeLastArgbColumn(const AVFrame* picture, bool fullRange, const int matrix[4], uint8_t* base, int32_t rowBytes);
 
 } // namespace QelRuntime

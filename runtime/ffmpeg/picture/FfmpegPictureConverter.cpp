@@ -161,7 +161,12 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
         planes[2] = vPlane;
         strides[1] = strides[2] = chromaRowBytes;
     }
-    return scale(picture, setting, planes, strides);
+    if (!scale(picture, setting, planes, strides))
+        return false;
+    if (target == AV_PIX_FMT_ARGB && sameSize)
+        writeLastArgbColumn(picture, setting.sourceFullRange, sws_getCoefficients(matrixOf(picture)), surface.base,
+                            surface.rowBytes);
+    return true;
 }
 
 bool FfmpegPictureConverter::scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4],
