@@ -234,8 +234,9 @@ TEST_P(AudioExtractionEndMode, EndsAsTheModeSays)
     std::vector<int16_t> silence = fill(5000, flags);
     EXPECT_EQ(silence.size(), GetParam().silentFrames);
     EXPECT_TRUE(std::all_of(silence.begin(), silence.end(), [](int16_t value) { return value == 0; }));
-    if (!silence.empty())
+    if (!silence.empty()) {
         EXPECT_TRUE(fill(10, flags).empty());
+    }
     EXPECT_EQ(flags, 1u);
 }
 
