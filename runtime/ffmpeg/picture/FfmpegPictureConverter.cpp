@@ -1,5 +1,7 @@
 #include "FfmpegPictureConverter.h"
 
+#include "source/PixelFormats.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -13,13 +15,13 @@ namespace {
 AVPixelFormat ffmpegFormatOf(QtOSType pixelFormat)
 {
     switch (pixelFormat) {
-    case fourCc('y', 'u', 'v', 's'):
+    case PixelFormats::kYuy2:
         return AV_PIX_FMT_YUYV422;
-    case fourCc('2', 'v', 'u', 'y'):
+    case PixelFormats::kUyvy:
         return AV_PIX_FMT_UYVY422;
-    case 32:
+    case PixelFormats::kArgb:
         return AV_PIX_FMT_ARGB;
-    case fourCc('Y', 'V', 'U', '9'):
+    case PixelFormats::kYvu9:
         return AV_PIX_FMT_YUV410P;
     default:
         return AV_PIX_FMT_NONE;
