@@ -96,7 +96,7 @@ CodecContextPtr openDecoder(const AVStream* stream, bool allowThreads, bool show
     context->pkt_timebase = stream->time_base;
     // Frame threads add a few frames of latency but no reordering of their own:
     // pictures still come out in presentation order.
-    context->thread_count = allowThreads ? 0 : 1;
+    context->thread_count = allowThreads && QEL_DECODER_THREADS ? 0 : 1;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     // The same pictures on every build: FFmpeg's automatic choice of inverse
     // DCT (MPEG-1/2/4, Motion JPEG, DV) is this exact one on 64-bit x86,

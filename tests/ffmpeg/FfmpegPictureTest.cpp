@@ -99,15 +99,17 @@ TEST_P(FfmpegPictureTest, ArgbPicturesMatchFfmpegsConversion)
     }
 }
 
-// With the cache that holds a group of pictures, and with one that holds
-// five pictures, fewer than a group: served in segments.
+// With the cache that holds two groups of pictures; with one that holds a
+// group and a few more, so that the worker decoding the group before waits
+// for the reader to serve the pictures it is to replace; and with one that
+// holds five pictures, fewer than a group: served in segments.
 TEST_P(FfmpegPictureTest, BackwardReadingDeliversTheForwardPicturesInReverse)
 {
     const std::vector<std::vector<uint8_t>> forward = forwardPictures();
     size_t pictureBytes = 0;
     for (const AVBufferRef* buffer : decoder->picture(0)->buf)
         pictureBytes += buffer ? buffer->size : 0;
-    for (size_t cacheBytes : {FfmpegPictureDecoder::kDefaultCacheBytes, 5 * pictureBytes}) {
+    for (size_t cacheBytes : {FfmpegPictureDecoder::kDefaultCacheBytes, 13 * pictureBytes, 5 * pictureBytes}) {
         SCOPED_TRACE("cache of " + std::to_string(cacheBytes) + " bytes");
         QtStatus status = -1;
         decoder = FfmpegPictureDecoder::open(*movie, 0, status, cacheBytes);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 namespace QelRuntime {
 
@@ -19,16 +20,6 @@ constexpr int kDamagedPacketsInARow = 32;
 int64_t presentationTime(const AVFrame* picture)
 {
     return picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : picture->pts;
-}
-
-size_t bytesOf(const AVFrame* picture)
-{
-    size_t bytes = 0;
-    for (const AVBufferRef* buffer : picture->buf) {
-        if (buffer)
-            bytes += buffer->size;
-    }
-    return bytes;
 }
 
 // 2 GiB: no more fits beside the pictures in a 32-bit process.
@@ -76,9 +67,14 @@ std::unique_ptr<FfmpegPictureDecoder> FfmpegPictureDecoder::open(const FfmpegMov
 
 FfmpegPictureDecoder::FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec,
                                            size_t cacheBytes)
-    : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket()), cacheBytes_(cacheBytes)
+    : reader_(std::move(reader)), codec_(std::move(codec)), packet_(makePacket()), cache_(cacheBytes)
 {
     reader_->rememberEveryPacket();
+}
+
+FfmpegPictureDecoder::~FfmpegPictureDecoder()
+{
+    stopAhead();
 }
 
 bool FfmpegPictureDecoder::sampleBytes(size_t index, AVPacket* packet)
@@ -86,11 +82,22 @@ bool FfmpegPictureDecoder::sampleBytes(size_t index, AVPacket* packet)
     const FfmpegTrack& track = reader_->track();
     if (index >= track.positions.size())
         return false;
-    if (reader_->recentSample(index, packet))
+    if (recentSample(index, packet))
         return true;
+    // The worker reads the packets of its group: once the sample's picture
+    // is out, so is its packet. Any other sample stops the worker.
+    if (ahead_.joinable() && awaitOrStopAhead(index, track.positions[index].pts) && recentSample(index, packet))
+        return true;
+    stopAhead();
     if (runActive_ && !drained_ && reader_->readAheadTo(index, packet))
         return true;
     return startRun(track.syncSampleBefore(index)) && reader_->readAheadTo(index, packet);
+}
+
+bool FfmpegPictureDecoder::recentSample(size_t index, AVPacket* packet)
+{
+    std::lock_guard<std::mutex> lock(readerLock_);
+    return reader_->recentSample(index, packet);
 }
 
 QtStatus FfmpegPictureDecoder::decodeInto(size_t index, const FfmpegSurface& surface)
@@ -109,15 +116,27 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
     if (index >= track.positions.size())
         return nullptr;
     const int64_t pts = track.positions[index].pts;
-    readingBackwards_ = pts < lastRequest_;
-    lastRequest_ = pts;
-    if (const AVFrame* known = cached(pts))
-        return known;
+    const bool backwards = cache_.request(pts);
+    const AVFrame* found = cache_.find(pts);
+    if (!found && ahead_.joinable())
+        found = awaitOrStopAhead(index, pts);
+    if (!found)
+        found = decodeHere(index, pts);
+    if (found && backwards)
+        decodeAheadOf(index);
+    return found;
+}
+
+// Decodes sample index on this thread, no worker running.
+const AVFrame* FfmpegPictureDecoder::decodeHere(size_t index, int64_t pts)
+{
+    const FfmpegTrack& track = reader_->track();
     const size_t sync = track.syncSampleBefore(index);
     const int64_t groupStart = track.positions[sync].pts;
     const bool continuing = continuesRun(index);
+    aheadTried_ = SIZE_MAX;
     if (!continuing && !startRun(sync, firstKeptBy(index, sync)))
-        return nearestCachedBetween(groupStart, pts);
+        return cache_.latestBetween(groupStart, pts);
     // A run that has shown pictures before this request is read forwards.
     const bool forwards = continuing && lastOutput_ != INT64_MIN;
     const AVFrame* decoded = decodeUntil(pts);
@@ -128,10 +147,76 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
         decoded = decodeUntil(pts);
     if (decoded) {
         if (forwards)
-            forgetBefore(pts);
+            cache_.forgetBefore(pts);
         return decoded;
     }
-    return nearestCachedBetween(groupStart, pts);
+    return cache_.latestBetween(groupStart, pts);
+}
+
+// A picture of the group the worker decodes is awaited; any other request
+// stops it. Either way, once the worker has ended, the decoder is this
+// thread's again.
+const AVFrame* FfmpegPictureDecoder::awaitOrStopAhead(size_t index, int64_t pts)
+{
+    const AVFrame* found = nullptr;
+    if (index >= aheadFirst_ && index <= aheadLast_)
+        found = cache_.awaitAhead(pts);
+    if (!found || cache_.aheadEnded())
+        stopAhead();
+    return found;
+}
+
+// Reading backwards from sample index, with the decoder idle: the worker
+// decodes the group before index's, when the cache holds such a group
+// whole and does not hold its last picture yet.
+void FfmpegPictureDecoder::decodeAheadOf(size_t index)
+{
+    if (ahead_.joinable() && cache_.aheadEnded())
+        stopAhead();
+    const FfmpegTrack& track = reader_->track();
+    const size_t sync = track.syncSampleBefore(index);
+    if (ahead_.joinable() || sync == 0 || pictureBytes_ == 0)
+        return;
+    const size_t first = track.syncSampleBefore(sync - 1);
+    if (first == aheadTried_ || (sync - first) > cache_.capBytes() / pictureBytes_)
+        return;
+    int64_t lastPts = INT64_MIN;
+    for (size_t sample = first; sample < sync; ++sample)
+        lastPts = std::max(lastPts, track.positions[sample].pts);
+    if (cache_.find(lastPts))
+        return;
+    aheadFirst_ = first;
+    aheadLast_ = sync - 1;
+    aheadTried_ = first;
+    cache_.beginAhead();
+    try {
+        ahead_ = std::thread(&FfmpegPictureDecoder::decodeAhead, this, first, lastPts);
+    } catch (const std::system_error&) {
+        // No thread to be had: the reader decodes the group when it comes.
+        cache_.endAhead();
+    }
+}
+
+void FfmpegPictureDecoder::decodeAhead(size_t syncIndex, int64_t lastPts)
+{
+    fillingAhead_ = true;
+    try {
+        if (startRun(syncIndex))
+            decodeUntil(lastPts);
+    } catch (const std::exception&) {
+        // Left to the reader, which meets the same failure when it decodes
+        // the group itself.
+    }
+    fillingAhead_ = false;
+    cache_.endAhead();
+}
+
+void FfmpegPictureDecoder::stopAhead()
+{
+    if (!ahead_.joinable())
+        return;
+    cache_.stopAhead();
+    ahead_.join();
 }
 
 // The earliest presentation time worth keeping in a run to sample index:
@@ -146,18 +231,10 @@ int64_t FfmpegPictureDecoder::firstKeptBy(size_t index, size_t syncIndex) const
     if ((codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC) || track.timedByOutputOrder ||
         track.syncAtRecoveryPoints || pictureBytes_ == 0)
         return INT64_MIN;
-    const size_t picturesHeld = cacheBytes_ / pictureBytes_;
+    const size_t picturesHeld = cache_.capBytes() / pictureBytes_;
     if (picturesHeld == 0 || index - syncIndex < picturesHeld)
         return INT64_MIN;
     return track.positions[index - (picturesHeld - 1)].pts;
-}
-
-void FfmpegPictureDecoder::forgetBefore(int64_t pts)
-{
-    const auto end = pictures_.lower_bound(pts);
-    for (auto picture = pictures_.begin(); picture != end; ++picture)
-        cachedBytes_ -= bytesOf(picture->second.get());
-    pictures_.erase(pictures_.begin(), end);
 }
 
 bool FfmpegPictureDecoder::continuesRun(size_t index) const
@@ -178,7 +255,10 @@ bool FfmpegPictureDecoder::continuesRun(size_t index) const
 bool FfmpegPictureDecoder::startRun(size_t syncIndex, int64_t keepFrom)
 {
     avcodec_flush_buffers(codec_.get());
-    runActive_ = reader_->seekToSync(syncIndex);
+    {
+        std::lock_guard<std::mutex> lock(readerLock_);
+        runActive_ = reader_->seekToSync(syncIndex);
+    }
     runSync_ = syncIndex;
     lastOutput_ = INT64_MIN;
     drained_ = false;
@@ -204,10 +284,16 @@ void FfmpegPictureDecoder::givePalette(AVPacket* packet)
     std::copy(palette.begin(), palette.end(), data);
 }
 
+bool FfmpegPictureDecoder::readPacket()
+{
+    std::lock_guard<std::mutex> lock(readerLock_);
+    return reader_->readPacket(packet_.get());
+}
+
 bool FfmpegPictureDecoder::feedDecoder()
 {
     for (int damaged = 0; damaged < kDamagedPacketsInARow; ++damaged) {
-        if (!reader_->readPacket(packet_.get())) {
+        if (!readPacket()) {
             // End of the track: let the decoder give out what it holds.
             avcodec_send_packet(codec_.get(), nullptr);
             return true;
@@ -260,9 +346,10 @@ const AVFrame* FfmpegPictureDecoder::decodeUntil(int64_t pts)
         // Pictures before the ones the run keeps would only push others out.
         if (output < keepFrom_)
             continue;
-        cache(std::move(decoded), pts);
+        if (!keep(output, std::move(decoded)))
+            return nullptr;
         if (output == pts)
-            return cached(pts);
+            return cache_.find(pts);
         if (output > pts)
             return nullptr;
         decoded = makeFrame();
@@ -286,40 +373,14 @@ int64_t FfmpegPictureDecoder::nextSampleTime() const
     return next != positions.end() ? next->pts : lastOutput_ + 1;
 }
 
-void FfmpegPictureDecoder::cache(FramePtr picture, int64_t target)
+// A picture decoded by the worker waits for room; one decoded for the
+// reader makes room. False when the worker is to stop.
+bool FfmpegPictureDecoder::keep(int64_t pts, FramePtr picture)
 {
-    const int64_t pts = presentationTime(picture.get());
-    auto existing = pictures_.find(pts);
-    if (existing != pictures_.end()) {
-        cachedBytes_ -= bytesOf(existing->second.get());
-        pictures_.erase(existing);
-    }
-    cachedBytes_ += bytesOf(picture.get());
-    pictures_.emplace(pts, std::move(picture));
-    while (cachedBytes_ > cacheBytes_ && pictures_.size() > 1) {
-        // Either end of the map: the pictures after the target when reading
-        // backwards (served already), otherwise the farther one.
-        auto first = pictures_.begin();
-        auto last = std::prev(pictures_.end());
-        const bool servedLast = readingBackwards_ && last->first > target;
-        auto victim = servedLast || std::llabs(last->first - target) > std::llabs(target - first->first) ? last : first;
-        cachedBytes_ -= bytesOf(victim->second.get());
-        pictures_.erase(victim);
-    }
-}
-
-const AVFrame* FfmpegPictureDecoder::cached(int64_t pts) const
-{
-    const auto found = pictures_.find(pts);
-    return found == pictures_.end() ? nullptr : found->second.get();
-}
-
-const AVFrame* FfmpegPictureDecoder::nearestCachedBetween(int64_t first, int64_t pts) const
-{
-    auto after = pictures_.upper_bound(pts);
-    if (after == pictures_.begin() || std::prev(after)->first < first)
-        return nullptr;
-    return std::prev(after)->second.get();
+    if (fillingAhead_)
+        return cache_.keepAhead(pts, std::move(picture));
+    cache_.keep(pts, std::move(picture));
+    return true;
 }
 
 } // namespace QelRuntime

@@ -8,30 +8,36 @@
 // new run at the request's sync sample.
 //
 // Backward reading: every picture decoded on the way to a request is kept in
-// a cache of at most cacheBytes (the pictures' buffers), so that stepping
+// a cache (FfmpegPictureCache.h) of at most cacheBytes, so that stepping
 // back through a group of pictures decodes it once and serves it from the
-// cache, one picture per step on average, like forward reading. When the
-// cache is full, a request behind the previous one (reading backwards)
-// drops the pictures after it first (already served), then the earliest;
-// otherwise the ones farthest from it go first. A group longer than the
-// cache is thus served in segments: each run from the sync sample keeps the
-// last cache-full of pictures before the request, which costs about (group
-// length / (2 x pictures the cache holds)) decodes per step. Such a run of
-// H.264 or HEVC decodes only the reference pictures before the ones it
-// keeps: the pictures it keeps come out the same, and the others are not
-// needed (with B-frames, about half of them, and the cheaper half). A request that
-// continues the run forwards drops every cached picture before it: reading
-// forwards never asks for them again, and keeping them would hold up to
-// cacheBytes of pictures (and of the decoder's buffers) for nothing.
+// cache, one picture per step on average, like forward reading. While the
+// reader is served a group from the cache, a worker thread decodes the group
+// before it into the cache's free room and into the room the served
+// pictures leave, so that a player reading backwards against a clock finds
+// each group's last picture ready when it is due. Only a group that fits
+// the cache whole is decoded ahead; a request the worker is not about to
+// answer stops it first, so the decoder is only ever driven by one thread.
+// A group longer than the cache is served in segments: each run from the
+// sync sample keeps the last cache-full of pictures before the request,
+// which costs about (group length / (2 x pictures the cache holds)) decodes
+// per step. Such a run of H.264 or HEVC decodes only the reference pictures
+// before the ones it keeps: the pictures it keeps come out the same, and the
+// others are not needed (with B-frames, about half of them, and the cheaper
+// half). A request that continues the run forwards drops every cached
+// picture before it: reading forwards never asks for them again, and keeping
+// them would hold up to cacheBytes of pictures (and of the decoder's
+// buffers) for nothing.
 #pragma once
 
 #include "FfmpegLibraries.h"
 #include "FfmpegMovie.h"
 #include "FfmpegPacketReader.h"
+#include "FfmpegPictureCache.h"
 #include "FfmpegPictureConverter.h"
 
-#include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace QelRuntime {
 
@@ -53,6 +59,9 @@ public:
     // file cannot be read again.
     static std::unique_ptr<FfmpegPictureDecoder> open(const FfmpegMovie& movie, size_t trackIndex,
                                                       QtStatus& status, size_t cacheBytes = kDefaultCacheBytes);
+    ~FfmpegPictureDecoder();
+    FfmpegPictureDecoder(const FfmpegPictureDecoder&) = delete;
+    FfmpegPictureDecoder& operator=(const FfmpegPictureDecoder&) = delete;
 
     // The decoded picture of sample index, owned by the decoder and valid
     // until the next call. Where the sample's own picture cannot be found
@@ -75,19 +84,21 @@ public:
 private:
     FfmpegPictureDecoder(std::unique_ptr<FfmpegPacketReader> reader, CodecContextPtr codec, size_t cacheBytes);
 
+    const AVFrame* decodeHere(size_t index, int64_t pts);
+    const AVFrame* awaitOrStopAhead(size_t index, int64_t pts);
+    void decodeAheadOf(size_t index);
+    void decodeAhead(size_t syncIndex, int64_t lastPts);
+    void stopAhead();
     bool continuesRun(size_t index) const;
     bool startRun(size_t syncIndex, int64_t keepFrom = INT64_MIN);
     int64_t firstKeptBy(size_t index, size_t syncIndex) const;
     const AVFrame* decodeUntil(int64_t pts);
     int64_t nextSampleTime() const;
     bool feedDecoder();
+    bool readPacket();
+    bool recentSample(size_t index, AVPacket* packet);
     void givePalette(AVPacket* packet);
-    void cache(FramePtr picture, int64_t target);
-    void forgetBefore(int64_t pts);
-    const AVFrame* cached(int64_t pts) const;
-    // The latest cached picture at or before pts within the group that
-    // starts at first.
-    const AVFrame* nearestCachedBetween(int64_t first, int64_t pts) const;
+    bool keep(int64_t pts, FramePtr picture);
 
     std::unique_ptr<FfmpegPacketReader> reader_;
     CodecContextPtr codec_;
@@ -109,12 +120,21 @@ private:
     int64_t keepFrom_ = INT64_MIN;
     bool skippedPictures_ = false;
 
-    std::map<int64_t, FramePtr> pictures_;  // by presentation time
-    size_t cachedBytes_ = 0;
-    const size_t cacheBytes_;
+    FfmpegPictureCache cache_;
     size_t pictureBytes_ = 0;  // of the latest picture decoded; 0 before the first
-    int64_t lastRequest_ = INT64_MIN;  // presentation time of the latest request
-    bool readingBackwards_ = false;    // that request lay before the one before
+
+    // The worker decoding the samples aheadFirst_ to aheadLast_ (a group of
+    // pictures) ahead of the reader; the decoder's run is its own while it
+    // runs. aheadTried_: the sync sample of the group it last took on, not
+    // taken on again unless reading leaves it.
+    std::thread ahead_;
+    // Held by the thread driving the decoder while it moves the reader, and
+    // by the reader's thread looking up the packets read lately.
+    std::mutex readerLock_;
+    bool fillingAhead_ = false;  // read by the thread driving the decoder
+    size_t aheadFirst_ = 0;
+    size_t aheadLast_ = 0;
+    size_t aheadTried_ = SIZE_MAX;
 };
 
 } // namespace QelRuntime
