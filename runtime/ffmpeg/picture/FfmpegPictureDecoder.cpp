@@ -17,6 +17,9 @@ namespace {
 // Damaged packets are skipped; a run that meets this many in a row gives up.
 constexpr int kDamagedPacketsInARow = 32;
 
+// A request at most this many samples before the one before steps back.
+constexpr size_t kBackwardStepSamples = 16;
+
 int64_t presentationTime(const AVFrame* picture)
 {
     return picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : picture->pts;
@@ -117,12 +120,19 @@ const AVFrame* FfmpegPictureDecoder::picture(size_t index)
         return nullptr;
     const int64_t pts = track.positions[index].pts;
     const bool backwards = cache_.request(pts);
+    // Stepping back, as a player does (skipping a few pictures to catch up
+    // at most), rather than seeking backwards, where the group before is
+    // seldom asked for next and decoding it would only hold up the seek
+    // after.
+    const bool steppingBack = backwards && lastIndex_ != SIZE_MAX &&
+                              std::max(index, lastIndex_) - std::min(index, lastIndex_) <= kBackwardStepSamples;
+    lastIndex_ = index;
     const AVFrame* found = cache_.find(pts);
     if (!found && ahead_.joinable())
         found = awaitOrStopAhead(index, pts);
     if (!found)
         found = decodeHere(index, pts);
-    if (found && backwards)
+    if (found && steppingBack)
         decodeAheadOf(index);
     return found;
 }

@@ -135,6 +135,7 @@ private:
     size_t aheadFirst_ = 0;
     size_t aheadLast_ = 0;
     size_t aheadTried_ = SIZE_MAX;
+    size_t lastIndex_ = SIZE_MAX;  // the sample of the latest request
 };
 
 } // namespace QelRuntime
