@@ -6,6 +6,7 @@
 #include "FfmpegPacketReader.h"
 #include "picture/FfmpegPictureConverter.h"
 #include "picture/FfmpegPictureDecoder.h"
+#include "TestEnvironment.h"
 #include "TestMovies.h"
 
 #include <gtest/gtest.h>
@@ -171,20 +172,17 @@ TEST_P(FfmpegPictureTest, DecodersOwnSampleBytesInterleaveWithItsPictures)
 INSTANTIATE_TEST_SUITE_P(RealMovies, FfmpegPictureTest, ::testing::ValuesIn(kTestMovies),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A group of pictures longer than the decoder reads ahead: the source takes
-// a sample's bytes from a demuxer of their own where the decoder's cannot
-// reach them, and the pictures are still right.
-TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
+// The sample bytes and picture of each sample through the movie source, as
+// the export source asks for them, against the stream's packets and
+// ffmpeg's own decode.
+void expectSamplesThroughTheSource(const std::string& path, const std::vector<int32_t>& order)
 {
-    const std::string path = testMedia("long-group.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 "
-                                                         "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p");
     std::string error;
     std::unique_ptr<QelRuntime::MovieSource> source = QelRuntime::ffmpegMovieSourceFactory().open(path, error);
     ASSERT_NE(source, nullptr) << error;
     const std::vector<CopiedPacket> packets = presentedVideoPackets(path);
     const std::vector<uint8_t> expected = decodedPictures(path, "yuyv422");
-    ASSERT_EQ(packets.size(), 100u);
-    for (int32_t i : {99, 98, 40, 0, 70, 71}) {
+    for (int32_t i : order) {
         QelRuntime::SampleBytes bytes;
         ASSERT_EQ(source->videoSample(1, i, bytes), 0) << "sample " << i;
         expectPacket(bytes.data, bytes.size, packets[size_t(i)], size_t(i));
@@ -194,6 +192,33 @@ TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
         EXPECT_GE(psnr(picture.data(), expected.data() + size_t(i) * kYuyvBytes, kYuyvBytes), 1000.0)
             << "sample " << i;
     }
+}
+
+// A group of pictures longer than the decoder reads ahead: the source takes
+// a sample's bytes from a demuxer of their own where the decoder's cannot
+// reach them, and the pictures are still right.
+TEST(FfmpegPictureLongGroups, SamplesOutOfTheDecodersReachAreStillHandedOut)
+{
+    const std::string path = testMedia("long-group.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 "
+                                                         "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p");
+    expectSamplesThroughTheSource(path, {99, 98, 40, 0, 70, 71});
+}
+
+// Two groups read backwards through the source, with a cache of about a
+// group and a half: the group before is decoded ahead, waiting for room,
+// while the bytes and pictures of the group being served are handed out
+// (from the decoder's reader, or, for packets it no longer holds, from a
+// reader of their own).
+TEST(FfmpegPictureLongGroups, SamplesReadBeforeTheGroupDecodedAheadAreStillHandedOut)
+{
+    const std::string path = testMedia("two-long-groups.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=6 "
+                                                              "-c:v libx264 -g 75 -bf 2 -pix_fmt yuv420p");
+    std::vector<int32_t> backwards(150);
+    for (int32_t i = 0; i < 150; ++i)
+        backwards[size_t(i)] = 149 - i;
+    setTestEnvironment("QEL_BACKWARD_CACHE_MIB", "4");
+    expectSamplesThroughTheSource(path, backwards);
+    setTestEnvironment("QEL_BACKWARD_CACHE_MIB", "");
 }
 
 TEST(FfmpegPictureCache, SizeComesFromTheEnvironmentInWholeMebibytes)

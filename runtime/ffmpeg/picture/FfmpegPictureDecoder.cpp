@@ -87,11 +87,15 @@ bool FfmpegPictureDecoder::sampleBytes(size_t index, AVPacket* packet)
         return false;
     if (recentSample(index, packet))
         return true;
+    joinEndedAhead();
     // The worker reads the packets of its group: once the sample's picture
-    // is out, so is its packet. Any other sample stops the worker.
-    if (ahead_.joinable() && awaitOrStopAhead(index, track.positions[index].pts) && recentSample(index, packet))
+    // is out, so is its packet. A sample it has not read (or read too long
+    // ago) is left to the caller's own reader rather than stop it.
+    if (ahead_.joinable() && index >= aheadFirst_ && index <= aheadLast_ &&
+        awaitOrStopAhead(index, track.positions[index].pts) && recentSample(index, packet))
         return true;
-    stopAhead();
+    if (ahead_.joinable())
+        return false;
     if (runActive_ && !drained_ && reader_->readAheadTo(index, packet))
         return true;
     return startRun(track.syncSampleBefore(index)) && reader_->readAheadTo(index, packet);
@@ -181,8 +185,7 @@ const AVFrame* FfmpegPictureDecoder::awaitOrStopAhead(size_t index, int64_t pts)
 // whole and does not hold its last picture yet.
 void FfmpegPictureDecoder::decodeAheadOf(size_t index)
 {
-    if (ahead_.joinable() && cache_.aheadEnded())
-        stopAhead();
+    joinEndedAhead();
     const FfmpegTrack& track = reader_->track();
     const size_t sync = track.syncSampleBefore(index);
     if (ahead_.joinable() || sync == 0 || pictureBytes_ == 0)
@@ -219,6 +222,12 @@ void FfmpegPictureDecoder::decodeAhead(size_t syncIndex, int64_t lastPts)
     }
     fillingAhead_ = false;
     cache_.endAhead();
+}
+
+void FfmpegPictureDecoder::joinEndedAhead()
+{
+    if (ahead_.joinable() && cache_.aheadEnded())
+        ahead_.join();
 }
 
 void FfmpegPictureDecoder::stopAhead()

@@ -78,7 +78,8 @@ public:
     // would start anyway. One demuxer thus serves both the sample's bytes
     // and its picture, and each packet is read once. False when the sample
     // cannot be reached that way (a group of pictures longer than the
-    // reader reads ahead); the caller then reads it elsewhere.
+    // reader reads ahead, or a sample read long before while the decoder
+    // decodes a group ahead); the caller then reads it elsewhere.
     bool sampleBytes(size_t index, AVPacket* packet);
 
 private:
@@ -88,6 +89,7 @@ private:
     const AVFrame* awaitOrStopAhead(size_t index, int64_t pts);
     void decodeAheadOf(size_t index);
     void decodeAhead(size_t syncIndex, int64_t lastPts);
+    void joinEndedAhead();
     void stopAhead();
     bool continuesRun(size_t index) const;
     bool startRun(size_t syncIndex, int64_t keepFrom = INT64_MIN);
