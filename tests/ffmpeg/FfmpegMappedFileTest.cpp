@@ -7,6 +7,7 @@
 // Movies whose index places every picture exactly hand out the stream's own
 // packets.
 #include "io/FfmpegMappedFile.h"
+#include "formats/mp4/FfmpegBoxes.h"
 #include "FfmpegMovie.h"
 #include "FfmpegOracle.h"
 #include "TempFolder.h"
@@ -164,6 +165,37 @@ TEST_F(FfmpegMappedFileTest, SamplesCutOffTheFileWhileMappedAreRefusedNotFaulted
     EXPECT_FALSE(file->map(page * 3, 11, bytes));
     EXPECT_FALSE(file->map(page * 5, page, bytes));
     expectBytes(page * 3, 10, bytes);
+}
+
+// The walks over a file's boxes read it through one buffer: each range is
+// the file's bytes whether the buffer already holds it, it straddles the
+// buffer's end, it takes a longer read or it is mapped; nothing past the
+// end, or past a cut made since the file was opened.
+TEST_F(FfmpegMappedFileTest, BoxWalksGetTheFilesBytesAndNothingPastItsEnd)
+{
+    const std::string longContent = patternOf((size_t(5) << 20) + 3);
+    const std::string longPath = folder.write("long.mov", longContent);
+    const std::unique_ptr<FfmpegFileMapping> mapping = FfmpegFileMapping::open(longPath);
+    ASSERT_NE(mapping, nullptr);
+    FileWindow window(*mapping);
+    const int64_t end = int64_t(longContent.size());
+    const std::pair<int64_t, int64_t> ranges[] = {{0, 16},       {8, 3000},       {4000, 200}, {100, 20000},
+                                                  {end - 1, 1}, {1, end - 1},    {70000, 16}};
+    for (const auto& [offset, size] : ranges) {
+        const uint8_t* bytes = window.bytes(offset, size_t(size));
+        ASSERT_NE(bytes, nullptr) << offset << "+" << size;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size_t(size)),
+                  longContent.substr(size_t(offset), size_t(size)))
+            << offset << "+" << size;
+    }
+    for (const auto& [offset, size] : std::vector<std::pair<int64_t, int64_t>>{{-1, 1}, {end, 1}, {end - 10, 11}})
+        EXPECT_EQ(window.bytes(offset, size_t(size)), nullptr) << offset << "+" << size;
+    ASSERT_EQ(truncate(longPath.c_str(), 100000), 0);
+    EXPECT_EQ(window.bytes(99990, 11), nullptr);
+    EXPECT_EQ(window.bytes(200000, 16), nullptr);
+    const uint8_t* last = window.bytes(99990, 10);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(last), 10), longContent.substr(99990, 10));
 }
 
 TEST(FfmpegMappedFileOpen, RefusesWhatIsNotAReadableFile)

@@ -4,6 +4,7 @@
 // not stop: under Wine a Unix program) fails the reads of what it no longer
 // holds, and the preparation of its pages, instead of raising an in-page
 // error.
+#include "formats/mp4/FfmpegBoxes.h"
 #include "io/FfmpegFileMapping.h"
 #include "io/FfmpegMappedFile.h"
 #include "io/FfmpegPageFaulter.h"
@@ -148,6 +149,32 @@ TEST_F(FfmpegMappedFileWindowsTest, SamplesCutOffTheFileWhileMappedAreRefusedNot
     EXPECT_FALSE(file->map(grain * 3, 11, bytes));
     EXPECT_FALSE(file->map(grain * 5, grain, bytes));
     expectBytes(grain * 3, 10, bytes);
+}
+
+// The walks over a file's boxes read it at offsets through one buffer (a
+// range longer than a read is mapped): the file's bytes wherever a range
+// lies, nothing past its end or past a cut made since it was opened.
+TEST(FfmpegBoxWalkWindows, GetsTheFilesBytesAndNothingPastItsEnd)
+{
+    const int64_t end = (int64_t(5) << 20) + 3;
+    PatternFile pattern{size_t(end)};
+    const std::unique_ptr<FfmpegFileMapping> mapping = FfmpegFileMapping::open(pattern.path());
+    ASSERT_NE(mapping, nullptr);
+    FileWindow window(*mapping);
+    const std::pair<int64_t, int64_t> ranges[] = {{0, 16}, {4000, 200}, {100, 20000}, {end - 1, 1}, {1, end - 1}};
+    for (const auto& [offset, size] : ranges) {
+        const uint8_t* bytes = window.bytes(offset, size_t(size));
+        ASSERT_NE(bytes, nullptr) << offset << "+" << size;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size_t(size)), pattern.bytes(offset, size))
+            << offset << "+" << size;
+    }
+    EXPECT_EQ(window.bytes(end - 10, 11), nullptr);
+    if (!pattern.cutFromOutsideTo(100000))
+        GTEST_SKIP() << "no writer beyond Windows' reach to cut the file";
+    EXPECT_EQ(window.bytes(99990, 11), nullptr);
+    const uint8_t* last = window.bytes(99990, 10);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(last), 10), pattern.bytes(99990, 10));
 }
 
 TEST(FfmpegPageFaulterWindows, ReportsAPartCutOffTheFileInsteadOfRaisingAnInPageError)

@@ -1,9 +1,10 @@
 // The operating system's side of FfmpegMappedFile: a movie file opened for
-// mapping, views of it mapped and unmapped, and its length asked anew. One
-// file per platform (FfmpegFileMapping_posix.cpp: open/mmap/fstat;
-// FfmpegFileMapping_win32.cpp: CreateFileW/CreateFileMappingW/MapViewOfFile/
-// GetFileSizeEx). The only place besides the page faulter and the large
-// tables' advice where the FFmpeg movie source calls the system.
+// mapping, views of it mapped and unmapped, its bytes read at an offset, and
+// its length asked anew. One file per platform (FfmpegFileMapping_posix.cpp:
+// open/mmap/pread/fstat; FfmpegFileMapping_win32.cpp: CreateFileW/
+// CreateFileMappingW/MapViewOfFile/ReadFile/GetFileSizeEx). The only place
+// besides the page faulter and the large tables' advice where the FFmpeg
+// movie source calls the system.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +36,10 @@ public:
     // null on failure. Each view is unmapped once, with its length.
     const uint8_t* mapView(int64_t offset, size_t length) const;
     static void unmapView(const uint8_t* base, size_t length);
+
+    // Copies up to length bytes from offset into `into`: how many it copied,
+    // fewer where the file (as it is now) ends first or cannot be read.
+    size_t read(int64_t offset, uint8_t* into, size_t length) const;
 
 private:
     FfmpegFileMapping(intptr_t file, intptr_t mapping, int64_t size) : file_(file), mapping_(mapping), size_(size) {}

@@ -1,5 +1,7 @@
 #include "io/FfmpegFileMapping.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -46,6 +48,20 @@ const uint8_t* FfmpegFileMapping::mapView(int64_t offset, size_t length) const
 void FfmpegFileMapping::unmapView(const uint8_t* base, size_t length)
 {
     munmap(const_cast<uint8_t*>(base), length);
+}
+
+size_t FfmpegFileMapping::read(int64_t offset, uint8_t* into, size_t length) const
+{
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t got = pread(int(file_), into + done, length - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += size_t(got);
+    }
+    return done;
 }
 
 } // namespace QelRuntime

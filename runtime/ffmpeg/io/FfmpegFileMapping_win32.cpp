@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace QelRuntime {
@@ -90,6 +91,25 @@ const uint8_t* FfmpegFileMapping::mapView(int64_t offset, size_t length) const
 void FfmpegFileMapping::unmapView(const uint8_t* base, size_t length)
 {
     UnmapViewOfFile(base);
+}
+
+// At an offset given with each call: the handle's own position is neither
+// used nor relied on.
+size_t FfmpegFileMapping::read(int64_t offset, uint8_t* into, size_t length) const
+{
+    size_t done = 0;
+    while (done < length) {
+        const uint64_t at = uint64_t(offset) + done;
+        OVERLAPPED position{};
+        position.Offset = DWORD(at & 0xFFFFFFFFu);
+        position.OffsetHigh = DWORD(at >> 32);
+        const DWORD asked = DWORD(std::min<size_t>(length - done, size_t(1) << 30));
+        DWORD got = 0;
+        if (!ReadFile(handleOf(file_), into + done, asked, &got, &position) || got == 0)
+            break;
+        done += got;
+    }
+    return done;
 }
 
 } // namespace QelRuntime

@@ -81,21 +81,28 @@ MappedRange::~MappedRange()
         FfmpegFileMapping::unmapView(base_, viewLength_);
 }
 
-// Large enough to hold the headers of several fragments of a movie and the
-// `moof`s between them, small enough for any address space.
-constexpr size_t kWindowBytes = size_t(4) << 20;
+// A `moof` of a few hundred samples and the next box's header in one read;
+// a longer one takes a read of its own.
+constexpr size_t kReadBytes = 4096;
+// Mapped beyond this: a box that claims more is read only as far as its
+// reader goes, and a damaged size asks for no buffer of gigabytes.
+constexpr size_t kMostReadBytes = size_t(4) << 20;
 
 const uint8_t* FileWindow::bytes(int64_t offset, size_t length)
 {
-    if (view_ && view_->data() && offset >= start_ && uint64_t(offset - start_) + length <= length_)
-        return view_->data() + (offset - start_);
+    if (!buffer_.empty() && offset >= start_ && uint64_t(offset - start_) + length <= buffer_.size())
+        return buffer_.data() + (offset - start_);
     if (offset < 0 || offset >= file_.size() || length > uint64_t(file_.size() - offset))
         return nullptr;
+    if (length > kMostReadBytes) {
+        view_.reset();
+        view_ = std::make_unique<MappedRange>(file_, offset, length);
+        return view_->data();
+    }
+    buffer_.resize(size_t(std::min<uint64_t>(std::max(length, kReadBytes), uint64_t(file_.size() - offset))));
+    buffer_.resize(file_.read(offset, buffer_.data(), buffer_.size()));
     start_ = offset;
-    length_ = size_t(std::min<uint64_t>(std::max(length, kWindowBytes), uint64_t(file_.size() - offset)));
-    view_.reset();
-    view_ = std::make_unique<MappedRange>(file_, start_, length_);
-    return view_->data();
+    return buffer_.size() >= length ? buffer_.data() : nullptr;
 }
 
 } // namespace QelRuntime

@@ -74,23 +74,26 @@ private:
     size_t viewLength_ = 0;
 };
 
-// The bytes of a file seen through one mapped window at a time, which
-// moves only when a range asked for lies outside it: a walk over the boxes
-// of a long file maps a few windows, not one range a box.
+// The bytes of a file read through one buffer, filled again only when a
+// range asked for lies outside it. A walk over the top-level boxes of a long
+// fragmented file takes each fragment's `moof` and the header of the box
+// after it in one read of a few KiB: mapping the file instead costs a page
+// fault at every fragment and the unmapping after, several times as much.
+// A range longer than a read's worth (no real box header) is mapped.
 class FileWindow {
 public:
     explicit FileWindow(const FfmpegFileMapping& file) : file_(file) {}
 
     int64_t fileSize() const { return file_.size(); }
     // The length bytes at offset, valid until the next call; null where they
-    // cannot be mapped or the file no longer holds them.
+    // cannot be read or the file no longer holds them.
     const uint8_t* bytes(int64_t offset, size_t length);
 
 private:
     const FfmpegFileMapping& file_;
-    std::unique_ptr<MappedRange> view_;
+    std::vector<uint8_t> buffer_;  // the file's bytes from start_ on
     int64_t start_ = 0;
-    size_t length_ = 0;
+    std::unique_ptr<MappedRange> view_;
 };
 
 // Calls visit(header, offset) on the file's top-level boxes in order until
