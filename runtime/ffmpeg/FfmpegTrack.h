@@ -78,7 +78,10 @@ struct FfmpegTrack {
     // as the container stores it); the model's sample table holds their
     // times.
     std::vector<FfmpegSamplePosition> positions;
-    std::vector<bool> sync;  // parallel to positions
+    // Parallel to positions, 1 for a sync sample: a byte a mark, which a long
+    // movie's tables write and read several times faster than the bits of a
+    // std::vector<bool>.
+    std::vector<uint8_t> sync;
     // Decoded pictures are timed by the order they come out in
     // (FfmpegSampleTable.h: timedByOutputOrder says which).
     bool timedByOutputOrder = false;

@@ -193,7 +193,8 @@ TEST(FfmpegSampleTable, OffsetsThatOnlyShiftTheIndexAreRecognised)
 }
 
 // Sorting by presentation time keeps packets of equal times in their order,
-// whether the packets lie near their places or far enough to be merge sorted.
+// whether the packets lie near their places or far enough to be merge sorted;
+// positions sorted with their sync marks keep each mark with its position.
 TEST(FfmpegSampleTable, SortingByPresentationTimeKeepsEqualTimesInOrder)
 {
     const auto packets = [](std::vector<int64_t> pts) {
@@ -225,6 +226,18 @@ TEST(FfmpegSampleTable, SortingByPresentationTimeKeepsEqualTimesInOrder)
         for (size_t i = 0; i < list.size(); ++i) {
             EXPECT_EQ(list[i].dts, row.places[i]) << i;
             EXPECT_EQ(list[i].pts, row.pts[size_t(row.places[i])]) << i;
+        }
+        OrderedPackets ordered;
+        for (int64_t time : row.pts) {
+            const int64_t place = int64_t(ordered.positions.size());
+            ordered.positions.push_back({time, place, 0});
+            ordered.sync.push_back(place % 3 == 0);
+        }
+        sortByPresentationTime(ordered);
+        for (size_t i = 0; i < ordered.positions.size(); ++i) {
+            EXPECT_EQ(ordered.positions[i].dts, row.places[i]) << i;
+            EXPECT_EQ(ordered.positions[i].pts, row.pts[size_t(row.places[i])]) << i;
+            EXPECT_EQ(ordered.sync[i], row.places[i] % 3 == 0) << i;
         }
     }
 }

@@ -88,6 +88,70 @@ std::vector<int64_t> sampleOffsetsOf(const std::vector<FfmpegPacketRecord>& pack
     return offsets;
 }
 
+// A table's rows as sorting them takes them: size(), each row's time (pts),
+// and row(i), set(i, row) and timeOf(row) for the rows it moves.
+struct PacketRows {
+    std::vector<FfmpegPacketRecord>& packets;
+
+    size_t size() const { return packets.size(); }
+    int64_t time(size_t i) const { return packets[i].pts; }
+    FfmpegPacketRecord row(size_t i) const { return packets[i]; }
+    void set(size_t i, const FfmpegPacketRecord& packet) { packets[i] = packet; }
+    static int64_t timeOf(const FfmpegPacketRecord& packet) { return packet.pts; }
+};
+
+// Positions, each sync mark moving with its position.
+struct PositionRows {
+    struct Row {
+        FfmpegSamplePosition position;
+        uint8_t sync;
+    };
+    OrderedPackets& ordered;
+
+    size_t size() const { return ordered.positions.size(); }
+    int64_t time(size_t i) const { return ordered.positions[i].pts; }
+    Row row(size_t i) const { return {ordered.positions[i], ordered.sync[i]}; }
+    void set(size_t i, const Row& row)
+    {
+        ordered.positions[i] = row.position;
+        ordered.sync[i] = row.sync;
+    }
+    static int64_t timeOf(const Row& row) { return row.position.pts; }
+};
+
+// Sorted by presentation time, rows of equal times kept in their order.
+// Reordered pictures lie a few places from where they are shown, so that an
+// insertion sort takes linear time on a long movie; rows that lie further
+// (a damaged file) are stable sorted once that budget is spent.
+template <typename Rows>
+void sortRowsByPresentationTime(Rows rows)
+{
+    const size_t count = rows.size();
+    const size_t moveBudget = 16 * count;
+    size_t moves = 0;
+    for (size_t i = 1; i < count && moves <= moveBudget; ++i) {
+        const int64_t time = rows.time(i);
+        if (!(time < rows.time(i - 1)))
+            continue;
+        const auto row = rows.row(i);
+        size_t at = i;
+        for (; at > 0 && time < rows.time(at - 1); --at)
+            rows.set(at, rows.row(at - 1));
+        rows.set(at, row);
+        moves += i - at;
+    }
+    if (moves <= moveBudget)
+        return;
+    std::vector<decltype(rows.row(0))> sorted;
+    sorted.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        sorted.push_back(rows.row(i));
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return Rows::timeOf(a) < Rows::timeOf(b); });
+    for (size_t i = 0; i < count; ++i)
+        rows.set(i, sorted[i]);
+}
+
 } // namespace
 
 int64_t reorderingDelay(const FfmpegStreamFacts& stream, int64_t firstDts, int64_t firstOwnPts)
@@ -117,28 +181,14 @@ int64_t lastDurationOf(const FfmpegStreamFacts& stream, const std::vector<Ffmpeg
     return std::max<int64_t>(ownDuration, 1);
 }
 
-// Reordered pictures lie a few places from where they are shown, so that an
-// insertion sort takes linear time on a long movie; packets that lie
-// further (a damaged file) are merge sorted once that budget is spent.
 void sortByPresentationTime(std::vector<FfmpegPacketRecord>& packets)
 {
-    const auto earlier = [](const FfmpegPacketRecord& a, const FfmpegPacketRecord& b) { return a.pts < b.pts; };
-    const size_t moveBudget = 16 * packets.size();
-    size_t moves = 0;
-    for (size_t i = 1; i < packets.size(); ++i) {
-        if (!earlier(packets[i], packets[i - 1]))
-            continue;
-        const FfmpegPacketRecord packet = packets[i];
-        size_t at = i;
-        for (; at > 0 && earlier(packet, packets[at - 1]); --at)
-            packets[at] = packets[at - 1];
-        packets[at] = packet;
-        moves += i - at;
-        if (moves > moveBudget) {
-            std::stable_sort(packets.begin(), packets.end(), earlier);
-            return;
-        }
-    }
+    sortRowsByPresentationTime(PacketRows{packets});
+}
+
+void sortByPresentationTime(OrderedPackets& ordered)
+{
+    sortRowsByPresentationTime(PositionRows{ordered});
 }
 
 OrderedPackets presentationOrder(std::vector<FfmpegPacketRecord> packets, const FfmpegStreamFacts& stream,

@@ -18,7 +18,7 @@ namespace QelRuntime {
 // long the last one lasts; every other one lasts until the next begins.
 struct OrderedPackets {
     std::vector<FfmpegSamplePosition> positions;
-    std::vector<bool> sync;  // parallel to positions
+    std::vector<uint8_t> sync;  // parallel to positions, as FfmpegTrack::sync
     int64_t lastDuration = 1;
     // Sound whose packets were read (FfmpegSoundStart.h).
     std::optional<FfmpegSoundStart> soundStart;
@@ -48,6 +48,8 @@ int64_t lastDurationOf(const FfmpegStreamFacts& stream, const std::vector<Ffmpeg
 
 // Sorted by presentation time, packets of equal times kept in their order.
 void sortByPresentationTime(std::vector<FfmpegPacketRecord>& packets);
+// The same for positions, each sync mark moving with its position.
+void sortByPresentationTime(OrderedPackets& ordered);
 
 // MPEG-1/2 and MPEG-4 Part 2 pictures without presentation times of their
 // own, timed by their coding types: a B picture is shown as it is decoded,

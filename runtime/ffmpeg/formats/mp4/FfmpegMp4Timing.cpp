@@ -62,35 +62,40 @@ std::optional<CompositionOffsets> offsetsPairedWithIndex(const FfmpegIndex& inde
     return offsets;
 }
 
-// The stream's packets timed by offsets paired with its index, as FFmpeg's
+// The stream's samples timed by offsets paired with its index, as FFmpeg's
 // demuxer times them: each at its index entry's time plus the shift of
 // negative offsets plus its sample's offset, lasting until the next entry's
-// time (the last until the stream's declared duration).
-std::vector<FfmpegPacketRecord> packetsFromOffsets(const FfmpegIndex& index, int64_t streamDuration,
-                                                   const CompositionOffsets& offsets)
+// time (the last until the stream's declared duration). Filled in decoding
+// order straight into the positions the track keeps, then sorted in place.
+OrderedPackets orderedFromOffsets(const FfmpegIndex& index, const FfmpegStreamFacts& stream,
+                                  const CompositionOffsets& offsets)
 {
     const int count = index.size();
-    std::vector<FfmpegPacketRecord> packets;
-    reserveLargeTable(packets, size_t(count));
+    OrderedPackets ordered;
+    reserveLargeTable(ordered.positions, size_t(count));
+    ordered.sync.reserve(size_t(count));
+    int shownLast = 0;  // the sample that sorting leaves last: the latest of the latest shown
     int i = 0;
     for (const CompositionRun& run : offsets.runs) {
         for (uint32_t k = 0; k < run.count; ++k, ++i) {
             const FfmpegIndexEntry entry = index[i];
-            const int64_t next = i + 1 < count ? index[i + 1].timestamp : streamDuration;
-            FfmpegPacketRecord& packet = packets.emplace_back();  // in place: see FfmpegLargeTables.h
-            packet.pts = entry.timestamp + offsets.decodingShift + run.offset;
-            packet.dts = entry.timestamp;
-            packet.duration = next != AV_NOPTS_VALUE && next >= entry.timestamp ? next - entry.timestamp : 0;
-            packet.key = entry.key;
+            FfmpegSamplePosition& position = ordered.positions.emplace_back();  // in place: see FfmpegLargeTables.h
+            position.pts = entry.timestamp + offsets.decodingShift + run.offset;
+            position.dts = entry.timestamp;
+            position.identity = 0;
+            ordered.sync.push_back(entry.key);
+            if (position.pts >= ordered.positions[size_t(shownLast)].pts)
+                shownLast = i;
         }
     }
-    return packets;
-}
-
-OrderedPackets orderedFromOffsets(const FfmpegIndex& index, const FfmpegStreamFacts& stream,
-                                  const CompositionOffsets& offsets)
-{
-    return presentationOrder(packetsFromOffsets(index, stream.duration, offsets), stream);
+    if (ordered.positions.empty())
+        return ordered;
+    const int64_t dts = index[shownLast].timestamp;
+    const int64_t next = shownLast + 1 < count ? index[shownLast + 1].timestamp : stream.duration;
+    const int64_t ownDuration = next != AV_NOPTS_VALUE && next >= dts ? next - dts : 0;
+    sortByPresentationTime(ordered);
+    ordered.lastDuration = lastDurationOf(stream, ordered.positions, ownDuration, true);
+    return ordered;
 }
 
 } // namespace
