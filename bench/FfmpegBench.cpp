@@ -3,7 +3,8 @@
 //
 //   bench_ffmpeg forward FILE           decode and convert to YUYV 4:2:2
 //   bench_ffmpeg audio FILE             decode and downmix to 16-bit stereo
-//   bench_ffmpeg open FILE REPEATS      open, decode and convert the first frame
+//   bench_ffmpeg open FILE REPEATS      open, decode and convert the first frame,
+//                                       median and least seconds
 //   bench_ffmpeg seek FILE COUNT SPAN   seek back to a sync sample, one frame
 //   bench_ffmpeg copy BYTES FRAMES      one memcpy of BYTES per frame
 #include <cstdio>
@@ -105,6 +106,8 @@ void openToFirstFrame(const std::string& path, int repeats)
     }
     report("median_seconds", quantile(times, 0.5));
     report("median_cpu_seconds", quantile(cpuTimes, 0.5));
+    report("least_seconds", quantile(times, 0));
+    report("least_cpu_seconds", quantile(cpuTimes, 0));
 }
 
 void seekAndDecode(const std::string& path, int count, uint32_t spanMs)

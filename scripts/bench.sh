@@ -6,8 +6,10 @@
 # Builds a Release configuration in build/bench, makes its movies with the
 # ffmpeg command (kept in bench/cache between runs), then runs every case
 # N times (default 3; 1 with --quick), the plug-in and FFmpeg one after the
-# other in each round, and reports the medians. --quick uses shorter movies
-# for a smoke run; --micro also runs the micro-benchmarks of the hot paths.
+# other in each round, and reports the medians (case 4, the opens: the least
+# of many opens, the sides alternated; see measure_open). --quick uses
+# shorter movies for a smoke run; --micro also runs the micro-benchmarks of
+# the hot paths.
 # Case 8 also builds the win32 preset and runs its qelhost.exe under Wine.
 # Last comes the soak: one container through 1,000 movies for 10 minutes
 # (100 movies for 30 s with --quick), whose memory and open descriptors must
@@ -20,7 +22,7 @@
 #   cmake --build build/bench --target bench_plugin bench_ffmpeg
 #   build/bench/bin/bench_plugin forward bench/cache/h264-1080p-30s.mp4
 #   build/bench/bin/bench_ffmpeg forward bench/cache/h264-1080p-30s.mp4
-# The modes: forward (cases 1, 2), audio (3), open FILE ROUNDS (4), seek
+# The modes: forward (cases 1, 2), audio (3), open FILE OPENS (4), seek
 # FILE COUNT SPAN_MS (5), backward (6, plug-in only), copy BYTES COUNT (2's
 # memcpy, FFmpeg side only). Case 6 also plays a movie backwards with
 # `qelhost play MOVIE --speed -1` against a running clock. Case 8 is
@@ -28,7 +30,8 @@
 # them) take Google Benchmark's filter:
 #   build/bench/bin/bench_micro --benchmark_filter=convert
 # Run each side several times, alternating, and compare their ratios: the
-# machine's own speed moves between runs.
+# machine's own speed moves between runs. For case 4 compare the least
+# times ("least_seconds", "least_cpu_seconds") of several runs of each side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -106,6 +109,8 @@ make_movie "$p5994" -f lavfi -i "testsrc2=size=1920x1080:rate=60000/1001,noise=a
   -c:v libx264 -preset veryfast -crf 23 -bf 3 -g 60 -pix_fmt yuv420p -an
 long=$cache/long-${long_minutes}min.mp4
 make_movie "$long" -stream_loop $((long_minutes - 1)) -i "$segment" -c copy -t $((long_minutes * 60))
+long_fragmented=$cache/long-${long_minutes}min-frag.mp4
+make_movie "$long_fragmented" -i "$long" -c copy -movflags frag_keyframe+empty_moov
 
 # --- runs -------------------------------------------------------------------
 results=$(mktemp -d)
@@ -168,6 +173,22 @@ measure_play() {
 median() {  # median KEY.name
   sort -g "$results/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
+least() {  # least KEY.name
+  sort -g "$results/$1" | head -n 1
+}
+
+# Case 4 on one movie: its two sides three times over, alternately, each run
+# opening the movie 9 times (after one uncounted open) and reporting its
+# least time. An open is the same work every time, which the machine's load
+# only ever lengthens, so the least of many is the figure the load disturbs
+# least; on a shared machine FFmpeg's median open moved between 32 and 52 ms
+# from one run to the next, more than the margin measured.
+measure_open() {  # measure_open KEY MOVIE
+  for _ in 1 2 3; do
+    measure "p_$1" "$bin/bench_plugin" open "$2" 9
+    measure "f_$1" "$bin/bench_ffmpeg" open "$2" 9
+  done
+}
 
 seek_span=$(( (h264_seconds - 1) * 1000 ))
 for round in $(seq 1 "$runs"); do
@@ -178,8 +199,8 @@ for round in $(seq 1 "$runs"); do
   measure f_copy "$bin/bench_ffmpeg" copy "$(median p_direct.frame_bytes)" 300
   measure p_audio "$bin/bench_plugin" audio "$aac"
   measure f_audio "$bin/bench_ffmpeg" audio "$aac"
-  measure p_open "$bin/bench_plugin" open "$long" 5
-  measure f_open "$bin/bench_ffmpeg" open "$long" 5
+  measure_open open "$long"
+  measure_open open_fragmented "$long_fragmented"
   measure p_seek "$bin/bench_plugin" seek "$h264" "$seeks" "$seek_span"
   measure f_seek "$bin/bench_ffmpeg" seek "$h264" "$seeks" "$seek_span"
   measure p_backward "$bin/bench_plugin" backward "$h264"
@@ -207,9 +228,10 @@ row() {
   }'
 }
 ms() { awk -v s="$(median "$1")" 'BEGIN { print s * 1000 }'; }
+ms_least() { awk -v s="$(least "$1")" 'BEGIN { print s * 1000 }'; }
 
 echo
-echo "Medians of $runs run(s); movies in $cache; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Medians of $runs run(s), case 4 the least of its opens; movies in $cache; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 printf "| %-46s | %-9s | %10s | %10s | %6s | %6s | %-14s | %-3s |\n" case unit plug-in other ratio "by CPU" target met
 echo "|------------------------------------------------|-----------|------------|------------|--------|--------|----------------|-----|"
@@ -219,8 +241,11 @@ row "2 '2vuy' 1080p ${raw_seconds}s direct (vs memcpy)" "frames/s" "$(median p_d
   "$(median p_direct.fps_cpu)" "$(median f_copy.fps_cpu)" ">=" 0.5
 row "3 AAC 5.1 ${aac_seconds}s to stereo (vs FFmpeg)" "audio s/s" "$(median p_audio.speed)" "$(median f_audio.speed)" \
   "$(median p_audio.speed_cpu)" "$(median f_audio.speed_cpu)" ">=" 0.95
-row "4 open ${long_minutes} min MP4 to 1st frame (vs FFmpeg)" "ms" "$(ms p_open.median_seconds)" "$(ms f_open.median_seconds)" \
-  "$(ms p_open.median_cpu_seconds)" "$(ms f_open.median_cpu_seconds)" "<=" 1.5
+row "4 open ${long_minutes} min MP4 to 1st frame, least (vs FFmpeg)" "ms" "$(ms_least p_open.least_seconds)" \
+  "$(ms_least f_open.least_seconds)" "$(ms_least p_open.least_cpu_seconds)" "$(ms_least f_open.least_cpu_seconds)" "<=" 1.0
+row "4 the same fragmented, least (vs FFmpeg)" "ms" "$(ms_least p_open_fragmented.least_seconds)" \
+  "$(ms_least f_open_fragmented.least_seconds)" "$(ms_least p_open_fragmented.least_cpu_seconds)" \
+  "$(ms_least f_open_fragmented.least_cpu_seconds)" "<=" 1.2
 row "5 seek + 1 frame, median (vs FFmpeg)" "ms" "$(ms p_seek.median_seconds)" "$(ms f_seek.median_seconds)" \
   "$(ms p_seek.median_cpu_seconds)" "$(ms f_seek.median_cpu_seconds)" "<=" 1.5
 row "5 seek + 1 frame, 95th percentile (vs FFmpeg)" "ms" "$(ms p_seek.p95_seconds)" "$(ms f_seek.p95_seconds)" - - "info" 0
