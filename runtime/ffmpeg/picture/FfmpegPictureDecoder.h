@@ -128,7 +128,7 @@ private:
     // The worker decoding the samples aheadFirst_ to aheadLast_ (a group of
     // pictures) ahead of the reader; the decoder's run is its own while it
     // runs. aheadTried_: the sync sample of the group it last took on, not
-    // taken on again unless reading leaves it.
+    // taken on again until the reader decodes a picture itself.
     std::thread ahead_;
     // Held by the thread driving the decoder while it moves the reader, and
     // by the reader's thread looking up the packets read lately.
