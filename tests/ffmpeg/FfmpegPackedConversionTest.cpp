@@ -1,5 +1,6 @@
-// The runtime's conversions of decoded pictures into packed 4:2:2 and ARGB
-// surfaces against libswscale's own conversion of the same planes, byte for byte.
+// The runtime's conversions of decoded pictures into packed 4:2:2, ARGB and
+// 'YVU9' surfaces against libswscale's own conversion of the same planes,
+// byte for byte.
 // Built into both builds' suites: each checks its own libswscale (the
 // 64-bit distribution's, the 32-bit static one under Wine).
 #include "picture/FfmpegPictureConverter.h"
@@ -153,6 +154,61 @@ void expectLibswscalesArgb(FfmpegVectors vectors)
 TEST(FfmpegArgbConversion, EqualsLibswscalesBytes) { expectLibswscalesArgb(widestVectors()); }
 
 TEST(FfmpegArgbConversion, EqualsLibswscalesBytesWithSse2Alone) { expectLibswscalesArgb(FfmpegVectors::Sse2); }
+
+// libswscale's own conversion of a 4:2:0 picture into 'YVU9' planes, laid
+// out as the runtime's surface of rows of width bytes: luma, then V and U,
+// each of ceil(width / 4) bytes per row.
+std::vector<uint8_t> swscaleYvu9(const AVFrame* picture)
+{
+    const int width = picture->width;
+    const int height = picture->height;
+    const int chromaWidth = (width + 3) / 4;
+    const int chromaRows = (height + 3) / 4;
+    const int strides[4] = {width + kSwscaleRowSlack, chromaWidth + kSwscaleRowSlack,
+                            chromaWidth + kSwscaleRowSlack, 0};
+    std::vector<uint8_t> planes[3] = {std::vector<uint8_t>(size_t(strides[0]) * size_t(height)),
+                                      std::vector<uint8_t>(size_t(strides[1]) * size_t(chromaRows)),
+                                      std::vector<uint8_t>(size_t(strides[2]) * size_t(chromaRows))};
+    SwsContext* context = sws_getContext(width, height, AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_YUV410P,
+                                         SWS_BICUBIC, nullptr, nullptr, nullptr);
+    EXPECT_NE(context, nullptr);
+    uint8_t* targets[4] = {planes[0].data(), planes[1].data(), planes[2].data(), nullptr};
+    sws_scale(context, picture->data, picture->linesize, 0, height, targets, strides);
+    sws_freeContext(context);
+    std::vector<uint8_t> surface;
+    const auto append = [&](int plane, int rows, int rowBytes) {
+        for (int y = 0; y < rows; ++y)
+            surface.insert(surface.end(), planes[plane].begin() + y * strides[plane],
+                           planes[plane].begin() + y * strides[plane] + rowBytes);
+    };
+    append(0, height, width);
+    append(2, chromaRows, chromaWidth);
+    append(1, chromaRows, chromaWidth);
+    return surface;
+}
+
+// 'YVU9' from 4:2:0, at sizes whose chroma rows end within a block of
+// libswscale's vector code (15, 45, 180 and 480 bytes wide, the last from a
+// width that is no multiple of 4) and at sizes whose rows fill whole
+// blocks: every byte as libswscale makes the planes apart, in the runtime's
+// layout, and none written past the surface. libswscale's spill of the last
+// V row once overwrote the first U bytes and ran past the surface, and
+// chroma rows were a byte short of the layout at such a width.
+TEST(FfmpegYvu9Conversion, EqualsLibswscalesBytes)
+{
+    std::srand(13);
+    const std::pair<int, int> sizes[] = {{60, 64}, {180, 100}, {720, 576}, {1918, 1080}, {160, 120}, {1920, 1080}};
+    for (const auto& [width, height] : sizes) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        FramePtr picture = randomPicture(AV_PIX_FMT_YUV420P, width, height);
+        const std::vector<uint8_t> expected = swscaleYvu9(picture.get());
+        std::vector<uint8_t> actual(expected.size() + kSwscaleRowSlack, 0xEE);
+        const FfmpegSurface surface{fourCc('Y', 'V', 'U', '9'), actual.data(), width, width, height};
+        ASSERT_TRUE(FfmpegPictureConverter().convert(picture.get(), surface));
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), actual.begin()));
+        EXPECT_EQ(std::count(actual.end() - kSwscaleRowSlack, actual.end(), 0xEE), kSwscaleRowSlack);
+    }
+}
 
 } // namespace
 } // namespace Qel::Testing

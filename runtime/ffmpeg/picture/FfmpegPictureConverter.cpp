@@ -153,16 +153,10 @@ bool FfmpegPictureConverter::convert(const AVFrame* picture, const FfmpegSurface
     if (isPacked422(target) && surface.width % 2 != 0)
         return convertOddPairs(picture, setting, surface);
 
+    if (planar)
+        return convertYvu9(picture, setting, surface);
     uint8_t* planes[4] = {surface.base, nullptr, nullptr, nullptr};
-    int strides[4] = {surface.rowBytes, 0, 0, 0};
-    if (planar) {
-        const int chromaRowBytes = surface.rowBytes / 4;
-        const int chromaRows = (surface.height + 3) / 4;
-        uint8_t* vPlane = surface.base + size_t(surface.rowBytes) * size_t(surface.height);
-        planes[1] = vPlane + size_t(chromaRowBytes) * size_t(chromaRows);  // U follows V
-        planes[2] = vPlane;
-        strides[1] = strides[2] = chromaRowBytes;
-    }
+    const int strides[4] = {surface.rowBytes, 0, 0, 0};
     if (!scale(picture, setting, planes, strides))
         return false;
     if (target == AV_PIX_FMT_ARGB && sameSize)
@@ -184,6 +178,35 @@ bool FfmpegPictureConverter::scale(const AVFrame* picture, const ScaleSetting& s
     sws_setColorspaceDetails(context_.get(), matrix, setting.sourceFullRange ? 1 : 0, matrix,
                              setting.targetFullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
     return sws_scale(context_.get(), picture->data, picture->linesize, 0, picture->height, planes, strides) > 0;
+}
+
+// 'YVU9' as the runtime lays it out (PixelFormats::yvu9Layout): the luma
+// plane, then the V and the U plane, ceil(rowBytes / 4) per row.
+// libswscale's vector code writes each row on to a whole block: a chroma
+// row's spill would land in the U plane's first row (after it was written)
+// and past the surface. The chroma rows are made apart and copied in; the
+// luma rows spill only into the row written next, and libswscale writes the
+// last two rows of a conversion with its exact C code.
+bool FfmpegPictureConverter::convertYvu9(const AVFrame* picture, const ScaleSetting& setting,
+                                         const FfmpegSurface& surface)
+{
+    const PixelFormats::Yvu9Layout layout = PixelFormats::yvu9Layout(surface.height, surface.rowBytes);
+    // libswscale writes a quarter of the width, rounded up, into each row.
+    const size_t chromaWidth = size_t(surface.width + 3) / 4;
+    const int apartRowBytes = int(chromaWidth + kSwscaleRowOverrun);
+    const size_t apartPlaneBytes = size_t(apartRowBytes) * size_t(layout.chromaRows);
+    chromaApart_.resize(2 * apartPlaneBytes);
+    uint8_t* planes[4] = {surface.base, chromaApart_.data(), chromaApart_.data() + apartPlaneBytes, nullptr};
+    const int strides[4] = {surface.rowBytes, apartRowBytes, apartRowBytes, 0};
+    if (!scale(picture, setting, planes, strides))
+        return false;
+    uint8_t* const surfacePlanes[3] = {nullptr, surface.base + layout.uOffset, surface.base + layout.vOffset};
+    for (int plane = 1; plane <= 2; ++plane) {
+        for (int row = 0; row < layout.chromaRows; ++row)
+            std::memcpy(surfacePlanes[plane] + size_t(row) * size_t(layout.chromaRowBytes),
+                        planes[plane] + size_t(row) * size_t(apartRowBytes), chromaWidth);
+    }
+    return true;
 }
 
 // A row of an odd-width 4:2:2 surface ends in half a pair: the last pixel's

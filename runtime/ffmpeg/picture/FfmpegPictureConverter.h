@@ -62,12 +62,14 @@ public:
 private:
     bool scale(const AVFrame* picture, const ScaleSetting& setting, uint8_t* const planes[4], const int strides[4]);
     bool convertOddPairs(const AVFrame* picture, const ScaleSetting& setting, const FfmpegSurface& surface);
+    bool convertYvu9(const AVFrame* picture, const ScaleSetting& setting, const FfmpegSurface& surface);
 
     const FfmpegVectors vectors_;
     FfmpegPackedConversion packed_;
     ScaleContextPtr context_;
     ScaleSetting setting_{};  // of context_
     std::vector<uint8_t> wholePairs_;  // rows of an odd-width 4:2:2 surface, see convertOddPairs
+    std::vector<uint8_t> chromaApart_;  // a 'YVU9' surface's U and V rows, see convertYvu9
 };
 
 } // namespace QelRuntime
