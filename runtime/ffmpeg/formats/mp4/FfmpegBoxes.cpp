@@ -26,14 +26,12 @@ bool readBoxHeader(const uint8_t* bytes, uint64_t available, uint64_t room, BoxH
 std::optional<std::vector<Box>> childrenOf(const uint8_t* data, size_t size)
 {
     std::vector<Box> children;
-    size_t at = 0;
-    while (at < size) {
-        BoxHeader header;
-        if (!readBoxHeader(data + at, size - at, size - at, header))
-            return std::nullopt;
-        children.push_back({header.type, data + at + header.headerBytes, size_t(header.totalBytes - header.headerBytes)});
-        at += size_t(header.totalBytes);
-    }
+    const auto gather = [&children](const Box& child) {
+        children.push_back(child);
+        return true;
+    };
+    if (!visitChildren(data, size, gather))
+        return std::nullopt;
     return children;
 }
 

@@ -46,6 +46,23 @@ struct Box {
     size_t size;
 };
 
+// Calls visit(box) on the boxes inside a payload in order, until it returns
+// false or a box does not fit; whether every box fitted and was visited.
+// Nothing is gathered: a walk over a long movie's fragments allocates
+// nothing per fragment.
+template <typename Visit>
+bool visitChildren(const uint8_t* data, size_t size, Visit visit)
+{
+    for (size_t at = 0; at < size;) {
+        BoxHeader header;
+        if (!readBoxHeader(data + at, size - at, size - at, header) ||
+            !visit(Box{header.type, data + at + header.headerBytes, size_t(header.totalBytes - header.headerBytes)}))
+            return false;
+        at += size_t(header.totalBytes);
+    }
+    return true;
+}
+
 // The boxes inside a payload; nullopt when one does not fit.
 std::optional<std::vector<Box>> childrenOf(const uint8_t* data, size_t size);
 

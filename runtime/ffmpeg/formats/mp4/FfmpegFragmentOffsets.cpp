@@ -55,23 +55,22 @@ bool addRunOffsets(const Box& trun, uint64_t mostSamples, CompositionOffsets& of
 // The runs of a `traf` whose `tfhd`, the only one, comes first and names
 // no sample description of its own (FFmpeg skips the runs of a description
 // other than the track's).
-bool addTrackFragmentOffsets(const std::vector<Box>& children, uint32_t trackId, uint64_t mostSamples,
-                             CompositionOffsets& offsets)
+bool addTrackFragmentOffsets(const Box& traf, uint32_t trackId, uint64_t mostSamples, CompositionOffsets& offsets)
 {
-    const Box* header = nullptr;
-    for (const Box& child : children) {
+    const uint8_t* header = nullptr;
+    return visitChildren(traf.payload, traf.size, [&](const Box& child) {
         if (child.type == boxType("tfhd")) {
             if (header || child.size < 8 || (bigEndian32(child.payload) & kSampleDescriptionNamed))
                 return false;
-            header = &child;
+            header = child.payload;
         } else if (child.type == boxType("trun")) {
             if (!header)
                 return false;
-            if (bigEndian32(header->payload + 4) == trackId && !addRunOffsets(child, mostSamples, offsets))
+            if (bigEndian32(header + 4) == trackId && !addRunOffsets(child, mostSamples, offsets))
                 return false;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 } // namespace
@@ -79,17 +78,9 @@ bool addTrackFragmentOffsets(const std::vector<Box>& children, uint32_t trackId,
 bool addFragmentOffsets(const uint8_t* moof, size_t size, uint32_t trackId, uint64_t mostSamples,
                         CompositionOffsets& offsets)
 {
-    const std::optional<std::vector<Box>> children = childrenOf(moof, size);
-    if (!children)
-        return false;
-    for (const Box& child : *children) {
-        if (child.type != boxType("traf"))
-            continue;
-        const std::optional<std::vector<Box>> parts = childrenOf(child.payload, child.size);
-        if (!parts || !addTrackFragmentOffsets(*parts, trackId, mostSamples, offsets))
-            return false;
-    }
-    return true;
+    return visitChildren(moof, size, [&](const Box& child) {
+        return child.type != boxType("traf") || addTrackFragmentOffsets(child, trackId, mostSamples, offsets);
+    });
 }
 
 std::optional<CompositionOffsets> fragmentOffsetsInFile(const std::string& path, uint32_t trackId,
@@ -99,6 +90,7 @@ std::optional<CompositionOffsets> fragmentOffsetsInFile(const std::string& path,
     if (!file)
         return std::nullopt;
     CompositionOffsets offsets;
+    offsets.runs.reserve(size_t(mostSamples));  // a run a sample at the most
     bool fits = true;
     // Two boxes for each fragment (`moof` and `mdat`), a fragment for each
     // sample at the most, as many for the other tracks, and a handful more:
