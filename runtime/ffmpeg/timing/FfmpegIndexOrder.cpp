@@ -31,7 +31,7 @@ bool orderFromIndex(const FfmpegIndex& index, const FfmpegStreamFacts& stream, c
             keyBefore = keyBefore || (positions.empty() && entry.key);
             continue;
         }
-        const int64_t dts = entry.timestamp / unitsPerTick;
+        const int64_t dts = counting.ticksOf(entry.timestamp);
         // Sound is never reordered: a start later than its first packet is
         // priming that the decoder drops, not a delay.
         if (positions.empty()) {

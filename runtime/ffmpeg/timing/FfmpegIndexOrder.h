@@ -20,6 +20,10 @@ struct FfmpegIndexCounting {
     int64_t bytesPerChunkTick = 0;  // 0: every chunk lasts one tick
 
     bool countsSoundItself() const { return soundInBytes || soundInChunks; }
+    // An entry's time in ticks. Most indexes count ticks already, and then
+    // the 170,000 entries of an hour's sound are not divided one by one (a
+    // third of a millisecond of its open).
+    int64_t ticksOf(int64_t units) const { return unitsPerTick == 1 ? units : units / unitsPerTick; }
 };
 
 // The ticks a chunk of variable-rate sound lasts where an index counts it in
