@@ -6,8 +6,8 @@
 # Builds a Release configuration in build/bench, makes its movies with the
 # ffmpeg command (kept in bench/cache between runs), then runs every case
 # N times (default 3; 1 with --quick), the plug-in and FFmpeg one after the
-# other in each round, and reports the medians (case 4, the opens: the least
-# of many opens, the sides alternated; see measure_open). --quick uses
+# other in each round, and reports the medians (case 4, the opens: of each
+# run's least open, the sides alternated; see measure_open). --quick uses
 # shorter movies for a smoke run; --micro also runs the micro-benchmarks of
 # the hot paths.
 # Case 8 also builds the win32 preset and runs its qelhost.exe under Wine.
@@ -30,8 +30,8 @@
 # them) take Google Benchmark's filter:
 #   build/bench/bin/bench_micro --benchmark_filter=convert
 # Run each side several times, alternating, and compare their ratios: the
-# machine's own speed moves between runs. For case 4 compare the least
-# times ("least_seconds", "least_cpu_seconds") of several runs of each side.
+# machine's own speed moves between runs. For case 4 compare the runs' least
+# times ("least_seconds", "least_cpu_seconds") over several runs of each side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -173,16 +173,14 @@ measure_play() {
 median() {  # median KEY.name
   sort -g "$results/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-least() {  # least KEY.name
-  sort -g "$results/$1" | head -n 1
-}
-
 # Case 4 on one movie: its two sides three times over, alternately, each run
 # opening the movie 9 times (after one uncounted open) and reporting its
-# least time. An open is the same work every time, which the machine's load
-# only ever lengthens, so the least of many is the figure the load disturbs
-# least; on a shared machine FFmpeg's median open moved between 32 and 52 ms
-# from one run to the next, more than the margin measured.
+# least time; the table takes the median of those over the runs. An open is
+# the same work every time, which the machine's load only ever lengthens,
+# so a run's least is the figure the load disturbs least; the median then
+# keeps a run that met the machine in an unusually fast or slow moment from
+# deciding the ratio (on this shared machine FFmpeg's median open moved
+# between 32 and 52 ms from run to run, and a run's least once fell to 24).
 measure_open() {  # measure_open KEY MOVIE
   for _ in 1 2 3; do
     measure "p_$1" "$bin/bench_plugin" open "$2" 9
@@ -228,10 +226,9 @@ row() {
   }'
 }
 ms() { awk -v s="$(median "$1")" 'BEGIN { print s * 1000 }'; }
-ms_least() { awk -v s="$(least "$1")" 'BEGIN { print s * 1000 }'; }
 
 echo
-echo "Medians of $runs run(s), case 4 the least of its opens; movies in $cache; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Medians of $runs run(s) (case 4: of its runs' least opens); movies in $cache; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 printf "| %-46s | %-9s | %10s | %10s | %6s | %6s | %-14s | %-3s |\n" case unit plug-in other ratio "by CPU" target met
 echo "|------------------------------------------------|-----------|------------|------------|--------|--------|----------------|-----|"
@@ -241,11 +238,11 @@ row "2 '2vuy' 1080p ${raw_seconds}s direct (vs memcpy)" "frames/s" "$(median p_d
   "$(median p_direct.fps_cpu)" "$(median f_copy.fps_cpu)" ">=" 0.5
 row "3 AAC 5.1 ${aac_seconds}s to stereo (vs FFmpeg)" "audio s/s" "$(median p_audio.speed)" "$(median f_audio.speed)" \
   "$(median p_audio.speed_cpu)" "$(median f_audio.speed_cpu)" ">=" 0.95
-row "4 open ${long_minutes} min MP4 to 1st frame, least (vs FFmpeg)" "ms" "$(ms_least p_open.least_seconds)" \
-  "$(ms_least f_open.least_seconds)" "$(ms_least p_open.least_cpu_seconds)" "$(ms_least f_open.least_cpu_seconds)" "<=" 1.0
-row "4 the same fragmented, least (vs FFmpeg)" "ms" "$(ms_least p_open_fragmented.least_seconds)" \
-  "$(ms_least f_open_fragmented.least_seconds)" "$(ms_least p_open_fragmented.least_cpu_seconds)" \
-  "$(ms_least f_open_fragmented.least_cpu_seconds)" "<=" 1.2
+row "4 open ${long_minutes} min MP4 to 1st frame (vs FFmpeg)" "ms" "$(ms p_open.least_seconds)" \
+  "$(ms f_open.least_seconds)" "$(ms p_open.least_cpu_seconds)" "$(ms f_open.least_cpu_seconds)" "<=" 1.0
+row "4 the same, fragmented (vs FFmpeg)" "ms" "$(ms p_open_fragmented.least_seconds)" \
+  "$(ms f_open_fragmented.least_seconds)" "$(ms p_open_fragmented.least_cpu_seconds)" \
+  "$(ms f_open_fragmented.least_cpu_seconds)" "<=" 1.2
 row "5 seek + 1 frame, median (vs FFmpeg)" "ms" "$(ms p_seek.median_seconds)" "$(ms f_seek.median_seconds)" \
   "$(ms p_seek.median_cpu_seconds)" "$(ms f_seek.median_cpu_seconds)" "<=" 1.5
 row "5 seek + 1 frame, 95th percentile (vs FFmpeg)" "ms" "$(ms p_seek.p95_seconds)" "$(ms f_seek.p95_seconds)" - - "info" 0
