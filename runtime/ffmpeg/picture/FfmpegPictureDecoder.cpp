@@ -181,47 +181,74 @@ const AVFrame* FfmpegPictureDecoder::awaitOrStopAhead(size_t index, int64_t pts)
 }
 
 // Reading backwards from sample index, with the decoder idle: the worker
-// decodes the group before index's, when the cache holds such a group
-// whole and does not hold its last picture yet.
+// decodes the groups before index's, from the latest one the cache does
+// not hold yet, each group that the cache holds whole.
 void FfmpegPictureDecoder::decodeAheadOf(size_t index)
 {
     joinEndedAhead();
+    if (ahead_.joinable() || pictureBytes_ == 0)
+        return;
     const FfmpegTrack& track = reader_->track();
-    const size_t sync = track.syncSampleBefore(index);
-    if (ahead_.joinable() || sync == 0 || pictureBytes_ == 0)
+    size_t sync = track.syncSampleBefore(index);
+    // The groups just before, decoded ahead already, are passed over: at
+    // most a cache-full of pictures.
+    while (sync > 0 && cache_.find(lastShownOf(track.syncSampleBefore(sync - 1), sync - 1)))
+        sync = track.syncSampleBefore(sync - 1);
+    if (sync == 0)
         return;
     const size_t first = track.syncSampleBefore(sync - 1);
-    if (first == aheadTried_ || (sync - first) > cache_.capBytes() / pictureBytes_)
-        return;
-    int64_t lastPts = INT64_MIN;
-    for (size_t sample = first; sample < sync; ++sample)
-        lastPts = std::max(lastPts, track.positions[sample].pts);
-    if (cache_.find(lastPts))
+    if (first == aheadTried_ || !fitsCache(first, sync - 1))
         return;
     aheadFirst_ = first;
     aheadLast_ = sync - 1;
     aheadTried_ = first;
     cache_.beginAhead();
     try {
-        ahead_ = std::thread(&FfmpegPictureDecoder::decodeAhead, this, first, lastPts);
+        ahead_ = std::thread(&FfmpegPictureDecoder::decodeAhead, this, first, sync - 1);
     } catch (const std::system_error&) {
         // No thread to be had: the reader decodes the group when it comes.
         cache_.endAhead();
     }
 }
 
-void FfmpegPictureDecoder::decodeAhead(size_t syncIndex, int64_t lastPts)
+// Group after group backwards, from the group of samples first to last:
+// while a group is served, more than the one before it may be due before
+// the reader's lead runs out (groups of a few pictures, as an encoder
+// places at a change of scene). The cache's room throttles the worker.
+void FfmpegPictureDecoder::decodeAhead(size_t first, size_t last)
 {
+    const FfmpegTrack& track = reader_->track();
     fillingAhead_ = true;
     try {
-        if (startRun(syncIndex))
-            decodeUntil(lastPts);
+        while (startRun(first) && decodeUntil(lastShownOf(first, last)) && first > 0) {
+            last = first - 1;
+            first = track.syncSampleBefore(last);
+            if (!fitsCache(first, last))
+                break;
+            aheadFirst_ = first;
+        }
     } catch (const std::exception&) {
         // Left to the reader, which meets the same failure when it decodes
         // the group itself.
     }
     fillingAhead_ = false;
     cache_.endAhead();
+}
+
+// The latest presentation time of the samples first to last.
+int64_t FfmpegPictureDecoder::lastShownOf(size_t first, size_t last) const
+{
+    const std::vector<FfmpegSamplePosition>& positions = reader_->track().positions;
+    int64_t latest = INT64_MIN;
+    for (size_t sample = first; sample <= last; ++sample)
+        latest = std::max(latest, positions[sample].pts);
+    return latest;
+}
+
+// Whether the cache holds the pictures of samples first to last whole.
+bool FfmpegPictureDecoder::fitsCache(size_t first, size_t last) const
+{
+    return last - first + 1 <= cache_.capBytes() / pictureBytes_;
 }
 
 void FfmpegPictureDecoder::joinEndedAhead()

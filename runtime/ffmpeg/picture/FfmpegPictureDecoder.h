@@ -35,6 +35,7 @@
 #include "FfmpegPictureCache.h"
 #include "FfmpegPictureConverter.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -88,7 +89,9 @@ private:
     const AVFrame* decodeHere(size_t index, int64_t pts);
     const AVFrame* awaitOrStopAhead(size_t index, int64_t pts);
     void decodeAheadOf(size_t index);
-    void decodeAhead(size_t syncIndex, int64_t lastPts);
+    void decodeAhead(size_t first, size_t last);
+    int64_t lastShownOf(size_t first, size_t last) const;
+    bool fitsCache(size_t first, size_t last) const;
     void joinEndedAhead();
     void stopAhead();
     bool continuesRun(size_t index) const;
@@ -125,16 +128,17 @@ private:
     FfmpegPictureCache cache_;
     size_t pictureBytes_ = 0;  // of the latest picture decoded; 0 before the first
 
-    // The worker decoding the samples aheadFirst_ to aheadLast_ (a group of
-    // pictures) ahead of the reader; the decoder's run is its own while it
-    // runs. aheadTried_: the sync sample of the group it last took on, not
-    // taken on again until the reader decodes a picture itself.
+    // The worker decoding groups of pictures ahead of the reader, the one
+    // of samples aheadFirst_ on (moved back by the worker) to aheadLast_ and
+    // those before; the decoder's run is its own while it runs. aheadTried_:
+    // the sync sample of the group it last took on, not taken on again until
+    // the reader decodes a picture itself.
     std::thread ahead_;
     // Held by the thread driving the decoder while it moves the reader, and
     // by the reader's thread looking up the packets read lately.
     std::mutex readerLock_;
     bool fillingAhead_ = false;  // read by the thread driving the decoder
-    size_t aheadFirst_ = 0;
+    std::atomic<size_t> aheadFirst_{0};
     size_t aheadLast_ = 0;
     size_t aheadTried_ = SIZE_MAX;
     size_t lastIndex_ = SIZE_MAX;  // the sample of the latest request
