@@ -11,12 +11,13 @@
 // a cache (FfmpegPictureCache.h) of at most cacheBytes, so that stepping
 // back through a group of pictures decodes it once and serves it from the
 // cache, one picture per step on average, like forward reading. While the
-// reader is served a group from the cache, a worker thread decodes the group
-// before it into the cache's free room and into the room the served
-// pictures leave, so that a player reading backwards against a clock finds
-// each group's last picture ready when it is due. Only a group that fits
-// the cache whole is decoded ahead; a request the worker is not about to
-// answer stops it first, so the decoder is only ever driven by one thread.
+// reader is served a group from the cache, a worker thread decodes the
+// groups before it, one after another, into the cache's free room and into
+// the room the served pictures leave, so that a player reading backwards
+// against a clock finds each group's last picture ready when it is due.
+// Only groups that fit the cache whole are decoded ahead; a request the
+// worker is not about to answer stops it first, so the decoder is only ever
+// driven by one thread.
 // A group longer than the cache is served in segments: each run from the
 // sync sample keeps the last cache-full of pictures before the request,
 // which costs about (group length / (2 x pictures the cache holds)) decodes
