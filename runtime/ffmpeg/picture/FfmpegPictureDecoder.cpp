@@ -91,8 +91,8 @@ bool FfmpegPictureDecoder::sampleBytes(size_t index, AVPacket* packet)
     // The worker reads the packets of its group: once the sample's picture
     // is out, so is its packet. A sample it has not read (or read too long
     // ago) is left to the caller's own reader rather than stop it.
-    if (ahead_.joinable() && index >= aheadFirst_ && index <= aheadLast_ &&
-        awaitOrStopAhead(index, track.positions[index].pts) && recentSample(index, packet))
+    if (ahead_.joinable() && decodedAhead(index) && awaitOrStopAhead(index, track.positions[index].pts) &&
+        recentSample(index, packet))
         return true;
     if (ahead_.joinable())
         return false;
@@ -172,9 +172,7 @@ const AVFrame* FfmpegPictureDecoder::decodeHere(size_t index, int64_t pts)
 // thread's again.
 const AVFrame* FfmpegPictureDecoder::awaitOrStopAhead(size_t index, int64_t pts)
 {
-    const AVFrame* found = nullptr;
-    if (index >= aheadFirst_ && index <= aheadLast_)
-        found = cache_.awaitAhead(pts);
+    const AVFrame* found = decodedAhead(index) ? cache_.awaitAhead(pts) : nullptr;
     if (!found || cache_.aheadEnded())
         stopAhead();
     return found;
@@ -189,15 +187,16 @@ void FfmpegPictureDecoder::decodeAheadOf(size_t index)
     if (ahead_.joinable() || pictureBytes_ == 0)
         return;
     const FfmpegTrack& track = reader_->track();
-    size_t sync = track.syncSampleBefore(index);
     // The groups just before, decoded ahead already, are passed over: at
     // most a cache-full of pictures.
-    while (sync > 0 && cache_.find(lastShownOf(track.syncSampleBefore(sync - 1), sync - 1)))
-        sync = track.syncSampleBefore(sync - 1);
-    if (sync == 0)
-        return;
-    const size_t first = track.syncSampleBefore(sync - 1);
-    if (first == aheadTried_ || !fitsCache(first, sync - 1))
+    size_t sync = track.syncSampleBefore(index);
+    size_t first = 0;
+    for (; sync > 0; sync = first) {
+        first = track.syncSampleBefore(sync - 1);
+        if (!cache_.find(lastShownOf(first, sync - 1)))
+            break;
+    }
+    if (sync == 0 || first == aheadTried_ || !fitsCache(first, sync - 1))
         return;
     aheadFirst_ = first;
     aheadLast_ = sync - 1;
@@ -245,10 +244,23 @@ int64_t FfmpegPictureDecoder::lastShownOf(size_t first, size_t last) const
     return latest;
 }
 
+// Whether sample index lies in the groups the worker decodes, from the one
+// it is at to the first it took on.
+bool FfmpegPictureDecoder::decodedAhead(size_t index) const
+{
+    return index >= aheadFirst_ && index <= aheadLast_;
+}
+
+// Pictures of the latest one's size that the cache holds.
+size_t FfmpegPictureDecoder::picturesHeld() const
+{
+    return cache_.capBytes() / pictureBytes_;
+}
+
 // Whether the cache holds the pictures of samples first to last whole.
 bool FfmpegPictureDecoder::fitsCache(size_t first, size_t last) const
 {
-    return last - first + 1 <= cache_.capBytes() / pictureBytes_;
+    return last - first + 1 <= picturesHeld();
 }
 
 void FfmpegPictureDecoder::joinEndedAhead()
@@ -277,10 +289,10 @@ int64_t FfmpegPictureDecoder::firstKeptBy(size_t index, size_t syncIndex) const
     if ((codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC) || track.timedByOutputOrder ||
         track.syncAtRecoveryPoints || pictureBytes_ == 0)
         return INT64_MIN;
-    const size_t picturesHeld = cache_.capBytes() / pictureBytes_;
-    if (picturesHeld == 0 || index - syncIndex < picturesHeld)
+    const size_t held = picturesHeld();
+    if (held == 0 || index - syncIndex < held)
         return INT64_MIN;
-    return track.positions[index - (picturesHeld - 1)].pts;
+    return track.positions[index - (held - 1)].pts;
 }
 
 bool FfmpegPictureDecoder::continuesRun(size_t index) const

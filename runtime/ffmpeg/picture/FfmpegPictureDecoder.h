@@ -92,6 +92,8 @@ private:
     void decodeAheadOf(size_t index);
     void decodeAhead(size_t first, size_t last);
     int64_t lastShownOf(size_t first, size_t last) const;
+    bool decodedAhead(size_t index) const;
+    size_t picturesHeld() const;
     bool fitsCache(size_t first, size_t last) const;
     void joinEndedAhead();
     void stopAhead();
