@@ -23,10 +23,12 @@
 #   build/bench/bin/bench_plugin forward bench/cache/h264-1080p-30s.mp4
 #   build/bench/bin/bench_ffmpeg forward bench/cache/h264-1080p-30s.mp4
 # The modes: forward (cases 1, 2), audio (3), open FILE OPENS (4), seek
-# FILE COUNT SPAN_MS (5), backward (6, plug-in only), copy BYTES COUNT (2's
-# memcpy, FFmpeg side only). Case 6 also plays a movie backwards with
-# `qelhost play MOVIE --speed -1` against a running clock. Case 8 is
-# `qelhost decode MOVIE -o -` of each build. The micro-benchmarks (picture conversions against memcpy among
+# FILE COUNT SPAN_MS (5), backward (6, plug-in only; on case 6's movies of
+# long groups also with QEL_BACKWARD_CACHE_MIB=1024, a cache that holds a
+# whole group), copy BYTES COUNT (2's memcpy, FFmpeg side only). Case 6
+# also plays a movie backwards with `qelhost play MOVIE --speed -1` against
+# a running clock. Case 8 is `qelhost decode MOVIE -o -` of each build. The
+# micro-benchmarks (picture conversions against memcpy among
 # them) take Google Benchmark's filter:
 #   build/bench/bin/bench_micro --benchmark_filter=convert
 # Run each side several times, alternating, and compare their ratios: the
@@ -52,10 +54,10 @@ done
 
 if [ "$quick" = 1 ]; then
   h264_seconds=5; raw_seconds=3; aac_seconds=60; long_minutes=5; seeks=40; runs=${runs:-1}
-  soak_seconds=30; soak_movies=100
+  long_group_seconds=9; uhd_seconds=2; soak_seconds=30; soak_movies=100
 else
   h264_seconds=30; raw_seconds=10; aac_seconds=600; long_minutes=60; seeks=200; runs=${runs:-3}
-  soak_seconds=600; soak_movies=1000
+  long_group_seconds=25; uhd_seconds=6; soak_seconds=600; soak_movies=1000
 fi
 
 scripts/deps.sh
@@ -106,6 +108,14 @@ make_movie "$segment" -f lavfi -i "testsrc2=size=640x360:rate=30" -f lavfi -i "s
 # against the clock must decode each group before its last picture is due.
 p5994=$cache/h264-1080p59.94-2s.mp4
 make_movie "$p5994" -f lavfi -i "testsrc2=size=1920x1080:rate=60000/1001,noise=alls=12:allf=t" -t 2 \
+  -c:v libx264 -preset veryfast -crf 23 -bf 3 -g 60 -pix_fmt yuv420p -an
+# Case 6's long groups: 1080p in groups of 250 and 4K in groups of 60, each
+# more pictures than the backward cache holds at its default 256 MiB.
+long_groups=$cache/h264-1080p-gop250-${long_group_seconds}s.mp4
+make_movie "$long_groups" -f lavfi -i "testsrc2=size=1920x1080:rate=30,noise=alls=12:allf=t" -t "$long_group_seconds" \
+  -c:v libx264 -preset veryfast -crf 23 -bf 3 -g 250 -keyint_min 250 -sc_threshold 0 -pix_fmt yuv420p -an
+uhd=$cache/h264-2160p-gop60-${uhd_seconds}s.mp4
+make_movie "$uhd" -f lavfi -i "testsrc2=size=3840x2160:rate=30,noise=alls=12:allf=t" -t "$uhd_seconds" \
   -c:v libx264 -preset veryfast -crf 23 -bf 3 -g 60 -pix_fmt yuv420p -an
 long=$cache/long-${long_minutes}min.mp4
 make_movie "$long" -stream_loop $((long_minutes - 1)) -i "$segment" -c copy -t $((long_minutes * 60))
@@ -202,6 +212,11 @@ for round in $(seq 1 "$runs"); do
   measure p_seek "$bin/bench_plugin" seek "$h264" "$seeks" "$seek_span"
   measure f_seek "$bin/bench_ffmpeg" seek "$h264" "$seeks" "$seek_span"
   measure p_backward "$bin/bench_plugin" backward "$h264"
+  for movie in long_groups uhd; do
+    measure "p_forward_$movie" "$bin/bench_plugin" forward "${!movie}"
+    measure "p_backward_$movie" "$bin/bench_plugin" backward "${!movie}"
+    QEL_BACKWARD_CACHE_MIB=1024 measure "p_backward_${movie}_1g" "$bin/bench_plugin" backward "${!movie}"
+  done
   measure_play p_play "$p5994"
   measure_play p_play1 "$h264"
   measure_qelhost w_qelhost wine "$root/build/win32/bin/qelhost.exe"
@@ -232,8 +247,10 @@ echo "Medians of $runs run(s) (case 4: of its runs' least opens); movies in $cac
 echo
 printf "| %-46s | %-9s | %10s | %10s | %6s | %6s | %-14s | %-3s |\n" case unit plug-in other ratio "by CPU" target met
 echo "|------------------------------------------------|-----------|------------|------------|--------|--------|----------------|-----|"
+# Case 1's target: at most 0.8 of the time of FFmpeg's decode plus
+# libswscale's conversion, that is 1.25 times its pictures a second.
 row "1 H.264 1080p ${h264_seconds}s to YUY2 (vs FFmpeg)" "frames/s" "$(median p_forward.fps)" "$(median f_forward.fps)" \
-  "$(median p_forward.fps_cpu)" "$(median f_forward.fps_cpu)" ">=" 0.95
+  "$(median p_forward.fps_cpu)" "$(median f_forward.fps_cpu)" ">=" 1.25
 row "2 '2vuy' 1080p ${raw_seconds}s direct (vs memcpy)" "frames/s" "$(median p_direct.fps)" "$(median f_copy.fps)" \
   "$(median p_direct.fps_cpu)" "$(median f_copy.fps_cpu)" ">=" 0.5
 row "3 AAC 5.1 ${aac_seconds}s to stereo (vs FFmpeg)" "audio s/s" "$(median p_audio.speed)" "$(median f_audio.speed)" \
@@ -248,14 +265,28 @@ row "5 seek + 1 frame, median (vs FFmpeg)" "ms" "$(ms p_seek.median_seconds)" "$
 row "5 seek + 1 frame, 95th percentile (vs FFmpeg)" "ms" "$(ms p_seek.p95_seconds)" "$(ms f_seek.p95_seconds)" - - "info" 0
 row "6 backward at -1000 (vs case 1 forward)" "frames/s" "$(median p_backward.fps)" "$(median p_forward.fps)" \
   "$(median p_backward.fps_cpu)" "$(median p_forward.fps_cpu)" ">=" 0.9
+row "6 backward, 1080p groups of 250 (vs forward)" "frames/s" "$(median p_backward_long_groups.fps)" \
+  "$(median p_forward_long_groups.fps)" "$(median p_backward_long_groups.fps_cpu)" \
+  "$(median p_forward_long_groups.fps_cpu)" ">=" 0.9
+row "6 the same, cache of 1 GiB" "frames/s" "$(median p_backward_long_groups_1g.fps)" \
+  "$(median p_forward_long_groups.fps)" "$(median p_backward_long_groups_1g.fps_cpu)" \
+  "$(median p_forward_long_groups.fps_cpu)" "info" 0
+row "6 backward, 4K groups of 60 (vs forward)" "frames/s" "$(median p_backward_uhd.fps)" \
+  "$(median p_forward_uhd.fps)" "$(median p_backward_uhd.fps_cpu)" "$(median p_forward_uhd.fps_cpu)" ">=" 0.9
+row "6 the same, cache of 1 GiB" "frames/s" "$(median p_backward_uhd_1g.fps)" \
+  "$(median p_forward_uhd.fps)" "$(median p_backward_uhd_1g.fps_cpu)" "$(median p_forward_uhd.fps_cpu)" "info" 0
 row "6 play 1080p59.94 at -1 (frames of the movie's)" "frames" "$(median p_play.delivered)" "$(median p_play.frames)" \
   - - ">=" 0.95
 row "6 play case 1's movie at -1 (of its frames)" "frames" "$(median p_play1.delivered)" "$(median p_play1.frames)" \
   - - ">=" 0.95
 row "7 peak memory, case 1 (vs FFmpeg + 64 MiB)" "MiB" "$(median p_forward.peak_mib)" "$(median f_forward.peak_mib)" - - "+" 64
 row "7 peak memory, case 3 (vs FFmpeg + 64 MiB)" "MiB" "$(median p_audio.peak_mib)" "$(median f_audio.peak_mib)" - - "+" 64
-row "8 H.264 1080p to YUY2, DLL under Wine (vs native)" "frames/s" "$(median w_qelhost.fps)" "$(median n_qelhost.fps)" \
+row "7 peak memory, 4K backward (vs forward)" "MiB" "$(median p_backward_uhd.peak_mib)" \
+  "$(median p_forward_uhd.peak_mib)" - - "info" 0
+row "7 the same, cache of 1 GiB" "MiB" "$(median p_backward_uhd_1g.peak_mib)" "$(median p_forward_uhd.peak_mib)" \
   - - "info" 0
+row "8 H.264 1080p to YUY2, DLL under Wine (vs native)" "frames/s" "$(median w_qelhost.fps)" "$(median n_qelhost.fps)" \
+  - - ">=" 0.95
 
 if [ "$micro" = 1 ]; then
   echo
