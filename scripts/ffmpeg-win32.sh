@@ -62,5 +62,5 @@ win32_fetch_source ffmpeg "$version" "$work/src"
 (cd "$work/src" &&
   ./configure --prefix="$prefix" "${configuration[@]}" >"$work/configure.log" &&
   nice -n 5 make -j"${QEL_FFMPEG_JOBS:-2}" >"$work/make.log" 2>&1 &&
-  make install DESTDIR="$work/stage" >/dev/null) || { tail -30 "$work"/*.log >&2; exit 1; }
+  make install DESTDIR="$work/stage" >/dev/null) || { tail -n 30 "$work"/*.log >&2; exit 1; }
 win32_cache_commit "$work/stage"

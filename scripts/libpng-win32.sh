@@ -29,6 +29,6 @@ win32_fetch_source libpng1.6 "$version" "$work/src" same-upstream
 (cd "$work/src" &&
   ./configure --prefix="$prefix" "${configuration[@]}" >"$work/configure.log" 2>&1 &&
   nice -n 5 make -j"${QEL_LIBPNG_JOBS:-2}" >"$work/make.log" 2>&1 &&
-  make install DESTDIR="$work/stage" >"$work/install.log" 2>&1) || { tail -30 "$work"/*.log >&2; exit 1; }
+  make install DESTDIR="$work/stage" >"$work/install.log" 2>&1) || { tail -n 30 "$work"/*.log >&2; exit 1; }
 echo "$source_version" >"$work/stage$prefix/source-version"
 win32_cache_commit "$work/stage"
