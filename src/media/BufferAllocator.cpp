@@ -26,7 +26,7 @@ void MediaBufferAllocator::release(Qel::MediaBuffer* buffer)
     if (!buffer)
         return;
     if (buffer->dataSize() != 0) {
-        delete[] buffer->lockData();
+        recycled.give(buffer->lockData(), buffer->dataSize());
         buffer->unlockData();
     }
     Qel::destroy(buffer);

@@ -4,8 +4,9 @@
 // A MediaBufferAllocator is held by its creator (the container) and by every
 // chunk it made that the host has not released yet; whichever lets go last
 // deletes it, so a host may release chunks after the container is gone. The
-// streams call only createChunk. The count of holders is atomic and nothing
-// else changes, so any thread may create and release chunks.
+// streams call only newBlock and createChunk. The count of holders is atomic
+// and the recycled blocks take their own lock, so any thread may create and
+// release chunks.
 #pragma once
 
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include "media/MediaBuffer.h"
 #include "media/MediaChunk.h"
+#include "media/RecycledBlocks.h"
 #include "media/StandardAllocator.h"
 #include "support/DestructorSlot.h"
 
@@ -53,9 +55,15 @@ public:
 
     // Always null: chunks are made only by createChunk.
     Qel::MediaBuffer* allocate(uint32_t, uint32_t, uint32_t) override;  // 3
-    // Frees the buffer's block with array delete (unless its size is 0),
-    // then the buffer itself. Null is ignored.
+    // Gives the buffer's block (unless its size is 0) to the recycled
+    // blocks, which keep a frame's block for the next frame and free the
+    // others with array delete, then frees the buffer itself. Null is
+    // ignored.
     void release(Qel::MediaBuffer* buffer) override;                    // 4
+
+    // A block of size bytes for a chunk, from array new: a released frame's
+    // block of that size, or a new one; null when the memory cannot be had.
+    unsigned char* newBlock(size_t size) { return recycled.take(size); }
 
     // A new chunk owned by the caller until handed to the host; it takes
     // ownership of block, which must come from array new.
@@ -67,4 +75,5 @@ public:
 
 private:
     std::atomic<uint32_t> holders;  // the creator, and each chunk not yet released
+    Qel::RecycledBlocks recycled;
 };

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "media/BufferAllocator.h"
 #include "plugin/ResultCodes.h"
@@ -160,7 +159,7 @@ bool ContainerQuickTime::VideoStream::readDescription(QtImageDescription& descri
 // call as an exception.
 MediaChunk* ContainerQuickTime::VideoStream::deliverFrame(const PictureSource& source)
 {
-    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[source.frameBytes]);
+    std::unique_ptr<unsigned char[]> block(container->allocator->newBlock(source.frameBytes));
     if (!block)
         return nullptr;
     fillFrame(block.get(), source);

@@ -63,6 +63,34 @@ TEST(BufferAllocatorTest, FreeDataFreesThroughTheGivenAllocatorAndAnswersFalse)
     EXPECT_EQ(bytes.deallocations, 1);
 }
 
+// The host releases each frame through the chunk's own slot; later frames
+// of the same size get the blocks back, the oldest first, and the store
+// keeps no more than its capacity (the sanitizer build reports a block
+// dropped without being freed, or freed twice).
+TEST(BufferAllocatorTest, ReleasedFrameBlocksServeTheNextFramesOfTheirSize)
+{
+    const size_t frame = RecycledBlocks::kMinimumBytes;
+    MediaBufferAllocator allocator;
+    MediaChunk* held[4];
+    unsigned char* blocks[4];
+    const size_t sizes[4] = {frame, frame, frame, frame / 2};  // the last a sound chunk's size
+    for (int i = 0; i < 4; ++i) {
+        blocks[i] = allocator.newBlock(sizes[i]);
+        held[i] = allocator.createChunk(blocks[i], uint32_t(sizes[i]));
+    }
+    for (MediaChunk* chunk : held)
+        callSlot<void>(static_cast<MediaBuffer*>(chunk), 2);
+
+    unsigned char* other = allocator.newBlock(frame + 1);
+    unsigned char* first = allocator.newBlock(frame);
+    unsigned char* next = allocator.newBlock(frame);
+    EXPECT_EQ(first, blocks[1]);
+    EXPECT_EQ(next, blocks[2]);
+    delete[] other;
+    delete[] first;
+    delete[] next;
+}
+
 TEST(BufferAllocatorTest, HostSlotsStoreTheParameterAndAllocateNothing)
 {
     MediaBufferAllocator* allocator = new MediaBufferAllocator;
