@@ -14,14 +14,9 @@ unsigned char* RecycledBlocks::take(size_t size)
 {
     {
         std::lock_guard<std::mutex> guard(lock);
-        for (size_t i = 0; i < kCapacity && kept[i].block; ++i) {
-            if (kept[i].size != size)
-                continue;
-            unsigned char* block = kept[i].block;
-            for (; i + 1 < kCapacity; ++i)
-                kept[i] = kept[i + 1];
-            kept[kCapacity - 1] = Kept();
-            return block;
+        for (size_t i = 0; i < count; ++i) {
+            if (kept[i].size == size)
+                return removeLocked(i);
         }
     }
     return new (std::nothrow) unsigned char[size];
@@ -36,18 +31,21 @@ void RecycledBlocks::give(unsigned char* block, size_t size)
     unsigned char* dropped = nullptr;
     {
         std::lock_guard<std::mutex> guard(lock);
-        size_t free = 0;
-        while (free < kCapacity && kept[free].block)
-            ++free;
-        if (free == kCapacity) {
-            dropped = kept[0].block;
-            for (size_t i = 0; i + 1 < kCapacity; ++i)
-                kept[i] = kept[i + 1];
-            free = kCapacity - 1;
-        }
-        kept[free] = Kept{block, size};
+        if (count == kCapacity)
+            dropped = removeLocked(0);
+        kept[count++] = Kept{block, size};
     }
     delete[] dropped;
+}
+
+// Entry i's block, its place closed up behind it.
+unsigned char* RecycledBlocks::removeLocked(size_t i)
+{
+    unsigned char* block = kept[i].block;
+    for (--count; i < count; ++i)
+        kept[i] = kept[i + 1];
+    kept[count] = Kept();
+    return block;
 }
 
 } // namespace Qel

@@ -41,8 +41,11 @@ private:
         size_t size = 0;
     };
 
+    unsigned char* removeLocked(size_t i);
+
     std::mutex lock;
-    Kept kept[kCapacity];  // oldest first; empty entries at the end
+    Kept kept[kCapacity];  // the first count of them, oldest first
+    size_t count = 0;
 };
 
 } // namespace Qel
